@@ -1,0 +1,52 @@
+# The two commands of the README: `make run` and `make test`.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+BENCH_BUILD ?= build-bench
+JOBS       ?= $(shell nproc)
+FUZZ_SECONDS ?= 20
+CMAKE      ?= cmake
+# CI builds treat warnings as errors.
+ifeq ($(CI),true)
+WERROR := -DTONEFIELD_WERROR=ON
+endif
+
+.PHONY: all bootstrap build run test test-core test-asan bench fuzz clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap
+
+build: bootstrap
+	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
+	$(CMAKE) --build $(BUILD) -j$(JOBS)
+
+run: build
+	@scripts/run $(BUILD)
+
+test: bootstrap test-core test-asan fuzz
+
+test-core:
+	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
+	$(CMAKE) --build $(BUILD) -j$(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+test-asan:
+	$(CMAKE) -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTONEFIELD_SANITIZE=ON $(WERROR)
+	$(CMAKE) --build $(ASAN_BUILD) -j$(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
+
+bench: bootstrap
+	$(CMAKE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTONEFIELD_BENCH=ON -DTONEFIELD_TESTS=OFF -DTONEFIELD_GUI=OFF
+	$(CMAKE) --build $(BENCH_BUILD) -j$(JOBS)
+	@scripts/run-benchmarks $(BENCH_BUILD)
+
+# libFuzzer targets, built with clang; `make test` runs each for a short, bounded time.
+fuzz: bootstrap
+	CC=clang CXX=clang++ $(CMAKE) -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONEFIELD_FUZZ=ON -DTONEFIELD_GUI=OFF
+	$(CMAKE) --build $(FUZZ_BUILD) -j$(JOBS)
+	@scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

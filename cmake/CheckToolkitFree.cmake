@@ -1,0 +1,16 @@
+# cmake -DSRC=<src dir> -P CheckToolkitFree.cmake
+# Fails when a core source includes a Qt or SDL header.
+set(bad "")
+foreach(dir common dsp score engine keyboard audio_io app)
+  file(GLOB_RECURSE files ${SRC}/${dir}/*.h ${SRC}/${dir}/*.cpp)
+  foreach(f IN LISTS files)
+    file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|SDL|qt)")
+    if(lines)
+      list(APPEND bad "${f}: ${lines}")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "toolkit headers in the core:\n${bad}")
+endif()
+message(STATUS "core is toolkit-free")

@@ -1,0 +1,39 @@
+// Services of the desktop the main window's handlers ask for: implemented
+// with Qt in the program and by a fake in tests.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tonefield {
+
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+struct FileDialogRequest {
+  std::string title;
+  std::string filter;            // "description|pattern", one entry
+  std::string initialDir;
+  std::string defaultExtension;  // without the dot; empty for none
+  bool confirmOverwrite = false;
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+  // Folder of the running executable, ending with a separator.
+  virtual std::string ExecutableDir() = 0;
+  virtual LocalTime Now() = 0;
+  // The chosen file's full path, or nothing when cancelled.
+  virtual std::optional<std::string> RunOpenDialog(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> RunSaveDialog(const FileDialogRequest& request) = 0;
+  // Whether the key with this Windows virtual-key code is physically down now.
+  virtual bool IsKeyHeld(int virtualKey) = 0;
+  // Starts the system mixer, in its recording or its playback view; silent on failure.
+  virtual void StartVolumeControl(bool recordingView) = 0;
+  // Asks the window to close; the window then runs FormCloseQuery.
+  virtual void RequestClose() = 0;
+};
+
+}  // namespace tonefield
