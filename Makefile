@@ -25,7 +25,7 @@ build: bootstrap
 run: build
 	@scripts/run $(BUILD)
 
-test: bootstrap test-core test-asan fuzz
+test: bootstrap test-core fuzz test-asan
 
 test-core:
 	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
