@@ -96,6 +96,18 @@ TEST_F(TransportTest, TheTempoBarScalesTicksAndAppliesDuringPlayback) {
   EXPECT_EQ(form.sequencer().samplesInTick(), counted);  // the tick is not restarted
 }
 
+TEST_F(TransportTest, TheWatchdogRestsWhileAScorePlays) {
+  form.btnPlayClick();
+  form.KeyButtonMouseDown(35);  // neither PC key nor button held: a lost release
+  Ticks(8);
+  EXPECT_TRUE(form.voices().HoldsKey(35));
+  EXPECT_EQ(form.watchdog().counter(), 0);
+  form.btnPlayClick();
+  form.KeyButtonMouseDown(35);
+  Ticks(4);
+  EXPECT_FALSE(form.voices().HoldsKey(35));
+}
+
 TEST_F(TransportTest, PlayDoesNothingOutsideReadyAndPlaying) {
   form.btnRecClick();
   view.ClearLog();
