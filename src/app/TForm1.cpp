@@ -90,10 +90,12 @@ void TForm1::FormCloseQuery(bool& canClose) {
 }
 
 void TForm1::FormClose() {
-  if (closed_) return;
+  if (closed_ || closingDown_) return;
+  // Error boxes below keep events flowing: the timer must not ask again.
+  closingDown_ = true;
+  timerRunning_ = false;
   if (IsPerformanceRecordingActive()) StopPerformanceRecording();
   CloseOutput();
-  timerRunning_ = false;
   sourceSample_ = SourceSample{};
   FreeKeyWaves(keyWaves_);
   ring_.Free();
