@@ -6,7 +6,7 @@
 namespace tonefield {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 19> kGlosses{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 20> kGlosses{{
     // Sample loader
     {"ファイルオープンエラー (mmioOpen)", "file open error: the file cannot be opened"},
     {"ファイルシークエラー (mmioSeek)", "not a RIFF WAVE file"},
@@ -30,6 +30,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 19> kGlosses
     {"mmioAscendエラー", "finishing the output file failed"},
     {"mmioCreateChunkエラー(data)", "writing the data chunk failed"},
     {"mmioCloseエラー", "closing the output file failed"},
+    {"ファイルが大きすぎます。", "the output would exceed the 4 GB limit of a WAV file"},
 }};
 
 constexpr std::string_view kFilePrefix = "ファイル ";

@@ -17,5 +17,9 @@ std::string CannotOpenFileMessage(std::string_view fileName);
 std::string CannotWriteFileMessage(std::string_view fileName);
 // "楽譜が空です。": a score file with nothing after its magic.
 inline constexpr std::string_view kEmptyScoreMessage = "楽譜が空です。";
+// "ファイルが大きすぎます。": an output beyond the 4 GB a WAV file can hold.
+inline constexpr std::string_view kFileTooLargeMessage = "ファイルが大きすぎます。";
+// "対応していないフォーマットです。": a sample the tool cannot play.
+inline constexpr std::string_view kUnsupportedFormatMessage = "対応していないフォーマットです。";
 
 }  // namespace tonefield
