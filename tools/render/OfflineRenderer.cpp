@@ -11,7 +11,8 @@
 #include "audio_io/WaveFile.h"
 #include "dsp/DefaultSample.h"
 #include "engine/BlockMixer.h"
-#include "score/ScoreParser.h"
+#include "score/ScoreSelection.h"
+#include "score/UserScoreCache.h"
 
 namespace tonefield {
 
@@ -34,13 +35,15 @@ std::int32_t OfflineRenderer::blockLength() const {
   return static_cast<std::int32_t>(outputRate() / kBlocksPerSecond);
 }
 
-void OfflineRenderer::StartPlayback(std::u16string_view scoreText, int tempoPosition, Sequencer& sequencer,
+bool OfflineRenderer::StartPlayback(const ScoreChoice& choice, int tempoPosition, Sequencer& sequencer,
                                     VoiceTable& voices) const {
-  ParseScore(scoreText, sequencer.score());
+  UserScoreCache cache;  // a fresh engine has parsed nothing yet
+  if (!LoadSelectedScore(choice.listIndex, choice.userScore, cache, sequencer.score())) return false;
   sequencer.SetSamplesPerTick(ComputeSamplesPerTick(sequencer.score().tempo, tempoPosition, outputRate()));
   voices.AllNotesOff();
   sequencer.Rewind();
   sequencer.ClearSamplesInTick();
+  return true;
 }
 
 std::int64_t OfflineRenderer::PredictSampleCount(const Sequencer& sequencer) const {
@@ -56,13 +59,13 @@ std::int64_t OfflineRenderer::PredictSampleCount(const Sequencer& sequencer) con
   return (samples + block - 1) / block * block;
 }
 
-RenderOutcome OfflineRenderer::Render(std::u16string_view scoreText, int tempoPosition,
-                                      const BlockSink& sink) const {
+RenderOutcome OfflineRenderer::Render(const ScoreChoice& choice, int tempoPosition, const BlockSink& sink) const {
   RenderOutcome outcome;
   if (blockLength() <= 0) return outcome;
   auto sequencer = std::make_unique<Sequencer>();
   VoiceTable voices;
-  StartPlayback(scoreText, tempoPosition, *sequencer, voices);
+  outcome.started = StartPlayback(choice, tempoPosition, *sequencer, voices);
+  if (!outcome.started) return outcome;
 
   std::vector<std::int16_t> block(static_cast<std::size_t>(blockLength()));
   // The window's engine state 3 ("playing a score") lasts until a block
@@ -78,14 +81,17 @@ RenderOutcome OfflineRenderer::Render(std::u16string_view scoreText, int tempoPo
   return outcome;
 }
 
-ToolStatus OfflineRenderer::RenderToWaveFile(std::u16string_view scoreText, int tempoPosition,
+ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int tempoPosition,
                                              const std::filesystem::path& out) const {
   const std::string outName = out.string();
   if (blockLength() <= 0) return ToolStatus::Failure(std::string(kUnsupportedFormatMessage), outName);
   {
     auto sequencer = std::make_unique<Sequencer>();
     VoiceTable voices;
-    StartPlayback(scoreText, tempoPosition, *sequencer, voices);
+    // The window's play button does nothing for an empty user score.
+    if (!StartPlayback(choice, tempoPosition, *sequencer, voices)) {
+      return ToolStatus::Failure(std::string(kEmptyScoreMessage), outName);
+    }
     const std::uint64_t bytes = static_cast<std::uint64_t>(PredictSampleCount(*sequencer)) * 2;
     if (bytes > kMaxWaveDataBytes) return ToolStatus::Failure(std::string(kFileTooLargeMessage), outName);
   }
@@ -97,7 +103,7 @@ ToolStatus OfflineRenderer::RenderToWaveFile(std::u16string_view scoreText, int 
   ToolStatus status = writer.Start(staged.temporaryPath().string(), keyWaves_.outputFormat,
                                    static_cast<std::size_t>(blockLength()));
   if (!status.ok) return ToolStatus::Failure(status.message, outName);
-  Render(scoreText, tempoPosition, [&writer](std::span<const std::int16_t> block) { return writer.Append(block); });
+  Render(choice, tempoPosition, [&writer](std::span<const std::int16_t> block) { return writer.Append(block); });
   status = writer.Finish();
   if (!status.ok) return ToolStatus::Failure(status.message, outName);
   std::string renameError;

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "ScoreSource.h"
 #include "ToolStatus.h"
 #include "common/SourceSample.h"
 #include "dsp/KeyWaveBuilder.h"
@@ -26,6 +27,7 @@ namespace tonefield {
 using BlockSink = std::function<bool(std::span<const std::int16_t> block)>;
 
 struct RenderOutcome {
+  bool started = false;  // false: nothing to play (an empty user score)
   std::int64_t blocks = 0;
   bool stoppedBySink = false;
 };
@@ -45,19 +47,20 @@ class OfflineRenderer {
   // Output rate div 50: 20 ms blocks. 0 below 50 Hz, where nothing can be rendered.
   std::int32_t blockLength() const;
 
-  // Starts a score as the play button does: parse, samplesPerTick from the
-  // tempo and the slider position, all notes off, cursors and samplesInTick 0.
-  void StartPlayback(std::u16string_view scoreText, int tempoPosition, Sequencer& sequencer,
+  // Starts a score as the play button does: the choice parsed, samplesPerTick
+  // from its tempo and the slider position, all notes off, cursors and
+  // samplesInTick 0. False, changing nothing, when there is nothing to play.
+  bool StartPlayback(const ScoreChoice& choice, int tempoPosition, Sequencer& sequencer,
                      VoiceTable& voices) const;
   // Samples a render of the started score produces: the longest track's
   // ticks times samplesPerTick, rounded up to whole blocks.
   std::int64_t PredictSampleCount(const Sequencer& sequencer) const;
 
-  // Renders scoreText; blockLength() must be above 0.
-  RenderOutcome Render(std::u16string_view scoreText, int tempoPosition, const BlockSink& sink) const;
+  // Renders nothing when blockLength() is 0.
+  RenderOutcome Render(const ScoreChoice& choice, int tempoPosition, const BlockSink& sink) const;
 
   // Render into a WAV file that appears only when complete.
-  ToolStatus RenderToWaveFile(std::u16string_view scoreText, int tempoPosition,
+  ToolStatus RenderToWaveFile(const ScoreChoice& choice, int tempoPosition,
                               const std::filesystem::path& out) const;
 
   // key00.wav .. key35.wav and tonefield.sfz in folder (created if missing);

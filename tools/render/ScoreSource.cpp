@@ -9,16 +9,10 @@
 
 namespace tonefield {
 
-std::vector<std::string> BuiltInSongTitles() {
-  std::vector<std::string> titles;
-  for (int entry = 0; entry < kBuiltInSongCount; ++entry) titles.push_back(SongTitle(entry));
-  return titles;
-}
+std::vector<std::string> BuiltInSongTitles() { return SongTitles(); }
 
-std::u16string BuiltInSongText(int listNumber) { return DecodeScoreBytes(SongText(listNumber - 1)); }
-
-ScoreText ReadScoreFileText(const std::string& path) {
-  ScoreText result;
+ScoreFileRead ReadUserScoreFile(const std::string& path) {
+  ScoreFileRead result;
   std::error_code ec;
   std::ifstream in;
   if (!std::filesystem::is_directory(path, ec)) in.open(path, std::ios::binary);
@@ -36,7 +30,7 @@ ScoreText ReadScoreFileText(const std::string& path) {
     result.status = ToolStatus::Failure(std::string(kEmptyScoreMessage), path);
     return result;
   }
-  result.text = DecodeScoreBytes(read.userScore);
+  result.choice = {0, read.userScore};
   return result;
 }
 

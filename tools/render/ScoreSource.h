@@ -1,5 +1,6 @@
-// Where the tool's scores come from: the built-in song table, by list number
-// 1..9, or a score file read with the window's own score-file reader.
+// What the tool plays, chosen as the window's song list chooses: list entry
+// 1..9 is a built-in song, entry 0 the user score read from a score file
+// with the window's own score-file reader.
 #pragma once
 
 #include <string>
@@ -9,19 +10,23 @@
 
 namespace tonefield {
 
-struct ScoreText {
-  ToolStatus status;
-  std::u16string text;  // decoded, ready for the parser
+struct ScoreChoice {
+  int listIndex = 1;      // 0: userScore; 1..9: built-in song
+  std::string userScore;  // the bytes the window keeps after accepting a file
+
+  static ScoreChoice BuiltInSong(int listNumber) { return {listNumber, {}}; }
 };
 
 // The titles of the nine built-in songs in list order (UTF-8).
 std::vector<std::string> BuiltInSongTitles();
 
-// listNumber 1..9.
-std::u16string BuiltInSongText(int listNumber);
+struct ScoreFileRead {
+  ToolStatus status;
+  ScoreChoice choice;  // entry 0 with the file's user score, when status.ok
+};
 
-// Reads a score file. Refused: "楽譜ファイルではありません。"; not readable:
-// "ファイル %s は開けません"; nothing after the magic: "楽譜が空です。".
-ScoreText ReadScoreFileText(const std::string& path);
+// Refused: "楽譜ファイルではありません。"; not readable: "ファイル %s は開けません";
+// nothing after the magic: "楽譜が空です。".
+ScoreFileRead ReadUserScoreFile(const std::string& path);
 
 }  // namespace tonefield
