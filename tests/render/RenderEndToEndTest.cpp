@@ -1,6 +1,10 @@
 // Rendering and key export end to end: the executable, real files, exit codes.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -240,6 +244,46 @@ TEST(RenderToolKeys, KeyTwelveIsTheNormalisedSample) {
   ExpectConsistentHeader(bytes, 8000);
   EXPECT_EQ(Samples(ParseWrittenWave(bytes)), (std::vector<std::int16_t>{0, -32768, 32512, 256, -256}));
   EXPECT_EQ(ReadBytes(scratch / "key00.wav").size(), bytes.size());
+}
+
+TEST(RenderToolKeys, AHeaderThatContradictsItselfIsNotCopiedIntoTheOutput) {
+  ScratchFolder scratch;
+  std::vector<std::uint8_t> file = MakeWaveBytes(1, 11025, 16, {1, 0, 2, 0, 3, 0, 4, 0});
+  file[28] = 0x39;  // 12345 bytes a second
+  file[29] = 0x30;
+  file[30] = 0;
+  file[32] = 4;  // block align 4 for 16-bit mono
+  WriteBytes(scratch / "odd.wav", file);
+  ToolRun keys = RunTool({"--sample", "odd.wav", "--export-keys", "bank"}, scratch.path());
+  ASSERT_EQ(keys.exitCode, 0) << keys.err;
+  ExpectConsistentHeader(ReadBytes(scratch / "bank" / "key12.wav"), 11025);
+  ToolRun song = RunTool({"--sample", "odd.wav", "--song", "4", "--out", "o.wav"}, scratch.path());
+  ASSERT_EQ(song.exitCode, 0) << song.err;
+  ExpectConsistentHeader(ReadBytes(scratch / "o.wav"), 11025);
+}
+
+TEST(RenderToolSong, AnInterruptedRenderLeavesNoFileBehind) {
+  ScratchFolder scratch;
+  // 441,000 Hz and 1000 ticks of 882,000 samples: many seconds of work.
+  WriteBytes(scratch / "fast.wav", MakeWaveBytes(1, 441000, 16, {0, 1, 0, 2}));
+  std::string score = "TONEFIELD0$long$60$ド";
+  for (int i = 0; i < 1000; ++i) score += "・";
+  WriteText(scratch / "long.txt", score);
+  std::filesystem::create_directory(scratch / "out");
+
+  ToolProcess process = StartTool({"--sample", "fast.wav", "--score", "long.txt", "--tempo", "0", "--out", "out/o.wav"},
+                                  scratch.path());
+  ASSERT_TRUE(process.started());
+  // Wait until the temporary output exists, so the render is under way.
+  bool underWay = false;
+  for (int i = 0; i < 20000 && !underWay; ++i) {
+    underWay = !std::filesystem::is_empty(scratch / "out");
+    if (!underWay) ::usleep(500);
+  }
+  ASSERT_TRUE(underWay);
+  const int status = process.Interrupt();
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  EXPECT_TRUE(std::filesystem::is_empty(scratch / "out")) << "neither the output nor its temporary file";
 }
 
 }  // namespace

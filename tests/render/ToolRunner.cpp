@@ -1,6 +1,7 @@
 #include "ToolRunner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -58,10 +59,12 @@ std::string ReadText(const std::filesystem::path& file) {
 
 }  // namespace
 
-ToolRun RunTool(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
-  const std::filesystem::path outFile = cwd / ".." / (cwd.filename().string() + ".stdout");
-  const std::filesystem::path errFile = cwd / ".." / (cwd.filename().string() + ".stderr");
+namespace {
 
+// Starts the tool in cwd with stdout and stderr going to the given files;
+// the process id, or -1.
+pid_t SpawnTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                const std::filesystem::path& outFile, const std::filesystem::path& errFile) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
@@ -75,17 +78,31 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::filesystem::pat
   for (std::string& s : argvStrings) argv.push_back(s.data());
   argv.push_back(nullptr);
 
-  ToolRun run;
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-    posix_spawn_file_actions_destroy(&actions);
-    run.err = "spawn failed";
-    return run;
-  }
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int WaitFor(pid_t pid) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+  return status;
+}
+
+}  // namespace
+
+ToolRun RunTool(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+  const std::filesystem::path outFile = cwd.parent_path() / (cwd.filename().string() + ".stdout");
+  const std::filesystem::path errFile = cwd.parent_path() / (cwd.filename().string() + ".stderr");
+  ToolRun run;
+  const pid_t pid = SpawnTool(args, cwd, outFile, errFile);
+  if (pid <= 0) {
+    run.err = "spawn failed";
+    return run;
+  }
+  const int status = WaitFor(pid);
   if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
   run.out = ReadText(outFile);
   run.err = ReadText(errFile);
@@ -93,6 +110,24 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::filesystem::pat
   std::filesystem::remove(outFile, ec);
   std::filesystem::remove(errFile, ec);
   return run;
+}
+
+ToolProcess::ToolProcess(const std::vector<std::string>& args, const std::filesystem::path& cwd)
+    : pid_(SpawnTool(args, cwd, "/dev/null", "/dev/null")) {}
+
+ToolProcess::~ToolProcess() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    WaitFor(pid_);
+  }
+}
+
+int ToolProcess::Interrupt() {
+  if (pid_ <= 0) return -1;
+  ::kill(pid_, SIGINT);
+  const int status = WaitFor(pid_);
+  pid_ = -1;
+  return status;
 }
 
 std::vector<std::uint8_t> MakeWaveBytes(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,

@@ -34,6 +34,26 @@ class ScratchFolder {
 // Runs the tool with args, working folder cwd.
 ToolRun RunTool(const std::vector<std::string>& args, const std::filesystem::path& cwd);
 
+// The tool running in the background, its output discarded; killed if still
+// running when destroyed.
+class ToolProcess {
+ public:
+  ToolProcess(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+  ~ToolProcess();
+  ToolProcess(const ToolProcess&) = delete;
+  ToolProcess& operator=(const ToolProcess&) = delete;
+  bool started() const { return pid_ > 0; }
+  // Sends SIGINT and returns the wait status.
+  int Interrupt();
+
+ private:
+  int pid_ = -1;
+};
+
+inline ToolProcess StartTool(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+  return ToolProcess(args, cwd);
+}
+
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& file);
 void WriteBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);
 

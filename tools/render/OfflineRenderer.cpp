@@ -100,7 +100,7 @@ ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int temp
 
   StagedOutputFile staged(out);
   RenderedWaveWriter writer;
-  ToolStatus status = writer.Start(staged.temporaryPath().string(), keyWaves_.outputFormat,
+  ToolStatus status = writer.Start(staged.temporaryPath().string(), RenderedFormat(keyWaves_.outputFormat),
                                    static_cast<std::size_t>(blockLength()));
   if (!status.ok) return ToolStatus::Failure(status.message, outName);
   Render(choice, tempoPosition, [&writer](std::span<const std::int16_t> block) { return writer.Append(block); });
@@ -126,7 +126,7 @@ ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) c
     const std::string target = staged.back().target().string();
     const KeyWave& wave = keyWaves_.bank.keys[key];
     RenderedWaveWriter writer;
-    ToolStatus status = writer.Start(staged.back().temporaryPath().string(), keyWaves_.outputFormat,
+    ToolStatus status = writer.Start(staged.back().temporaryPath().string(), RenderedFormat(keyWaves_.outputFormat),
                                      wave.samples.size());
     if (!status.ok) return ToolStatus::Failure(status.message, target);
     writer.Append(wave.samples);

@@ -11,6 +11,16 @@ constexpr FourCC kData = MakeFourCC("data");
 
 }  // namespace
 
+WaveFormat RenderedFormat(const WaveFormat& outputFormat) {
+  WaveFormat format = outputFormat;
+  format.formatTag = kWaveFormatPcm;
+  format.channels = 1;
+  format.bitsPerSample = 16;
+  format.blockAlign = 2;
+  format.avgBytesPerSec = outputFormat.samplesPerSec * 2;
+  return format;
+}
+
 ToolStatus RenderedWaveWriter::Start(const std::string& path, const WaveFormat& format,
                                      std::size_t maxSamplesPerAppend) {
   path_ = path;

@@ -20,6 +20,13 @@ namespace tonefield {
 inline constexpr std::uint64_t kMaxWaveDataBytes = 0xFFFFFFFFull - 38;
 inline constexpr std::size_t kRenderedWaveHeaderBytes = 46;
 
+// The format written for rendered 16-bit mono samples: the output format,
+// which for every self-consistent sample file already says PCM, 1 channel,
+// 16 bits, block align 2, rate × 2 bytes a second. A file whose header
+// contradicts itself (a block align of 4 for 16-bit mono, say) would carry
+// its wrong fields into every file written; those are set right here.
+WaveFormat RenderedFormat(const WaveFormat& outputFormat);
+
 class RenderedWaveWriter {
  public:
   // Creates path (truncating it) and writes the header. maxSamplesPerAppend

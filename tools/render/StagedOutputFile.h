@@ -1,6 +1,7 @@
 // An output file that appears whole or not at all: it is written under a
 // temporary name in the target's folder and renamed over the target only by
-// Commit. Destroyed without a successful Commit, it removes the temporary file.
+// Commit. Destroyed without a successful Commit, it removes the temporary
+// file; so does an interrupt or termination signal while it is pending.
 #pragma once
 
 #include <filesystem>
@@ -29,6 +30,7 @@ class StagedOutputFile {
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   bool committed_ = false;
+  int pendingSlot_ = -1;  // in the list the signal handler cleans up
 };
 
 }  // namespace tonefield
