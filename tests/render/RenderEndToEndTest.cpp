@@ -168,6 +168,7 @@ TEST(RenderToolSong, ScoreFileAndOutputErrorsExitWithOne) {
       {{"--score", "folder", "--out", "o.wav"}, "ファイル folder は開けません"},
       {{"--song", "2", "--out", "folder"}, "ファイル folder に書き込めません"},
       {{"--song", "2", "--out", "nowhere/o.wav"}, "mmioOpenエラー"},
+      {{"--export-keys", "wrong.txt"}, "ファイル wrong.txt に書き込めません"},
   };
   for (const Case& c : cases) {
     ToolRun run = RunTool(c.args, scratch.path());

@@ -1,5 +1,6 @@
 #include "OfflineRenderer.h"
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <vector>

@@ -20,7 +20,8 @@ constexpr int kExitUsageError = 2;
 // "tonefield-render: FILE: <Japanese message> (<English gloss>)"; the file
 // is left out when the message already names it.
 int ReportFileError(const ToolStatus& status) {
-  const bool named = status.file.empty() || status.message.find(status.file) != std::string::npos;
+  const bool named = status.file.empty() || status.message == CannotOpenFileMessage(status.file) ||
+                     status.message == CannotWriteFileMessage(status.file);
   std::fprintf(stderr, "tonefield-render: %s%s%s (%s)\n", named ? "" : status.file.c_str(), named ? "" : ": ",
                status.message.c_str(), std::string(EnglishGloss(status.message)).c_str());
   return kExitFileError;
