@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -184,6 +186,31 @@ TEST(ScoreFileUtf8, TitleCutNeverSplitsACharacter) {
   const std::string title = Repeat("a", 63) + "\xF0\x9F\x8E\xB5" + "bc";  // a musical note emoji
   const ScoreFileResult result = ReadScoreFile(kMagic + title + "$120$ド");
   EXPECT_EQ(result.title, Repeat("a", 63) + "\xF0\x9F\x8E\xB5");
+}
+
+TEST(ScoreFileUtf8, AReplacementCharacterInTheTextIsKept) {
+  EXPECT_EQ(DecodeScoreBytes("t$120$\xEF\xBF\xBD"), u"t$120$\uFFFD");
+  EXPECT_EQ(DecodeScoreBytes("t$120$\xE3\x83\x89\xE3\x83"), u"t$120$ド");
+}
+
+TEST(ScoreFileOnDisk, ReadsAFileAndReportsOneThatCannotBeOpened) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path();
+  const std::filesystem::path file = dir / "tonefield-score-file-test.txt";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << kMagic << Sjis("曲\r\n$120$ド");
+  }
+  const ScoreFileResult read = LoadScoreFile(file);
+  std::filesystem::remove(file);
+  EXPECT_TRUE(read.accepted);
+  EXPECT_FALSE(read.openFailed);
+  EXPECT_EQ(read.title, "曲");
+
+  const std::filesystem::path missing = dir / "tonefield-no-such-dir" / "x.txt";
+  const ScoreFileResult failed = LoadScoreFile(missing);
+  EXPECT_FALSE(failed.accepted);
+  EXPECT_TRUE(failed.openFailed);
+  EXPECT_EQ(failed.message, "ファイル " + missing.string() + " は開けません");
 }
 
 TEST(ScoreFileStream, ReadsLikeTheBytes) {
