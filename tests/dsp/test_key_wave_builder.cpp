@@ -82,7 +82,7 @@ TEST(KeyWaveBuilder, EqualsTheLiteralAlgorithmOnVariedInputs) {
   const std::vector<Case> cases = {
       {"default tone", MakeDefaultSample()},
       {"noise 16-bit mono 11025", MakeSample(1, 11025, 16, Noise(2 * 3000, 1))},
-      {"noise 16-bit mono 8000", MakeSample(1, 8000, 16, Noise(2 * 2500, 2))},
+      {"noise 16-bit mono 8000", MakeSample(1, 8000, 16, Noise(2 * 4103, 2))},
       {"noise 16-bit mono 22050", MakeSample(1, 22050, 16, Noise(2 * 5000, 3))},
       {"noise 16-bit mono 48000", MakeSample(1, 48000, 16, Noise(2 * 12000, 4))},
       {"8-bit mono 11025", MakeSample(1, 11025, 8, Noise(4000, 5))},
