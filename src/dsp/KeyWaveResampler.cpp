@@ -27,7 +27,7 @@ constexpr std::size_t kParallelMinSamples = 4096;
 
 template <int Count>
 void ResampleGroup(const std::int16_t* interpolated, std::uint64_t silenceIndex,
-                   const double* window, const GrainShape& grain, const double* steps,
+                   const GrainWindow& window, const GrainShape& grain, const double* steps,
                    std::int16_t* const* outputs, std::size_t sampleCount) {
   std::array<std::uint64_t, Count> headA{};
   std::array<std::uint64_t, Count> headB{};
@@ -66,13 +66,6 @@ void ResampleGroup(const std::int16_t* interpolated, std::uint64_t silenceIndex,
 }
 
 }  // namespace
-
-GrainShape GrainShapeForRate(std::uint32_t sampleRate) {
-  GrainShape grain;
-  grain.length = sampleRate / kGrainsPerSecond;
-  grain.half = grain.length / 2;
-  return grain;
-}
 
 namespace {
 
@@ -146,21 +139,11 @@ std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> sampl
   return interpolated;
 }
 
-std::vector<double> MakeGrainWindow(const GrainShape& grain, std::uint64_t count) {
-  std::vector<double> window(std::min(count, grain.length), 0.0);
-  const auto half = static_cast<double>(grain.half);
-  for (std::uint64_t n = 0; n < window.size(); ++n) {
-    window[n] = n < grain.half ? static_cast<double>(n) / half
-                               : 1.0 - static_cast<double>(n - grain.half) / half;
-  }
-  return window;
-}
-
 double KeyStep(int key) {
   return 6.0 * std::pow(2.0, (key - kReferenceKey) / 12.0);
 }
 
-void ResampleKeys(std::span<const std::int16_t> interpolated, const std::vector<double>& window,
+void ResampleKeys(std::span<const std::int16_t> interpolated, const GrainWindow& window,
                   const GrainShape& grain, std::span<const int> keys,
                   std::span<std::int16_t* const> outputs, std::size_t sampleCount) {
   if (sampleCount == 0 || interpolated.empty() || grain.half == 0) return;
@@ -178,7 +161,7 @@ void ResampleKeys(std::span<const std::int16_t> interpolated, const std::vector<
       switch (group) {
 #define TONEFIELD_RESAMPLE_GROUP(n)                                                          \
   case n:                                                                                  \
-    ResampleGroup<n>(source, silenceIndex, window.data(), grain, groupSteps, groupOutputs, \
+    ResampleGroup<n>(source, silenceIndex, window, grain, groupSteps, groupOutputs, \
                      sampleCount);                                                         \
     break;
         TONEFIELD_RESAMPLE_GROUP(1)
