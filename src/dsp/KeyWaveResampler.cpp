@@ -25,6 +25,9 @@ constexpr std::size_t kKeysPerGroup = 7;
 // Below this many samples a signal is not worth splitting across threads.
 constexpr std::size_t kParallelMinSamples = 4096;
 
+// Count keys at once. The grain counters, their weights and the restart
+// points are the same for every key; only the step, and so the heads and
+// the carried fraction, differ.
 template <int Count>
 void ResampleGroup(const std::int16_t* interpolated, std::uint64_t silenceIndex,
                    const GrainWindow& window, const GrainShape& grain, const double* steps,
@@ -46,6 +49,7 @@ void ResampleGroup(const std::int16_t* interpolated, std::uint64_t silenceIndex,
       outputs[g][j] = static_cast<std::int16_t>(static_cast<std::int32_t>(mixed));
     }
     if (j + 1 == sampleCount) break;
+    // f = f + step; both heads advance by trunc(f); f keeps the rest.
     for (int g = 0; g < Count; ++g) {
       fraction[g] = fraction[g] + steps[g];
       const auto advance = static_cast<std::int64_t>(fraction[g]);
@@ -64,10 +68,6 @@ void ResampleGroup(const std::int16_t* interpolated, std::uint64_t silenceIndex,
     }
   }
 }
-
-}  // namespace
-
-namespace {
 
 // Output 6q + phase meets real samples with the taps newest, newest − 6,
 // ... ; in ascending tap order they meet samples q − (taps − 1) .. q.
@@ -114,6 +114,13 @@ void InterpolateRange(const double* padded, const std::array<Branch, kFactor>& b
   }
 }
 
+using GroupResampler = void (*)(const std::int16_t*, std::uint64_t, const GrainWindow&,
+                                const GrainShape&, const double*, std::int16_t* const*,
+                                std::size_t);
+constexpr std::array<GroupResampler, kKeysPerGroup> kGroupResamplers = {
+    &ResampleGroup<1>, &ResampleGroup<2>, &ResampleGroup<3>, &ResampleGroup<4>,
+    &ResampleGroup<5>, &ResampleGroup<6>, &ResampleGroup<7>};
+
 }  // namespace
 
 std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> samples,
@@ -155,25 +162,8 @@ void ResampleKeys(std::span<const std::int16_t> interpolated, const GrainWindow&
   auto resampleRange = [&](std::size_t first, std::size_t last) {
     while (first < last) {
       const std::size_t group = std::min(kKeysPerGroup, last - first);
-      const double* groupSteps = steps.data() + first;
-      std::int16_t* const* groupOutputs = outputs.data() + first;
-      const std::int16_t* source = interpolated.data();
-      switch (group) {
-#define TONEFIELD_RESAMPLE_GROUP(n)                                                          \
-  case n:                                                                                  \
-    ResampleGroup<n>(source, silenceIndex, window, grain, groupSteps, groupOutputs, \
-                     sampleCount);                                                         \
-    break;
-        TONEFIELD_RESAMPLE_GROUP(1)
-        TONEFIELD_RESAMPLE_GROUP(2)
-        TONEFIELD_RESAMPLE_GROUP(3)
-        TONEFIELD_RESAMPLE_GROUP(4)
-        TONEFIELD_RESAMPLE_GROUP(5)
-        TONEFIELD_RESAMPLE_GROUP(6)
-        default:
-          TONEFIELD_RESAMPLE_GROUP(7)
-#undef TONEFIELD_RESAMPLE_GROUP
-      }
+      kGroupResamplers[group - 1](interpolated.data(), silenceIndex, window, grain,
+                                  steps.data() + first, outputs.data() + first, sampleCount);
       first += group;
     }
   };
