@@ -92,6 +92,17 @@ AppendResult PerformanceRecorder::Append(std::span<const std::uint8_t> block) {
   return result;
 }
 
+AppendResult PerformanceRecorder::Append(std::span<const std::uint8_t> block,
+                                         const WaveFormat& blockFormat) {
+  if (active_ && !(blockFormat == format_)) {
+    AppendResult result;
+    result.stopped = true;
+    result.stop = Stop();
+    return result;
+  }
+  return Append(block);
+}
+
 RecorderResult PerformanceRecorder::Stop() {
   if (!active_) return RecorderResult{};
   active_ = false;

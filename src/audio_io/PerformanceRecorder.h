@@ -39,6 +39,9 @@ class PerformanceRecorder {
 
   // Appends one whole block while active; no allocation.
   AppendResult Append(std::span<const std::uint8_t> block);
+  // The same for a block in blockFormat; a block in another format than the
+  // file's ends the recording instead, so every file holds one format.
+  AppendResult Append(std::span<const std::uint8_t> block, const WaveFormat& blockFormat);
 
   // Completes the file; does nothing when not active. The file is closed
   // whatever the outcome.

@@ -10,14 +10,21 @@
 
 namespace {
 
-std::string FuzzFilePath() {
-  static const std::string path = [] {
+// One scratch file for the whole run, removed at exit.
+struct ScratchFile {
+  ScratchFile() {
     char pattern[] = "/tmp/tonefield-fuzz-XXXXXX";
     const int fd = ::mkstemp(pattern);
     if (fd >= 0) ::close(fd);
-    return std::string(pattern);
-  }();
-  return path;
+    path = pattern;
+  }
+  ~ScratchFile() { std::remove(path.c_str()); }
+  std::string path;
+};
+
+const std::string& FuzzFilePath() {
+  static const ScratchFile scratch;
+  return scratch.path;
 }
 
 }  // namespace

@@ -209,6 +209,22 @@ TEST(PerformanceRecorder, FailedStopStillClosesAndAllowsANewRecording) {
                                                 "mmioCloseエラー"}));
 }
 
+TEST(PerformanceRecorder, AFormatChangeEndsTheRecordingBeforeItsFirstBlock) {
+  TempFolder folder;
+  PerformanceRecorder recorder;
+  const std::string path = folder.File("f.wav");
+  ASSERT_TRUE(recorder.StartAt(path, kOutput).ok);
+  EXPECT_FALSE(recorder.Append(Block(440, 1), kOutput).stopped);
+  const AppendResult changed = recorder.Append(Block(882, 2), Pcm(1, 22050, 16));
+  EXPECT_TRUE(changed.stopped);
+  EXPECT_TRUE(changed.stop.ok);
+  EXPECT_FALSE(recorder.IsActive());
+  EXPECT_EQ(recorder.BlockCount(), 1);
+  Bytes expected = ExpectedHeader(38 + 440, 440, kOutput);
+  Append(expected, Block(440, 1));
+  EXPECT_EQ(ReadFile(path), expected);
+}
+
 TEST(PerformanceRecorder, FailedBlockWriteStopsWithAValidFile) {
   TempFolder folder;
   PerformanceRecorder recorder;

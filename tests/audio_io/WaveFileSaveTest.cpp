@@ -9,6 +9,7 @@
 #include "audio_io/RiffFile.h"
 #include "audio_io/SampleCapture.h"
 #include "audio_io/WaveFile.h"
+#include "dsp/DefaultSample.h"
 
 namespace tonefield {
 namespace {
@@ -38,6 +39,23 @@ TEST(SaveWaveFile, DefaultToneLayoutIsByteExact) {
   EXPECT_EQ(ReadLe16(file.data() + 36), 14u);
   EXPECT_EQ(ReadLe32(file.data() + 42), 22050u);
   EXPECT_EQ(file, Riff("WAVE", {Chunk("fmt ", sample.format), Chunk("data", sample.data)}));
+}
+
+TEST(SaveWaveFile, TheDefaultToneItselfSavesAndLoadsBack) {
+  TempFolder folder;
+  const SourceSample tone = MakeDefaultSample();
+  const std::string path = folder.File("tone.wav");
+  ASSERT_TRUE(SaveWaveFile(path, tone).ok);
+  const Bytes file = ReadFile(path);
+  ASSERT_EQ(file.size(), 22096u);
+  EXPECT_EQ(ReadLe32(file.data() + 4), 22088u);
+  EXPECT_EQ(ReadLe32(file.data() + 16), 18u);
+  EXPECT_EQ(Sub(file, 20, 18), tone.format);
+  EXPECT_EQ(Sub(file, 46, 22050), tone.data);
+  const WaveLoadResult loaded = LoadWaveFile(path);
+  ASSERT_TRUE(loaded.ok);
+  EXPECT_EQ(loaded.sample.format, tone.format);
+  EXPECT_EQ(loaded.sample.data, tone.data);
 }
 
 TEST(SaveWaveFile, RecordedSampleKeepsCbSize16) {
