@@ -1,5 +1,6 @@
 // The tool's file writing: the WAV layout and the staged (all-or-nothing) outputs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <vector>
 
@@ -122,6 +123,28 @@ TEST(StagedOutputFile, AnAbandonedOrFailedOutputLeavesNothingBehind) {
     EXPECT_FALSE(error.empty());
   }
   EXPECT_EQ(scratch.Entries(), (std::vector<std::string>{"folder", "keep.wav"}));
+}
+
+TEST(StagedOutputFile, OnlyRegularFilesAreReplacedAndLinksAreFollowed) {
+  ScratchFolder scratch;
+  WriteBytes(scratch / "real.wav", {'r'});
+  std::filesystem::create_symlink("real.wav", scratch / "link.wav");
+  ASSERT_EQ(::mkfifo((scratch / "pipe").c_str(), 0600), 0);
+  EXPECT_TRUE(StagedOutputFile::CanReplace(scratch / "new.wav"));
+  EXPECT_TRUE(StagedOutputFile::CanReplace(scratch / "real.wav"));
+  EXPECT_TRUE(StagedOutputFile::CanReplace(scratch / "link.wav"));
+  EXPECT_FALSE(StagedOutputFile::CanReplace(scratch / "pipe"));
+  EXPECT_FALSE(StagedOutputFile::CanReplace(scratch.path()));
+  EXPECT_FALSE(StagedOutputFile::CanReplace("/dev/null"));
+
+  {
+    StagedOutputFile staged(scratch / "link.wav");
+    WriteBytes(staged.temporaryPath(), {'n'});
+    std::string error;
+    ASSERT_TRUE(staged.Commit(error)) << error;
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(scratch / "link.wav")) << "the link stays a link";
+  EXPECT_EQ(ReadBytes(scratch / "real.wav"), std::vector<std::uint8_t>{'n'});
 }
 
 }  // namespace

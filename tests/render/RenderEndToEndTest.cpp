@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -156,6 +157,7 @@ TEST(RenderToolSong, ScoreFileAndOutputErrorsExitWithOne) {
   WriteText(scratch / "wrong.txt", "\xEF\xBB\xBFTONEFIELD0$t$120$ド");  // a byte-order mark fails the magic
   WriteText(scratch / "magic-only.txt", "TONEFIELD0$");
   std::filesystem::create_directory(scratch / "folder");
+  ASSERT_EQ(::mkfifo((scratch / "pipe").c_str(), 0600), 0);
 
   struct Case {
     std::vector<std::string> args;
@@ -169,13 +171,14 @@ TEST(RenderToolSong, ScoreFileAndOutputErrorsExitWithOne) {
       {{"--song", "2", "--out", "folder"}, "ファイル folder に書き込めません"},
       {{"--song", "2", "--out", "nowhere/o.wav"}, "mmioOpenエラー"},
       {{"--export-keys", "wrong.txt"}, "ファイル wrong.txt に書き込めません"},
+      {{"--song", "2", "--out", "pipe"}, "ファイル pipe に書き込めません"},
   };
   for (const Case& c : cases) {
     ToolRun run = RunTool(c.args, scratch.path());
     EXPECT_EQ(run.exitCode, 1) << c.message;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
   }
-  EXPECT_EQ(scratch.Entries(), (std::vector<std::string>{"folder", "magic-only.txt", "wrong.txt"}));
+  EXPECT_EQ(scratch.Entries(), (std::vector<std::string>{"folder", "magic-only.txt", "pipe", "wrong.txt"}));
   EXPECT_TRUE(std::filesystem::is_empty(scratch / "folder"));
 }
 

@@ -96,8 +96,7 @@ ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int temp
     const std::uint64_t bytes = static_cast<std::uint64_t>(PredictSampleCount(*sequencer)) * 2;
     if (bytes > kMaxWaveDataBytes) return ToolStatus::Failure(std::string(kFileTooLargeMessage), outName);
   }
-  std::error_code ec;
-  if (std::filesystem::is_directory(out, ec)) return ToolStatus::Failure(CannotWriteFileMessage(outName), outName);
+  if (!StagedOutputFile::CanReplace(out)) return ToolStatus::Failure(CannotWriteFileMessage(outName), outName);
 
   StagedOutputFile staged(out);
   RenderedWaveWriter writer;
@@ -120,10 +119,19 @@ ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) c
     return ToolStatus::Failure(CannotWriteFileMessage(folderName), folderName);
   }
 
+  std::vector<std::filesystem::path> targets;
+  for (int key = 0; key < kKeyCount; ++key) targets.push_back(folder / KeyWaveFileName(key));
+  targets.push_back(folder / kSfzFileName);
+  for (const std::filesystem::path& target : targets) {
+    if (!StagedOutputFile::CanReplace(target)) {
+      return ToolStatus::Failure(CannotWriteFileMessage(target.string()), target.string());
+    }
+  }
+
   std::vector<StagedOutputFile> staged;
-  staged.reserve(kKeyCount + 1);
+  staged.reserve(targets.size());
   for (int key = 0; key < kKeyCount; ++key) {
-    staged.emplace_back(folder / KeyWaveFileName(key));
+    staged.emplace_back(targets[static_cast<std::size_t>(key)]);
     const std::string target = staged.back().target().string();
     const KeyWave& wave = keyWaves_.bank.keys[key];
     RenderedWaveWriter writer;
@@ -135,7 +143,7 @@ ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) c
     if (!status.ok) return ToolStatus::Failure(status.message, target);
   }
 
-  staged.emplace_back(folder / kSfzFileName);
+  staged.emplace_back(targets.back());
   {
     const std::string text = MakeSfzInstrument(outputRate());
     std::ofstream sfz(staged.back().temporaryPath(), std::ios::binary | std::ios::trunc);

@@ -80,10 +80,26 @@ std::filesystem::path PickTemporaryName(const std::filesystem::path& target) {
   }
 }
 
+std::filesystem::path FollowLink(std::filesystem::path target) {
+  std::error_code ec;
+  if (!std::filesystem::is_symlink(target, ec)) return target;
+  std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
+  return ec ? target : resolved;
+}
+
 }  // namespace
 
+bool StagedOutputFile::CanReplace(const std::filesystem::path& target) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(target, ec);
+  if (status.type() == std::filesystem::file_type::not_found) return true;
+  return !ec && status.type() == std::filesystem::file_type::regular;
+}
+
 StagedOutputFile::StagedOutputFile(std::filesystem::path target)
-    : target_(std::move(target)), temporary_(PickTemporaryName(target_)), pendingSlot_(RegisterPending(temporary_)) {}
+    : target_(FollowLink(std::move(target))),
+      temporary_(PickTemporaryName(target_)),
+      pendingSlot_(RegisterPending(temporary_)) {}
 
 StagedOutputFile::StagedOutputFile(StagedOutputFile&& other) noexcept
     : target_(std::move(other.target_)),

@@ -11,6 +11,13 @@ namespace tonefield {
 
 class StagedOutputFile {
  public:
+  // True when target is absent or a regular file (a symbolic link counts as
+  // what it points to): only then may an output take its place. Devices,
+  // pipes and folders are never replaced.
+  static bool CanReplace(const std::filesystem::path& target);
+
+  // A symbolic link target is followed, so the file it points to is replaced
+  // and the link stays.
   explicit StagedOutputFile(std::filesystem::path target);
   ~StagedOutputFile();
   StagedOutputFile(const StagedOutputFile&) = delete;
