@@ -42,6 +42,7 @@ void ResampleGroup(const float* levels, const GrainWindow& window, const GrainSh
   for (std::size_t j = 0;; ++j) {
     const double weightA = window[counterA];
     const double weightB = window[counterB];
+#pragma GCC unroll 8
     for (int g = 0; g < Count; ++g) {
       const double a = levels[headA[g]];
       const double b = levels[headB[g]];
@@ -50,6 +51,7 @@ void ResampleGroup(const float* levels, const GrainWindow& window, const GrainSh
     }
     if (j + 1 == sampleCount) break;
     // f = f + step; both heads advance by trunc(f); f keeps the rest.
+#pragma GCC unroll 8
     for (int g = 0; g < Count; ++g) {
       fraction[g] = fraction[g] + steps[g];
       const auto advance = static_cast<std::int64_t>(fraction[g]);
