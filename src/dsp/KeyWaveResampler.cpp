@@ -137,7 +137,7 @@ std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> sampl
   const std::array<Branch, kFactor> branches = SplitIntoBranches(filter);
 
   const std::size_t parts = count < kParallelMinSamples ? 1 : ParallelWidth();
-  // Part boundaries on whole blocks of lanes.
+  // Split points fall on whole blocks of lanes.
   const std::size_t blocks = (count + kLanes - 1) / kLanes;
   ParallelRun(parts, [&](std::size_t part) {
     const std::size_t first = std::min(count, blocks * part / parts * kLanes);
