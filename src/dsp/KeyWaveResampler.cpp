@@ -23,33 +23,35 @@ constexpr std::size_t kLanes = 4;
 // so running several at once hides the latency of each.
 constexpr std::size_t kKeysPerGroup = 7;
 // Below this many samples a signal is not worth splitting across threads.
-constexpr std::size_t kParallelMinSamples = 4096;
+constexpr std::size_t kParallelMinSamples = 32768;
 
 // Count keys at once. The grain counters, their weights and the restart
 // points are the same for every key; only the step, and so the heads and
-// the carried fraction, differ.
+// the carried fraction, differ. levels reaches as far as any head can get.
 template <int Count>
-void ResampleGroup(const std::int16_t* interpolated, std::uint64_t silenceIndex,
-                   const GrainWindow& window, const GrainShape& grain, const double* steps,
-                   std::int16_t* const* outputs, std::size_t sampleCount) {
+void ResampleGroup(const float* levels, const GrainWindow& window, const GrainShape& grain,
+                   std::uint64_t startB, const double* steps, std::int16_t* const* outputs,
+                   std::size_t sampleCount) {
   std::array<std::uint64_t, Count> headA{};
   std::array<std::uint64_t, Count> headB{};
   std::array<double, Count> fraction{};
-  headB.fill(grain.half);
+  headB.fill(startB);
   std::uint64_t counterA = 0;
   std::uint64_t counterB = grain.half;
 
   for (std::size_t j = 0;; ++j) {
     const double weightA = window[counterA];
     const double weightB = window[counterB];
+#pragma GCC unroll 8
     for (int g = 0; g < Count; ++g) {
-      const double a = interpolated[std::min(headA[g], silenceIndex)];
-      const double b = interpolated[std::min(headB[g], silenceIndex)];
+      const double a = levels[headA[g]];
+      const double b = levels[headB[g]];
       const double mixed = a * weightA + b * weightB;
       outputs[g][j] = static_cast<std::int16_t>(static_cast<std::int32_t>(mixed));
     }
     if (j + 1 == sampleCount) break;
     // f = f + step; both heads advance by trunc(f); f keeps the rest.
+#pragma GCC unroll 8
     for (int g = 0; g < Count; ++g) {
       fraction[g] = fraction[g] + steps[g];
       const auto advance = static_cast<std::int64_t>(fraction[g]);
@@ -114,12 +116,11 @@ void InterpolateRange(const double* padded, const std::array<Branch, kFactor>& b
   }
 }
 
-using GroupResampler = void (*)(const std::int16_t*, std::uint64_t, const GrainWindow&,
-                                const GrainShape&, const double*, std::int16_t* const*,
+using GroupResampler = void (*)(const float*, const GrainWindow&, const GrainShape&,
+                                std::uint64_t, const double*, std::int16_t* const*,
                                 std::size_t);
 constexpr std::array<GroupResampler, kKeysPerGroup> kGroupResamplers = {
-    &ResampleGroup<1>, &ResampleGroup<2>, &ResampleGroup<3>, &ResampleGroup<4>,
-    &ResampleGroup<5>, &ResampleGroup<6>, &ResampleGroup<7>};
+    &ResampleGroup<1>, &ResampleGroup<2>, &ResampleGroup<3>, &ResampleGroup<4>, &ResampleGroup<5>, &ResampleGroup<6>, &ResampleGroup<7>};
 
 }  // namespace
 
@@ -136,7 +137,7 @@ std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> sampl
   const std::array<Branch, kFactor> branches = SplitIntoBranches(filter);
 
   const std::size_t parts = count < kParallelMinSamples ? 1 : ParallelWidth();
-  // Part boundaries on whole blocks of lanes.
+  // Split points fall on whole blocks of lanes.
   const std::size_t blocks = (count + kLanes - 1) / kLanes;
   ParallelRun(parts, [&](std::size_t part) {
     const std::size_t first = std::min(count, blocks * part / parts * kLanes);
@@ -153,24 +154,41 @@ double KeyStep(int key) {
 void ResampleKeys(std::span<const std::int16_t> interpolated, const GrainWindow& window,
                   const GrainShape& grain, std::span<const int> keys,
                   std::span<std::int16_t* const> outputs, std::size_t sampleCount) {
-  if (sampleCount == 0 || interpolated.empty() || grain.half == 0) return;
-  const std::uint64_t silenceIndex = interpolated.size() - 1;
+  const std::uint64_t signalLength = kFactor * static_cast<std::uint64_t>(sampleCount);
+  if (sampleCount == 0 || grain.half == 0 || interpolated.size() < signalLength) return;
+  if (std::any_of(keys.begin(), keys.end(), [](int k) { return k < 0 || k >= kKeyCount; })) {
+    return;
+  }
   std::vector<double> steps(keys.size());
   for (std::size_t i = 0; i < keys.size(); ++i) steps[i] = KeyStep(keys[i]);
+  const double largestStep = steps.empty() ? 0.0 : *std::max_element(steps.begin(), steps.end());
 
-  // Keys [first, last) in groups of up to kKeysPerGroup.
-  auto resampleRange = [&](std::size_t first, std::size_t last) {
-    while (first < last) {
-      const std::size_t group = std::min(kKeysPerGroup, last - first);
-      kGroupResamplers[group - 1](interpolated.data(), silenceIndex, window, grain,
-                                  steps.data() + first, outputs.data() + first, sampleCount);
-      first += group;
-    }
-  };
+  // A head gains at most trunc(largest step) + 1 positions per output and
+  // restarts at 6·j at least once a grain, so it never gets past
+  // 6·N + that · min(N, grain). The signal is followed by that many zeros:
+  // the silence the heads run into, read without a bound check. A head B
+  // starting beyond the signal reads only silence until its first restart,
+  // so it may as well start at the signal's end. The values are kept as
+  // floats, which hold every 16-bit value exactly.
+  const auto maxAdvance = static_cast<std::uint64_t>(largestStep) + 1;
+  const std::uint64_t reach =
+      signalLength + maxAdvance * std::min<std::uint64_t>(sampleCount, grain.length) + 1;
+  std::vector<float> levels(reach, 0.0f);
+  std::copy(interpolated.begin(), interpolated.begin() + static_cast<std::ptrdiff_t>(signalLength),
+            levels.begin());
+  const std::uint64_t startB = std::min(grain.half, signalLength);
 
   const std::size_t parts = sampleCount < kParallelMinSamples ? 1 : ParallelWidth();
+  // Keys [first, last) in groups of up to kKeysPerGroup.
   ParallelRun(parts, [&](std::size_t part) {
-    resampleRange(keys.size() * part / parts, keys.size() * (part + 1) / parts);
+    std::size_t first = keys.size() * part / parts;
+    const std::size_t last = keys.size() * (part + 1) / parts;
+    while (first < last) {
+      const std::size_t group = std::min(kKeysPerGroup, last - first);
+      kGroupResamplers[group - 1](levels.data(), window, grain, startB, steps.data() + first,
+                                  outputs.data() + first, sampleCount);
+      first += group;
+    }
   });
 }
 

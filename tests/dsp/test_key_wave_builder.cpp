@@ -85,6 +85,7 @@ TEST(KeyWaveBuilder, EqualsTheLiteralAlgorithmOnVariedInputs) {
       {"noise 16-bit mono 8000", MakeSample(1, 8000, 16, Noise(2 * 4103, 2))},
       {"noise 16-bit mono 22050", MakeSample(1, 22050, 16, Noise(2 * 5000, 3))},
       {"noise 16-bit mono 48000", MakeSample(1, 48000, 16, Noise(2 * 12000, 4))},
+      {"long enough to share out, 44100", MakeSample(1, 44100, 16, Noise(2 * 33001, 22))},
       {"8-bit mono 11025", MakeSample(1, 11025, 8, Noise(4000, 5))},
       {"8-bit stereo 22050", MakeSample(2, 22050, 8, Noise(2 * 6000, 6))},
       {"16-bit stereo 44100", MakeSample(2, 44100, 16, Noise(4 * 11000, 7))},
