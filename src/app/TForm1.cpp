@@ -23,17 +23,17 @@ void TForm1::FormCreate() {
 
   const auto keys = LayOutKeys(view_.PanelHeight());
   for (const KeyPlacement& p : keys) {
-    KeyButtonSpec spec;
-    spec.key = p.key;
-    spec.left = p.left;
-    spec.top = p.top;
-    spec.width = p.width;
-    spec.height = p.height;
-    spec.colour = p.colour;
-    spec.fontColour = p.fontColour;
-    spec.caption = p.caption;
-    spec.black = p.black;
-    view_.CreateKeyButton(spec);
+    KeyButtonSpec button;
+    button.key = p.key;
+    button.left = p.left;
+    button.top = p.top;
+    button.width = p.width;
+    button.height = p.height;
+    button.colour = p.colour;
+    button.fontColour = p.fontColour;
+    button.caption = p.caption;
+    button.black = p.black;
+    view_.CreateKeyButton(button);
   }
   view_.RaiseBlackKeysThenPanel();
   const int width = KeyboardWidth(keys);
