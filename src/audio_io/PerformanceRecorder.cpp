@@ -31,8 +31,10 @@ RecorderResult PerformanceRecorder::StartInFolder(const std::string& folder,
   // Claim a name no earlier recording holds, so a second start in the same
   // second does not truncate the first.
   for (int suffix = 1; suffix <= kMaxNameSuffix; ++suffix) {
-    const std::string name =
-        folder + stem + (suffix == 1 ? std::string() : "-" + std::to_string(suffix)) + ".wav";
+    std::string name = folder;
+    name.append(stem);
+    if (suffix > 1) name.append("-").append(std::to_string(suffix));
+    name.append(".wav");
     if (file_.CreateNew(name)) {
       path_ = name;
       return WriteHeader(format);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <climits>
+#include <filesystem>
 #include <limits>
 
 #include "common/WaveFormat.h"
@@ -69,7 +70,12 @@ bool RiffFile::OpenWithMode(const std::string& path, const char* mode, bool writ
   return true;
 }
 
-bool RiffFile::OpenForReading(const std::string& path) { return OpenWithMode(path, "rb", false); }
+bool RiffFile::OpenForReading(const std::string& path) {
+  // A folder opens as a stream on some systems; it is no file to read.
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return false;
+  return OpenWithMode(path, "rb", false);
+}
 
 bool RiffFile::Create(const std::string& path) { return OpenWithMode(path, "wb", true); }
 

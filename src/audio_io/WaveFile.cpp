@@ -121,8 +121,10 @@ fs::path CreateTemporaryBeside(const fs::path& target, RiffFile& file) {
   std::mt19937_64 random(seed());
   const fs::path folder = target.parent_path();
   for (int attempt = 0; attempt < 16; ++attempt) {
-    const std::string suffix = ".tmp" + std::to_string(random() % 1000000000u);
-    const fs::path candidate = folder / ("." + target.filename().string() + suffix);
+    std::string name(".");
+    name.append(target.filename().string()).append(".tmp");
+    name.append(std::to_string(random() % 1000000000u));
+    const fs::path candidate = folder / name;
     if (file.CreateNew(candidate.string())) return candidate;
     std::error_code ec;
     if (!fs::exists(candidate, ec)) break;  // not a name clash: the folder refuses

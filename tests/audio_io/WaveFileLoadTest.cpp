@@ -145,6 +145,7 @@ TEST(LoadWaveFile, MissingFileOrFolderIsAnOpenError) {
   TempFolder folder;
   EXPECT_EQ(LoadWaveFile(folder.File("absent.wav")).message, "ファイルオープンエラー (mmioOpen)");
   EXPECT_EQ(LoadWaveFile(folder.File("no/such/dir.wav")).message, "ファイルオープンエラー (mmioOpen)");
+  EXPECT_EQ(LoadWaveFile(folder.WithSeparator()).message, "ファイルオープンエラー (mmioOpen)");
 }
 
 TEST(LoadWaveFile, TruncatedFilesNeverReadPastTheirEnd) {
