@@ -27,8 +27,8 @@ constexpr std::array<OptionSpec, 9> kOptions{{
 }};
 
 const OptionSpec* FindOption(std::string_view name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (spec.name == name) return &spec;
+  for (const OptionSpec& known : kOptions) {
+    if (known.name == name) return &known;
   }
   return nullptr;
 }
@@ -70,30 +70,30 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
         inlineValue = arg.substr(eq + 1);
       }
     }
-    const OptionSpec* spec = FindOption(name);
-    if (spec == nullptr) {
+    const OptionSpec* known = FindOption(name);
+    if (known == nullptr) {
       if (arg.starts_with("-") && arg.size() > 1) {
         return Failure("unknown option " + std::string(name));
       }
       return Failure("unexpected argument '" + std::string(arg) + "'");
     }
-    if (slot(spec->option).has_value()) {
-      return Failure(std::string(spec->name) + " given twice");
+    if (slot(known->option).has_value()) {
+      return Failure(std::string(known->name) + " given twice");
     }
-    if (!spec->takesValue) {
-      if (inlineValue) return Failure(std::string(spec->name) + " takes no value");
-      slot(spec->option) = std::string();
+    if (!known->takesValue) {
+      if (inlineValue) return Failure(std::string(known->name) + " takes no value");
+      slot(known->option) = std::string();
       continue;
     }
     std::string_view value;
     if (inlineValue) {
       value = *inlineValue;
     } else {
-      if (i + 1 >= args.size()) return Failure(std::string(spec->name) + " needs a value");
+      if (i + 1 >= args.size()) return Failure(std::string(known->name) + " needs a value");
       value = args[++i];
     }
-    if (value.empty()) return Failure(std::string(spec->name) + " needs a non-empty value");
-    slot(spec->option) = std::string(value);
+    if (value.empty()) return Failure(std::string(known->name) + " needs a non-empty value");
+    slot(known->option) = std::string(value);
   }
 
   ParsedCommandLine result;
@@ -110,9 +110,9 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
   const bool list = slot(Option::kList).has_value();
 
   if (list) {
-    for (const OptionSpec& spec : kOptions) {
-      if (spec.option != Option::kList && spec.option != Option::kHelp && slot(spec.option)) {
-        return Failure("--list takes no other option (got " + std::string(spec.name) + ")");
+    for (const OptionSpec& known : kOptions) {
+      if (known.option != Option::kList && known.option != Option::kHelp && slot(known.option)) {
+        return Failure("--list takes no other option (got " + std::string(known.name) + ")");
       }
     }
     options.mode = RenderMode::kListSongs;
