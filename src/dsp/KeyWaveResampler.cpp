@@ -23,7 +23,7 @@ constexpr std::size_t kLanes = 4;
 // so running several at once hides the latency of each.
 constexpr std::size_t kKeysPerGroup = 7;
 // Below this many samples a signal is not worth splitting across threads.
-constexpr std::size_t kParallelMinSamples = 32768;
+constexpr std::size_t kParallelMinSamples = 8192;
 
 // Count keys at once. The grain counters, their weights and the restart
 // points are the same for every key; only the step, and so the heads and
