@@ -72,7 +72,12 @@ void ReleasePending(int slot) {
 
 std::filesystem::path PickTemporaryName(const std::filesystem::path& target) {
   const std::filesystem::path folder = target.parent_path();
-  const std::string stem = "." + target.filename().string() + ".part-" + std::to_string(::getpid()) + "-";
+  // Appended piecewise: GCC 12 warns falsely on "." + std::string at -O3.
+  std::string stem = ".";
+  stem += target.filename().string();
+  stem += ".part-";
+  stem += std::to_string(::getpid());
+  stem += "-";
   for (;;) {
     std::filesystem::path candidate = folder / (stem + std::to_string(g_stagedCounter.fetch_add(1)));
     std::error_code ec;
