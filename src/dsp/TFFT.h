@@ -11,7 +11,8 @@ namespace tonefield {
 class TFFT {
  public:
   // |size| = n, a power of two of at least 4. size > 0: forward, divided by n;
-  // size < 0: inverse, not divided. re and im hold at least n values.
+  // size < 0: inverse, not divided. re and im hold at least n values. Other
+  // sizes (0, 1, 2, not a power of two, above 2^30) leave everything as it is.
   void Transform(std::int32_t size, double* re, double* im);
 
   const std::vector<double>& SineTable() const { return sineTable_; }

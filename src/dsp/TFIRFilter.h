@@ -17,12 +17,16 @@ class TFIRFilter {
   // Writes taps coefficients into coefficients (the caller passes a zeroed
   // array: with an odd count the last one is only windowed and scaled).
   // cutoff is the pass-band edge as a fraction of half the filter's rate.
-  void DesignLowPass(std::int32_t taps, double* coefficients, double cutoff);
+  // Returns false and writes nothing when the design does not fit the
+  // 256-point grid: taps < 0, taps / 2 > 256, cutoff not finite or above 2.
+  bool DesignLowPass(std::int32_t taps, double* coefficients, double cutoff);
+
+  static constexpr std::int32_t kGridSize = 256;
 
  private:
   TFFT fft_;
-  std::array<double, 256> re_{};
-  std::array<double, 256> im_{};
+  std::array<double, kGridSize> re_{};
+  std::array<double, kGridSize> im_{};
 };
 
 // The start-up design: 71 taps at cut-off 1/6.

@@ -1,0 +1,45 @@
+// Cost of mixing one 20 ms block with all 8 voices sounding, at common
+// rates, with and without a playing score.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "engine/BlockMixer.h"
+
+namespace tonefield {
+namespace {
+
+KeyWaveBank FullBank(std::int32_t samples) {
+  KeyWaveBank bank;
+  for (int k = 0; k < kKeyCount; ++k) {
+    bank.keys[k].samples.assign(static_cast<std::size_t>(samples), static_cast<std::int16_t>(k * 100));
+    bank.keys[k].byteLength = static_cast<std::uint32_t>(samples) * 2;
+  }
+  return bank;
+}
+
+void BM_MixBlockEightVoices(benchmark::State& state) {
+  const auto rate = static_cast<std::int32_t>(state.range(0));
+  const KeyWaveBank bank = FullBank(rate * 3);
+  std::vector<std::int16_t> block(static_cast<std::size_t>(rate / 50));
+  VoiceTable voices;
+  Sequencer sequencer;
+  sequencer.score().tracks[0].events[0] = {-1, 1000000};
+  sequencer.score().tracks[0].length = 1;
+  sequencer.SetSamplesPerTick(6013);
+  const bool withScore = state.range(1) != 0;
+  for (auto _ : state) {
+    if (voices.SoundingCount() == 0 || voices.PositionInSlot(0) < 0) {
+      for (int k = 0; k < kVoiceCount; ++k) voices.NoteOn(0, k * 4);
+    }
+    MixBlock(block, voices, bank, withScore ? &sequencer : nullptr);
+    benchmark::DoNotOptimize(block.data());
+  }
+  state.counters["samples/block"] = static_cast<double>(block.size());
+}
+BENCHMARK(BM_MixBlockEightVoices)->Args({11025, 0})->Args({44100, 0})->Args({44100, 1})->Args({96000, 1});
+
+}  // namespace
+}  // namespace tonefield
+
+BENCHMARK_MAIN();

@@ -1,0 +1,148 @@
+// Start-up, close and the panel-wide helpers of the main window.
+#include "app/TForm1.h"
+
+#include "dsp/DefaultSample.h"
+#include "keyboard/KeyGeometry.h"
+
+namespace tonefield {
+
+TForm1::TForm1(View& view, Host& host, WaveOutDevice& waveOut, WaveInDevice& waveIn)
+    : view_(view),
+      host_(host),
+      waveOut_(waveOut),
+      waveIn_(waveIn),
+      voices_(this),
+      ring_(waveOut, *this, *this) {}
+
+TForm1::~TForm1() = default;
+
+void TForm1::FormCreate() {
+  std::lock_guard lock(EngineLock);
+  view_.ShowSplash();
+  view_.SetWindowCaption(std::string(kWindowCaption));
+
+  const auto keys = LayOutKeys(view_.PanelHeight());
+  for (const KeyPlacement& p : keys) {
+    KeyButtonSpec spec;
+    spec.key = p.key;
+    spec.left = p.left;
+    spec.top = p.top;
+    spec.width = p.width;
+    spec.height = p.height;
+    spec.colour = p.colour;
+    spec.fontColour = p.fontColour;
+    spec.caption = p.caption;
+    spec.black = p.black;
+    view_.CreateKeyButton(spec);
+  }
+  view_.RaiseBlackKeysThenPanel();
+  const int width = KeyboardWidth(keys);
+  view_.SetPanelWidth(width);
+  view_.SetClientWidth(width);
+
+  upsampleFilter_ = DesignUpsampleFilter();
+
+  sourceSample_ = SourceSample{};
+  keyWaves_ = KeyWaves{};
+
+  sourceSample_ = MakeDefaultSample();
+  RebuildKeyWavesForSample();
+
+  view_.SetClientHeight(view_.PanelHeight() + kWhiteKeyHeight);
+  openDialogDir_ = host_.ExecutableDir();
+  saveDialogDir_ = openDialogDir_;
+  sourceSample_.maySave = true;
+  view_.SetButtonGlyph(Control::btnPlay, Glyph::Play);
+  view_.SetButtonGlyph(Control::btnRecording, Glyph::Rec);
+
+  EngineState = kStateStarting;
+  UserScore.clear();
+  userScoreCache_.Invalidate();
+  sequencer_.score().tempo = kDefaultTempo;
+  view_.SetControlText(Control::Label1, "");
+  view_.SetControlText(Control::Label2, "");
+  voices_.Clear();
+
+  FillSongList();
+
+  if (!ring_.Allocate()) ShowError("出力バッファを確保できません。");
+
+  view_.FreeSplash();
+  view_.SetStatusText(std::string(kWelcomeText));
+  timerRunning_ = true;
+
+  feedStopped = false;
+  EngineState = kStateReady;
+  OpenOutput();
+}
+
+void TForm1::FormCloseQuery(bool& canClose) {
+  {
+    std::lock_guard lock(EngineLock);
+    feedStopped = true;
+    if (EngineState != kStateClosing) {
+      EngineState = kStateClosing;
+      closeCountdown = kCloseCountdownTicks;
+      view_.SetStatusText(std::string(kShuttingDownText));
+    }
+  }
+  canClose = ring_.queuedBlocks() == 0 || closeCountdown == 0;
+}
+
+void TForm1::FormClose() {
+  if (closed_) return;
+  if (IsPerformanceRecordingActive()) StopPerformanceRecording();
+  CloseOutput();
+  timerRunning_ = false;
+  sourceSample_ = SourceSample{};
+  FreeKeyWaves(keyWaves_);
+  ring_.Free();
+  closed_ = true;
+}
+
+void TForm1::btnQuitClick() { host_.RequestClose(); }
+
+void TForm1::btnAboutClick() { view_.ShowAboutBox(); }
+
+void TForm1::SetControlsEnabled(bool enabled) {
+  view_.SetControlEnabled(Control::btnAbout, enabled);
+  view_.SetControlEnabled(Control::btnOpenWave, enabled);
+  view_.SetControlEnabled(Control::btnOpenScore, enabled);
+  view_.SetControlEnabled(Control::btnSave, enabled && sourceSample_.maySave);
+  view_.SetControlEnabled(Control::btnQuit, enabled);
+  view_.SetControlEnabled(Control::btnRec, enabled);
+  view_.SetControlEnabled(Control::btnPlay, enabled);
+  view_.SetControlEnabled(Control::btnRecording, enabled);
+  view_.SetControlEnabled(Control::btnInputVolume, enabled);
+  view_.SetControlEnabled(Control::btnOutputVolume, enabled);
+  view_.SetControlEnabled(Control::cbxSong, enabled);
+  view_.SetControlEnabled(Control::tbTempo, enabled);
+  view_.SetControlEnabled(Control::lblTempo, enabled);
+}
+
+void TForm1::PaintKey(int key, std::uint32_t colour) { view_.SetKeyColour(key, colour); }
+
+void TForm1::ReportError(const std::string& message) { ShowError(message); }
+
+void TForm1::RebuildKeyWavesForSample() {
+  RebuildKeyWaves(sourceSample_, upsampleFilter_, keyWaves_, [this](std::string_view text) {
+    view_.SetStatusText(std::string(text));
+    view_.RepaintNow();
+  });
+  voices_.FinishVoicesBeyond(keyWaves_.bank);
+}
+
+std::uint32_t TForm1::SampleRate() const {
+  return ReadWaveFormat(sourceSample_.format).samplesPerSec;
+}
+
+std::string TForm1::FolderOf(const std::string& path) {
+#ifdef _WIN32
+  const auto cut = path.find_last_of("\\/:");
+#else
+  const auto cut = path.find_last_of('/');
+#endif
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+}  // namespace tonefield

@@ -1,0 +1,67 @@
+// The song list (the user's score and the built-in songs) and score files.
+#include <fstream>
+
+#include "app/TForm1.h"
+#include "score/ScoreFile.h"
+#include "score/SongTable.h"
+
+namespace tonefield {
+
+inline constexpr std::string_view kUserScoreItem = "ユーザーの楽譜";
+
+void TForm1::FillSongList() {
+  view_.AddSongItem(std::string(kUserScoreItem));
+  for (const std::string& title : SongTitles()) view_.AddSongItem(title);
+  view_.SelectSong(1);
+  FitSongListWidth();
+}
+
+void TForm1::FitSongListWidth() {
+  int width = view_.ControlWidth(Control::cbxSong);
+  const int count = view_.SongItemCount();
+  for (int i = 0; i < count; ++i) {
+    const int textWidth = view_.TextWidth(view_.SongItem(i)) + 8;
+    if (textWidth > width) width = textWidth;
+  }
+  view_.SetSongDroppedWidth(width + 16);
+}
+
+void TForm1::btnOpenScoreClick() {
+  FileDialogRequest request;
+  request.title = "楽譜ファイルの読み込み";
+  request.filter = "ﾃｷｽﾄﾌｧｲﾙ (*.txt)|*.txt";
+  request.initialDir = openDialogDir_;
+  const auto path = host_.RunOpenDialog(request);
+  if (!path) return;
+  openDialogDir_ = FolderOf(*path);
+
+  SetControlsEnabled(false);
+  view_.RepaintNow();
+
+  std::ifstream file(*path, std::ios::binary);
+  if (!file.is_open()) {
+    SetControlsEnabled(true);
+    // Shown by the application-level box once this handler is left.
+    view_.ShowApplicationError("ファイル " + *path + " は開けません");
+    return;
+  }
+  const ScoreFileResult result = ReadScoreFile(file);
+  if (!result.accepted) {
+    ShowError(result.message);
+  } else {
+    ApplyScoreFile(result, UserScore, userScoreCache_);
+    if (result.title) {
+      view_.SetSongItem(0, *result.title);
+      FitSongListWidth();
+    }
+    view_.SelectSong(0);
+  }
+  file.close();
+  SetControlsEnabled(true);
+}
+
+void TForm1::cbxSongChange() { view_.FocusPanel(); }
+
+void TForm1::cbxSongExit() { view_.FocusPanel(); }
+
+}  // namespace tonefield

@@ -1,0 +1,30 @@
+// The mixing loop of one output block, free of any device: for each sample,
+// first the score's sequencer step (only when a score plays), then the sum
+// of every sounding voice, clipped to -32767..32767. The output ring and the
+// offline renderer share it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "common/KeyWaveBank.h"
+#include "engine/VoiceTable.h"
+#include "score/Sequencer.h"
+
+namespace tonefield {
+
+inline constexpr std::int32_t kSampleClip = 32767;
+
+// -32768 is never produced: the range is symmetric.
+constexpr std::int16_t ClipSample(std::int32_t sum) {
+  if (sum > kSampleClip) return static_cast<std::int16_t>(kSampleClip);
+  if (sum < -kSampleClip) return static_cast<std::int16_t>(-kSampleClip);
+  return static_cast<std::int16_t>(sum);
+}
+
+// playingScore is null unless a score plays. Voices advance by one sample per
+// output sample; a voice reaching its key wave's end gets position -1.
+void MixBlock(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
+              Sequencer* playingScore);
+
+}  // namespace tonefield

@@ -1,0 +1,62 @@
+// The 8 voices: parallel key / owner / position slots. Occupied slots
+// (key != -1) form a prefix in start order, slot 0 the oldest; a key sits in
+// at most one slot. position -1 = played to the end (silent, slot kept).
+// Keys are painted red while they hold a slot and in their rest colour when
+// they give it up. No locking: the caller holds the engine lock.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "common/Constants.h"
+#include "common/KeyWaveBank.h"
+#include "keyboard/PlayedNotes.h"
+
+namespace tonefield {
+
+class KeyPainter {
+ public:
+  virtual void PaintKey(int key, std::uint32_t colour) = 0;
+
+ protected:
+  ~KeyPainter() = default;
+};
+
+class VoiceTable final : public PlayedNotes {
+ public:
+  explicit VoiceTable(KeyPainter* painter = nullptr);
+
+  // Re-trigger the key's slot, else take the first free slot, else drop
+  // slot 0 (the oldest) and append.
+  void NoteOn(int owner, int key) override;
+  // Frees the first slot holding key for owner and closes the gap.
+  void NoteOff(int owner, int key) override;
+  // Frees every slot (key -1, position 0); owners are left as they were.
+  void AllNotesOff();
+  // Start-up state: every field of every slot -1. Paints nothing.
+  void Clear();
+  // After the key waves were replaced: a position at or beyond its key's
+  // new sample count becomes -1 (finished), so it is never read.
+  void FinishVoicesBeyond(const KeyWaveBank& bank);
+
+  int KeyInSlot(int slot) const override { return keys_[slot]; }
+  bool HoldsKey(int key) const override;
+  int OwnerInSlot(int slot) const { return owners_[slot]; }
+  std::int32_t PositionInSlot(int slot) const { return positions_[slot]; }
+  int SoundingCount() const;
+
+  // The mixer reads and advances the slots directly.
+  std::array<std::int32_t, kVoiceCount>& keys() { return keys_; }
+  std::array<std::int32_t, kVoiceCount>& positions() { return positions_; }
+
+ private:
+  void Paint(int key, std::uint32_t colour);
+  void RemoveSlot(int slot);
+
+  KeyPainter* painter_;
+  std::array<std::int32_t, kVoiceCount> keys_{};
+  std::array<std::int32_t, kVoiceCount> owners_{};
+  std::array<std::int32_t, kVoiceCount> positions_{};
+};
+
+}  // namespace tonefield

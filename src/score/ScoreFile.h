@@ -1,0 +1,40 @@
+// Reading a user score file. The file starts with the 11-byte magic
+// "TONEFIELD0$"; at most 20481 bytes after it are read, bytes below 0x20 are
+// dropped (but counted), and the first "$" ends the title. An accepted file
+// becomes the new UserScore: magic + title + "$" + rest when it has a "$",
+// otherwise the bytes without the magic. The caller applies the result
+// (ApplyScoreFile) and shows the message of a refused file.
+#pragma once
+
+#include <istream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "score/UserScoreCache.h"
+
+namespace tonefield {
+
+inline constexpr std::string_view kNotAScoreFileMessage = "楽譜ファイルではありません。";
+
+struct ScoreFileResult {
+  bool accepted = false;
+  std::string message;               // UTF-8, for the error box; empty when accepted
+  std::string userScore;             // the new UserScore bytes (accepted only)
+  std::optional<std::string> title;  // UTF-8, at most 64 characters; set when a "$" was found
+};
+
+// Reads at most the magic and 20481 further bytes of the stream.
+ScoreFileResult ReadScoreFile(std::istream& in);
+ScoreFileResult ReadScoreFile(std::string_view fileBytes);
+
+// Decodes score bytes for the title and the parser: as UTF-8 when they are
+// valid UTF-8 with at least one multi-byte character (a sequence cut at the
+// very end is tolerated), otherwise as code page 932.
+std::u16string DecodeScoreBytes(std::string_view bytes);
+
+// For an accepted result: UserScore := its bytes and the parse cache is
+// invalidated. A refused result changes nothing. Returns result.accepted.
+bool ApplyScoreFile(const ScoreFileResult& result, std::string& userScore, UserScoreCache& cache);
+
+}  // namespace tonefield

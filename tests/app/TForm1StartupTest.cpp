@@ -1,0 +1,205 @@
+#include <algorithm>
+
+#include "app/FormFixture.h"
+
+namespace tonefield {
+namespace {
+
+using fakes::WaveOutCall;
+
+// Index of the first log line equal to text, or -1.
+int Find(const std::vector<std::string>& log, const std::string& text) {
+  auto it = std::find(log.begin(), log.end(), text);
+  return it == log.end() ? -1 : static_cast<int>(it - log.begin());
+}
+
+TEST_F(FormFixture, FormCreateShowsItsStepsInOrder) {
+  form.FormCreate();
+  const auto& log = view.log;
+  const std::vector<std::string> milestones = {
+      "ShowSplash",
+      "Caption:Tonefield ",
+      "KeyButton:0",
+      "KeyButton:35",
+      "RaiseBlackKeysThenPanel",
+      "PanelWidth:630",
+      "ClientWidth:630",
+      "Status:処理中(1/3)...",
+      "Status:処理中(3/3)...",
+      "ClientHeight:223",
+      "Glyph:btnPlay=Play",
+      "Glyph:btnRecording=Rec",
+      "Text:Label1=",
+      "Text:Label2=",
+      "AddSong:ユーザーの楽譜",
+      "AddSong:きらきら星",
+      "SelectSong:1",
+      "FreeSplash",
+      "Status:*** Welcome to Tonefield ! ***",
+  };
+  int previous = -1;
+  for (const std::string& m : milestones) {
+    const int at = Find(log, m);
+    EXPECT_GT(at, previous) << m;
+    previous = at;
+  }
+  EXPECT_EQ(view.LogLines("DroppedWidth").size(), 1u);
+  EXPECT_GT(Find(log, "SelectSong:1"), Find(log, "AddSong:荒野のはてに"));
+  EXPECT_GT(Find(log, "FreeSplash"), Find(log, view.LogLines("DroppedWidth")[0]));
+  EXPECT_EQ(view.statusText, "*** Welcome to Tonefield ! ***");
+  EXPECT_EQ(view.LogLines("Error").size(), 0u);
+
+  // The output is opened last, in the default sample's format.
+  EXPECT_EQ(device.calls[0], "Query");
+  EXPECT_EQ(device.calls[1], "Open");
+  ASSERT_EQ(device.opened.size(), 1u);
+  EXPECT_EQ(device.opened[0], (WaveFormat{1, 1, 11025, 22050, 2, 16}));
+  EXPECT_EQ(form.ring().queuedBlocks(), 5);
+  EXPECT_EQ(form.ring().nextBlock(), 5);
+  EXPECT_EQ(form.ring().blockLength(), 220);
+
+  EXPECT_EQ(form.GetEngineState(), kStateReady);
+  EXPECT_FALSE(form.IsFeedStopped());
+  EXPECT_TRUE(form.TimerRunning());
+  EXPECT_TRUE(form.sourceSample().maySave);
+  EXPECT_TRUE(form.userScore().empty());
+  EXPECT_FALSE(form.userScoreCache().valid());
+  EXPECT_EQ(form.openDialogDir(), host.exeDir);
+  EXPECT_EQ(form.saveDialogDir(), host.exeDir);
+  EXPECT_EQ(form.voices().SoundingCount(), 0);
+}
+
+TEST_F(FormFixture, FormCreateLaysOutTheKeyButtons) {
+  form.FormCreate();
+  ASSERT_EQ(view.keyButtons.size(), 36u);
+  const KeyButtonSpec& reference = view.keyButtons[12];
+  EXPECT_EQ(reference.caption, ",");
+  EXPECT_EQ(reference.left, 210);
+  EXPECT_EQ(reference.top, 73);
+  const KeyButtonSpec& last = view.keyButtons[35];
+  EXPECT_EQ(last.left + last.width, 630);
+  EXPECT_TRUE(view.keyButtons[1].black);
+  EXPECT_EQ(view.keyButtons[1].colour, kColourBlack);
+  EXPECT_EQ(view.keyButtons[1].fontColour, kColourWhite);
+}
+
+TEST_F(FormFixture, AFailedOpenAtStartLeavesAWorkingWindowWithoutSound) {
+  device.errorTexts[2] = "デバイスがありません";
+  device.Fail(WaveOutCall::Open, 2);
+  form.FormCreate();
+  EXPECT_EQ(view.errors, std::vector<std::string>{"waveOutOpenエラー\r\n\r\nデバイスがありません"});
+  EXPECT_EQ(form.GetEngineState(), kStateReady);
+  EXPECT_EQ(view.statusText, "*** Welcome to Tonefield ! ***");
+
+  form.KeyButtonMouseDown(4);
+  EXPECT_EQ(view.keyColours[4], kColourRed);
+  form.KeyButtonMouseUp(4);
+  EXPECT_EQ(view.keyColours[4], kColourWhite);
+
+  // Nothing is queued, so the first close request is granted.
+  bool canClose = false;
+  form.FormCloseQuery(canClose);
+  EXPECT_TRUE(canClose);
+  EXPECT_EQ(view.statusText, "終了処理中です。");
+  device.calls.clear();
+  form.FormClose();
+  EXPECT_TRUE(device.calls.empty());  // no device was open
+}
+
+TEST_F(CreatedForm, SetControlsEnabledKeepsItsOrderAndTheSaveRule) {
+  const std::vector<std::string> order = {"btnAbout", "btnOpenWave", "btnOpenScore", "btnSave",
+                                          "btnQuit", "btnRec", "btnPlay", "btnRecording",
+                                          "btnInputVolume", "btnOutputVolume", "cbxSong",
+                                          "tbTempo", "lblTempo"};
+  struct Case {
+    bool enabled, maySave, saveEnabled;
+  };
+  for (const Case& c : {Case{true, true, true}, Case{true, false, false}, Case{false, true, false},
+                        Case{false, false, false}}) {
+    TForm1TestAccess::SetMaySave(form, c.maySave);
+    view.ClearLog();
+    form.SetControlsEnabled(c.enabled);
+    const auto lines = view.LogLines("Enable:");
+    ASSERT_EQ(lines.size(), order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      const bool expected = order[i] == "btnSave" ? c.saveEnabled : c.enabled;
+      EXPECT_EQ(lines[i], "Enable:" + order[i] + "=" + (expected ? "1" : "0"));
+    }
+  }
+  EXPECT_EQ(view.keyColours[0], kColourWhite);  // keys untouched
+}
+
+TEST_F(CreatedForm, CloseWhileTheRingIsFullWaitsForTheDrain) {
+  bool canClose = true;
+  form.FormCloseQuery(canClose);
+  EXPECT_FALSE(canClose);
+  EXPECT_EQ(view.statusText, "終了処理中です。");
+  EXPECT_EQ(form.GetEngineState(), kStateClosing);
+  EXPECT_TRUE(form.IsFeedStopped());
+  EXPECT_EQ(form.GetCloseCountdown(), 12);
+
+  EXPECT_EQ(ReturnBlocks(10), 5);  // released, not refilled
+  EXPECT_EQ(form.ring().queuedBlocks(), 0);
+  device.calls.clear();
+  form.Timer1Timer();
+  EXPECT_EQ(host.closeRequests, 1);
+  EXPECT_EQ(closeAnswers, std::vector<bool>{true});
+  EXPECT_TRUE(form.closed());
+  EXPECT_EQ(device.calls, (std::vector<std::string>{"Pause", "Reset", "Close"}));
+  EXPECT_FALSE(form.TimerRunning());
+}
+
+TEST_F(CreatedForm, CloseWhileBlocksNeverComeBackIsGrantedAtTheTwelfthTick) {
+  bool canClose = true;
+  form.FormCloseQuery(canClose);
+  ASSERT_FALSE(canClose);
+  for (int tick = 1; tick <= 11; ++tick) {
+    form.Timer1Timer();
+    EXPECT_EQ(form.GetCloseCountdown(), 12 - tick);
+    EXPECT_FALSE(form.closed()) << tick;
+  }
+  // A request of its own in between neither restarts nor extends the count.
+  form.FormCloseQuery(canClose);
+  EXPECT_EQ(form.GetCloseCountdown(), 1);
+  form.Timer1Timer();
+  EXPECT_TRUE(form.closed());
+  EXPECT_EQ(host.closeRequests, 12);
+
+  // The reset hands the queued blocks back after the close: they touch nothing.
+  device.calls.clear();
+  EXPECT_EQ(device.ReturnAll(), 5);
+  EXPECT_TRUE(device.calls.empty());
+  form.Timer1Timer();
+  EXPECT_EQ(host.closeRequests, 12);
+}
+
+TEST_F(CreatedForm, QuitButtonAsksTheWindowToCloseLikeTheCloseBox) {
+  form.btnQuitClick();
+  EXPECT_EQ(host.closeRequests, 1);
+  EXPECT_EQ(closeAnswers, std::vector<bool>{false});
+  EXPECT_EQ(form.GetEngineState(), kStateClosing);
+}
+
+TEST_F(CreatedForm, CloseFailuresAreReportedAndTheCloseGoesOn) {
+  device.Fail(WaveOutCall::Reset, 9);
+  bool canClose = false;
+  form.FormCloseQuery(canClose);
+  ReturnBlocks(5);
+  form.FormCloseQuery(canClose);
+  ASSERT_TRUE(canClose);
+  form.FormClose();
+  EXPECT_EQ(view.errors, std::vector<std::string>{"WaveOutResetエラー\r\n\r\ndevice error 9"});
+  EXPECT_FALSE(device.isOpen);
+  EXPECT_FALSE(form.ring().isOpen());
+}
+
+TEST_F(CreatedForm, AboutBoxAndSongListFocus) {
+  form.btnAboutClick();
+  EXPECT_EQ(view.aboutBoxes, 1);
+  form.cbxSongChange();
+  form.cbxSongExit();
+  EXPECT_EQ(view.panelFocusCount, 2);
+}
+
+}  // namespace
+}  // namespace tonefield

@@ -1,0 +1,252 @@
+#include <filesystem>
+#include <fstream>
+
+#include "app/FormFixture.h"
+
+namespace tonefield {
+namespace {
+
+class TransportTest : public CreatedForm {
+ protected:
+  // Returns blocks one by one (each is refilled) until pred holds; the
+  // number of blocks rendered, or -1 after limit.
+  template <typename Pred>
+  int RenderUntil(Pred pred, int limit) {
+    for (int n = 1; n <= limit; ++n) {
+      if (!device.ReturnOne()) return -1;
+      if (pred()) return n;
+    }
+    return -1;
+  }
+};
+
+TEST_F(TransportTest, TheFirstSongStartsOnSample6013AndEndsAtTheNextBlockAfter50Ticks) {
+  view.ClearLog();
+  form.btnPlayClick();
+  EXPECT_EQ(form.GetEngineState(), kStatePlayingScore);
+  EXPECT_EQ(form.sequencer().samplesPerTick(), 6013);
+
+  // 27 blocks are 5940 samples; sample 6013 is index 72 of the 28th block.
+  const int firstNotes = RenderUntil([&] { return form.voices().SoundingCount() > 0; }, 100);
+  EXPECT_EQ(firstNotes, 28);
+  EXPECT_EQ(form.voices().SoundingCount(), 2);
+  EXPECT_EQ(form.voices().OwnerInSlot(0), 0);
+  EXPECT_EQ(form.voices().OwnerInSlot(1), 1);
+  EXPECT_EQ(form.voices().PositionInSlot(0), 148);
+  EXPECT_EQ(form.voices().PositionInSlot(1), 148);
+
+  // 50 ticks end at sample 300650, inside block 1367; the test at the start
+  // of block 1368 ends the playback.
+  const int end = RenderUntil([&] { return form.GetEngineState() != kStatePlayingScore; }, 2000);
+  EXPECT_EQ(firstNotes + end, 1368);
+  EXPECT_EQ(form.GetEngineState(), kStateReady);
+  EXPECT_EQ(view.texts[Control::btnPlay], "演奏");
+  EXPECT_EQ(view.hints[Control::btnPlay], "曲を演奏します");
+  EXPECT_EQ(view.glyphs[Control::btnPlay], Glyph::Play);
+  EXPECT_TRUE(view.enabled[Control::btnOpenWave]);
+  EXPECT_EQ(form.voices().SoundingCount(), 0);  // every note had its note-off
+}
+
+TEST_F(TransportTest, StartingLeavesOnlyTheTransportControlsEnabled) {
+  form.KeyButtonMouseDown(3);  // silenced by the start
+  view.ClearLog();
+  form.btnPlayClick();
+  EXPECT_EQ(form.voices().SoundingCount(), 0);
+  EXPECT_EQ(view.keyColours[3], kColourBlack);
+  const auto enables = view.LogLines("Enable:");
+  ASSERT_EQ(enables.size(), 16u);
+  for (int i = 0; i < 13; ++i) EXPECT_EQ(enables[i].back(), '0') << enables[i];
+  EXPECT_EQ(enables[13], "Enable:tbTempo=1");
+  EXPECT_EQ(enables[14], "Enable:lblTempo=1");
+  EXPECT_EQ(enables[15], "Enable:btnPlay=1");
+  EXPECT_EQ(view.texts[Control::btnPlay], "停止");
+  EXPECT_EQ(view.hints[Control::btnPlay], "演奏を停止します");
+  EXPECT_EQ(view.glyphs[Control::btnPlay], Glyph::Stop);
+}
+
+TEST_F(TransportTest, StoppingSilencesScoreAndKeyboardNotes) {
+  form.btnPlayClick();
+  RenderUntil([&] { return form.voices().SoundingCount() > 0; }, 100);
+  form.KeyButtonMouseDown(30);
+  ASSERT_EQ(view.keyColours[30], kColourRed);
+  form.btnPlayClick();
+  EXPECT_EQ(form.GetEngineState(), kStateReady);
+  EXPECT_EQ(form.voices().SoundingCount(), 0);
+  EXPECT_EQ(view.keyColours[30], kColourBlack);
+  EXPECT_EQ(view.texts[Control::btnPlay], "演奏");
+  EXPECT_TRUE(view.enabled[Control::btnSave]);
+  // The sequencer no longer advances.
+  const int cursor = form.sequencer().score().tracks[0].cursor;
+  for (int i = 0; i < 40; ++i) device.ReturnOne();
+  EXPECT_EQ(form.sequencer().score().tracks[0].cursor, cursor);
+}
+
+TEST_F(TransportTest, TheTempoBarScalesTicksAndAppliesDuringPlayback) {
+  view.tempoPosition = 6;
+  form.btnPlayClick();
+  EXPECT_EQ(form.sequencer().samplesPerTick(), 5250);
+  device.ReturnOne();
+  const int counted = form.sequencer().samplesInTick();
+  EXPECT_EQ(counted, 220);
+  for (auto [position, expected] : {std::pair{4, 6963}, {0, 12027}, {10, 3006}, {5, 6013}}) {
+    view.tempoPosition = position;
+    form.tbTempoChange();
+    EXPECT_EQ(form.sequencer().samplesPerTick(), expected) << position;
+  }
+  EXPECT_EQ(form.sequencer().samplesInTick(), counted);  // the tick is not restarted
+}
+
+TEST_F(TransportTest, TheWatchdogRestsWhileAScorePlays) {
+  form.btnPlayClick();
+  form.KeyButtonMouseDown(35);  // neither PC key nor button held: a lost release
+  Ticks(8);
+  EXPECT_TRUE(form.voices().HoldsKey(35));
+  EXPECT_EQ(form.watchdog().counter(), 0);
+  form.btnPlayClick();
+  form.KeyButtonMouseDown(35);
+  Ticks(4);
+  EXPECT_FALSE(form.voices().HoldsKey(35));
+}
+
+TEST_F(TransportTest, PlayDoesNothingOutsideReadyAndPlaying) {
+  form.btnRecClick();
+  view.ClearLog();
+  form.btnPlayClick();
+  EXPECT_EQ(form.GetEngineState(), kStateRecordRequested);
+  EXPECT_TRUE(view.log.empty());
+}
+
+TEST_F(TransportTest, TheUserEntryWithoutAScoreDoesNothing) {
+  view.selectedSong = 0;
+  view.ClearLog();
+  form.btnPlayClick();
+  EXPECT_EQ(form.GetEngineState(), kStateReady);
+  EXPECT_TRUE(view.log.empty());
+}
+
+TEST_F(TransportTest, ClosingWhileAScorePlaysStopsTheSequencerWithTheFeed) {
+  form.btnPlayClick();
+  RenderUntil([&] { return form.voices().SoundingCount() > 0; }, 100);
+  const int samples = form.sequencer().samplesInTick();
+  bool canClose = true;
+  form.FormCloseQuery(canClose);
+  EXPECT_FALSE(canClose);
+  EXPECT_EQ(ReturnBlocks(10), 5);
+  EXPECT_EQ(form.sequencer().samplesInTick(), samples);
+  form.Timer1Timer();
+  EXPECT_TRUE(form.closed());
+}
+
+TEST_F(CreatedForm, TheSongListHoldsTheUserEntryAndNineSongs) {
+  ASSERT_EQ(view.songItems.size(), 10u);
+  EXPECT_EQ(view.songItems[0], "ユーザーの楽譜");
+  EXPECT_EQ(view.songItems[1], "きらきら星");
+  EXPECT_EQ(view.songItems[7], "We Wish You A Merry Christmas");
+  EXPECT_EQ(view.songItems[9], "荒野のはてに");
+  EXPECT_EQ(view.selectedSong, 1);
+}
+
+TEST_F(CreatedForm, TheDropDownIsWideEnoughForTheControlAndTheWidestItem) {
+  struct Case {
+    int widest;
+    int expected;
+  };
+  for (const Case& c : {Case{50, 129}, Case{105, 129}, Case{106, 130}, Case{300, 324}}) {
+    view.textWidth = [&](const std::string& text) { return text == "きらきら星" ? c.widest : 10; };
+    form.FitSongListWidth();
+    EXPECT_EQ(view.droppedWidth, c.expected) << c.widest;
+  }
+}
+
+class ScoreFileTest : public CreatedForm {
+ protected:
+  void SetUp() override {
+    CreatedForm::SetUp();
+    dir = std::filesystem::temp_directory_path() /
+          ("tonefield-app-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const auto path = (dir / name).string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+  void Open(const std::string& path) {
+    host.openAnswers.push_back(path);
+    form.btnOpenScoreClick();
+  }
+
+  std::filesystem::path dir;
+};
+
+TEST_F(ScoreFileTest, TheDialogAsksForTextFilesAndCancelChangesNothing) {
+  view.ClearLog();
+  form.btnOpenScoreClick();
+  ASSERT_EQ(host.openRequests.size(), 1u);
+  EXPECT_EQ(host.openRequests[0].title, "楽譜ファイルの読み込み");
+  EXPECT_EQ(host.openRequests[0].filter, "ﾃｷｽﾄﾌｧｲﾙ (*.txt)|*.txt");
+  EXPECT_EQ(host.openRequests[0].initialDir, host.exeDir);
+  EXPECT_TRUE(view.log.empty());
+}
+
+TEST_F(ScoreFileTest, AFileWithoutTheMagicIsRefusedWhileTheControlsAreDisabled) {
+  const auto path = Write("note.txt", "TONEFIELD1$x$120$ド");
+  view.ClearLog();
+  Open(path);
+  const auto& log = view.log;
+  ASSERT_EQ(log.size(), 13u + 1 + 1 + 13);
+  EXPECT_EQ(log[0], "Enable:btnAbout=0");
+  EXPECT_EQ(log[13], "Repaint");
+  EXPECT_EQ(log[14], "Error:楽譜ファイルではありません。");
+  EXPECT_EQ(log[15], "Enable:btnAbout=1");
+  EXPECT_TRUE(form.userScore().empty());
+  EXPECT_EQ(view.songItems[0], "ユーザーの楽譜");
+  EXPECT_EQ(view.selectedSong, 1);
+  // The folder is remembered for both open buttons.
+  EXPECT_EQ(form.openDialogDir(), dir.string() + "/");
+  form.btnOpenWaveClick();
+  EXPECT_EQ(host.openRequests.back().initialDir, dir.string() + "/");
+}
+
+TEST_F(ScoreFileTest, AFileThatCannotBeOpenedGoesToTheApplicationErrorBox) {
+  const auto path = (dir / "missing.txt").string();
+  view.ClearLog();
+  Open(path);
+  EXPECT_TRUE(view.errors.empty());
+  ASSERT_EQ(view.applicationErrors.size(), 1u);
+  EXPECT_EQ(view.applicationErrors[0], "ファイル " + path + " は開けません");
+  EXPECT_EQ(view.log.back(), "AppError:ファイル " + path + " は開けません");
+  EXPECT_EQ(view.log[view.log.size() - 2], "Enable:lblTempo=1");
+}
+
+TEST_F(ScoreFileTest, AnAcceptedFileBecomesTheUserEntryAndIsParsedOnce) {
+  view.textWidth = [](const std::string& text) { return static_cast<int>(text.size()) * 10; };
+  Open(Write("song.txt", "TONEFIELD0$ドレミの歌\r\n$120$\r\nドレミ"));
+  EXPECT_EQ(form.userScore(), "TONEFIELD0$ドレミの歌$120$ドレミ");
+  EXPECT_EQ(view.songItems[0], "ドレミの歌");
+  EXPECT_EQ(view.selectedSong, 0);
+  EXPECT_EQ(view.droppedWidth, std::max(129, static_cast<int>(std::string("We Wish You A Merry Christmas").size()) * 10 + 24));
+  EXPECT_FALSE(form.userScoreCache().valid());
+
+  form.btnPlayClick();
+  EXPECT_EQ(form.GetEngineState(), kStatePlayingScore);
+  EXPECT_TRUE(form.userScoreCache().valid());
+  EXPECT_EQ(form.sequencer().score().tracks[0].length, 5);  // framed ド, レ, ミ
+  form.btnPlayClick();
+  form.btnPlayClick();
+  EXPECT_EQ(form.sequencer().score().tracks[0].length, 5);
+  form.btnPlayClick();
+
+  Open(Write("other.txt", "TONEFIELD0$別の曲$200$ソ"));
+  EXPECT_FALSE(form.userScoreCache().valid());
+  EXPECT_EQ(view.songItems[0], "別の曲");
+  form.btnPlayClick();
+  EXPECT_EQ(form.sequencer().score().tracks[0].length, 3);
+  EXPECT_EQ(form.sequencer().score().tempo, 200);
+}
+
+}  // namespace
+}  // namespace tonefield
