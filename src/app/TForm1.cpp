@@ -23,17 +23,17 @@ void TForm1::FormCreate() {
 
   const auto keys = LayOutKeys(view_.PanelHeight());
   for (const KeyPlacement& p : keys) {
-    KeyButtonSpec spec;
-    spec.key = p.key;
-    spec.left = p.left;
-    spec.top = p.top;
-    spec.width = p.width;
-    spec.height = p.height;
-    spec.colour = p.colour;
-    spec.fontColour = p.fontColour;
-    spec.caption = p.caption;
-    spec.black = p.black;
-    view_.CreateKeyButton(spec);
+    KeyButtonSpec button;
+    button.key = p.key;
+    button.left = p.left;
+    button.top = p.top;
+    button.width = p.width;
+    button.height = p.height;
+    button.colour = p.colour;
+    button.fontColour = p.fontColour;
+    button.caption = p.caption;
+    button.black = p.black;
+    view_.CreateKeyButton(button);
   }
   view_.RaiseBlackKeysThenPanel();
   const int width = KeyboardWidth(keys);
@@ -90,10 +90,12 @@ void TForm1::FormCloseQuery(bool& canClose) {
 }
 
 void TForm1::FormClose() {
-  if (closed_) return;
+  if (closed_ || closingDown_) return;
+  // Error boxes below keep events flowing: the timer must not ask again.
+  closingDown_ = true;
+  timerRunning_ = false;
   if (IsPerformanceRecordingActive()) StopPerformanceRecording();
   CloseOutput();
-  timerRunning_ = false;
   sourceSample_ = SourceSample{};
   FreeKeyWaves(keyWaves_);
   ring_.Free();

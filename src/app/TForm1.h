@@ -161,6 +161,7 @@ class TForm1 final : public WaveOutListener,
   std::string saveDialogDir_;
 
   bool timerRunning_ = false;
+  bool closingDown_ = false;  // inside FormClose
   bool closed_ = false;
 };
 

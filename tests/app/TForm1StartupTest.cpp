@@ -193,6 +193,19 @@ TEST_F(CreatedForm, CloseFailuresAreReportedAndTheCloseGoesOn) {
   EXPECT_FALSE(form.ring().isOpen());
 }
 
+TEST_F(CreatedForm, TimerTicksDuringACloseErrorBoxDoNotCloseAgain) {
+  bool canClose = false;
+  form.FormCloseQuery(canClose);
+  ReturnBlocks(5);
+  device.Fail(WaveOutCall::Pause, 1);
+  view.onError = [&](const std::string&) { Ticks(3); };
+  form.Timer1Timer();
+  EXPECT_TRUE(form.closed());
+  EXPECT_EQ(host.closeRequests, 1);
+  EXPECT_EQ(device.calls.back(), "Close");
+  EXPECT_EQ(std::count(device.calls.begin(), device.calls.end(), "Close"), 1);
+}
+
 TEST_F(CreatedForm, AboutBoxAndSongListFocus) {
   form.btnAboutClick();
   EXPECT_EQ(view.aboutBoxes, 1);

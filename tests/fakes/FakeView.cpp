@@ -61,10 +61,10 @@ void FakeView::SetWindowCaption(const std::string& text) {
   caption = text;
   log.push_back("Caption:" + text);
 }
-void FakeView::CreateKeyButton(const KeyButtonSpec& spec) {
-  keyButtons.push_back(spec);
-  keyColours.at(spec.key) = spec.colour;
-  log.push_back("KeyButton:" + std::to_string(spec.key));
+void FakeView::CreateKeyButton(const KeyButtonSpec& button) {
+  keyButtons.push_back(button);
+  keyColours.at(button.key) = button.colour;
+  log.push_back("KeyButton:" + std::to_string(button.key));
 }
 void FakeView::RaiseBlackKeysThenPanel() { log.push_back("RaiseBlackKeysThenPanel"); }
 void FakeView::SetPanelWidth(int width) {

@@ -24,7 +24,7 @@ class FakeView : public View {
   void ShowSplash() override;
   void FreeSplash() override;
   void SetWindowCaption(const std::string& text) override;
-  void CreateKeyButton(const KeyButtonSpec& spec) override;
+  void CreateKeyButton(const KeyButtonSpec& button) override;
   void RaiseBlackKeysThenPanel() override;
   int PanelHeight() override { return panelHeight; }
   void SetPanelWidth(int width) override;
