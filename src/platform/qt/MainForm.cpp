@@ -14,6 +14,7 @@
 
 #include "platform/qt/FormHandlers.h"
 #include "platform/qt/Glyphs.h"
+#include "platform/qt/SpeedButton.h"
 #include "platform/qt/TAboutBox.h"
 #include "platform/qt/TColorButton.h"
 #include "platform/qt/TForm2.h"
@@ -66,14 +67,11 @@ MainForm::~MainForm() {
 
 QToolButton* MainForm::AddButton(Control c, const char* name, QRect geometry, const char* caption,
                                  const char* hint) {
-  auto* button = new QToolButton(panel_);
+  auto* button = new SpeedButton(panel_);
   button->setObjectName(name);
   button->setGeometry(geometry);
   button->setText(QString::fromUtf8(caption));
   if (hint != nullptr) button->setToolTip(QString::fromUtf8(hint));
-  button->setAutoRaise(true);
-  button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  button->setIconSize(QSize(12, 12));
   button->setFocusPolicy(Qt::StrongFocus);
   controls_[c] = button;
   return button;
