@@ -203,3 +203,20 @@ TEST_F(KeyPreview, CloseGoesThroughTheCloseQueryAndClosesOnce) {
 
 }  // namespace
 }  // namespace tonefield
+
+namespace tonefield {
+namespace {
+
+// Runs only on a real X server (e.g. QT_QPA_PLATFORM=xcb under Xvfb).
+TEST(KeyHeldOnX11, AsksTheServerAndFindsNoKeyDown) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "not on X11";
+  KeyHeldQuery query;
+  ASSERT_TRUE(query.UsesX11());
+  query.Pressed('Z');  // events do not matter when the server answers
+  EXPECT_FALSE(query.IsHeld('Z'));
+  EXPECT_FALSE(query.IsHeld(0xC0));
+  EXPECT_FALSE(query.IsHeld(0));
+}
+
+}  // namespace
+}  // namespace tonefield
