@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -92,6 +95,50 @@ TEST(Dialogs, FileFiltersBecomeQtNameFilters) {
       {"*.txt", "*.txt"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(MainForm::NameFilter(in), QString::fromUtf8(out)) << in;
+}
+
+TEST(Dialogs, FileDialogsGetTitleFilterFolderExtensionAndOverwritePrompt) {
+  MainForm form;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  struct Seen {
+    QString title, filter, folder, suffix;
+    bool confirmsOverwrite = false;
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+  } seen;
+  auto answer = [&](bool accept) {
+    QTimer::singleShot(0, [&, accept] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      seen = {dialog->windowTitle(), dialog->nameFilters().value(0),
+              QDir(dialog->directory()).canonicalPath(), dialog->defaultSuffix(),
+              !dialog->testOption(QFileDialog::DontConfirmOverwrite), dialog->acceptMode()};
+      if (accept) {
+        dialog->selectFile(dir.filePath(QStringLiteral("take")));
+        static_cast<QDialog*>(dialog)->accept();
+      } else {
+        dialog->reject();
+      }
+    });
+  };
+  FileDialogRequest save{"Waveファイルの保存", "Waveファイル (*.wav)|*.wav", dir.path().toStdString(), "wav", true};
+  answer(true);
+  const auto chosen = form.RunSaveDialog(save);
+  EXPECT_EQ(seen.title, QStringLiteral("Waveファイルの保存"));
+  EXPECT_EQ(seen.filter, QStringLiteral("Waveファイル (*.wav)"));
+  EXPECT_EQ(seen.folder, QDir(dir.path()).canonicalPath());
+  EXPECT_EQ(seen.suffix, QStringLiteral("wav"));
+  EXPECT_TRUE(seen.confirmsOverwrite);
+  EXPECT_EQ(seen.mode, QFileDialog::AcceptSave);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(QFileInfo(QString::fromStdString(*chosen)).fileName(), QStringLiteral("take.wav"));
+
+  FileDialogRequest open{"楽譜ファイルの読み込み", "ﾃｷｽﾄﾌｧｲﾙ (*.txt)|*.txt", dir.path().toStdString(), "", false};
+  answer(false);
+  EXPECT_FALSE(form.RunOpenDialog(open).has_value()) << "cancelled";
+  EXPECT_EQ(seen.title, QStringLiteral("楽譜ファイルの読み込み"));
+  EXPECT_EQ(seen.filter, QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt)"));
+  EXPECT_EQ(seen.mode, QFileDialog::AcceptOpen);
 }
 
 TEST(Dialogs, HostAnswersFromTheDesktop) {
