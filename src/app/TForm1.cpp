@@ -95,6 +95,7 @@ void TForm1::FormClose() {
   closingDown_ = true;
   timerRunning_ = false;
   if (IsPerformanceRecordingActive()) StopPerformanceRecording();
+  StopSampleCaptureForClose();
   CloseOutput();
   sourceSample_ = SourceSample{};
   FreeKeyWaves(keyWaves_);

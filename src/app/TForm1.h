@@ -7,12 +7,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/Host.h"
 #include "app/View.h"
+#include "audio_io/PerformanceRecorder.h"
 #include "audio_io/WaveInDevice.h"
 #include "common/SourceSample.h"
 #include "dsp/KeyWaveBuilder.h"
@@ -135,6 +138,17 @@ class TForm1 final : public WaveOutListener,
   void StopScore();
   // The folder part of a chosen file, separator included.
   static std::string FolderOf(const std::string& path);
+  // A chosen file's name shortened to the status line's width.
+  std::string FitToStatusLine(const std::string& path);
+  // Capture (TForm1_Capture.cpp): device error text, releasing the device
+  // and its buffer, and giving the output back after a failed capture.
+  std::string CaptureErrorText(const char* prefix, MmResult code);
+  void ReleaseCapture();
+  void RestoreOutputAfterCapture();
+  // The teardown stops and closes a capture still running.
+  void StopSampleCaptureForClose();
+  // Performance recording (TForm1_Recording.cpp): the button after a stop.
+  void FinishPerformanceRecordingStop(const RecorderResult& stop);
 
   View& view_;
   Host& host_;
@@ -156,6 +170,15 @@ class TForm1 final : public WaveOutListener,
   Sequencer sequencer_;
   std::string UserScore;  // bytes of the last accepted score file
   UserScoreCache userScoreCache_;
+
+  // Sample capture: open from a successful Open until the buffer is back.
+  WaveFormat captureFormat_{};
+  std::uint32_t captureBytes_ = 0;
+  bool captureDeviceOpen_ = false;
+  std::unique_ptr<WaveHeader> captureHeader_;
+  std::vector<std::uint8_t> captureBuffer_;
+
+  PerformanceRecorder performanceRecorder_;
 
   std::string openDialogDir_;  // shared by the sample and score loaders
   std::string saveDialogDir_;

@@ -1,7 +1,10 @@
-// Sample recording. The request and the drain through the timer work; the
-// capture itself comes with the capture unit, so starting it reports that
-// and gives the output back.
+// Sample recording: the request, the capture of one three-second buffer
+// once the output has drained, and the trimmed result as the new sample. A
+// capture that fails at any step gives the output back, so the program is
+// never left mute or locked.
 #include "app/TForm1.h"
+
+#include "audio_io/SampleCapture.h"
 
 namespace tonefield {
 
@@ -12,14 +15,94 @@ void TForm1::btnRecClick() {
   EngineState = kStateRecordRequested;
 }
 
-void TForm1::StartSampleRecording() {
-  ShowError("音声録音はまだできません。");
+std::string TForm1::CaptureErrorText(const char* prefix, MmResult code) {
+  return std::string(prefix) + "\r\n\r\n" + waveIn_.ErrorText(code);
+}
+
+void TForm1::ReleaseCapture() {
+  if (captureDeviceOpen_) {
+    waveIn_.Close();
+    captureDeviceOpen_ = false;
+  }
+  captureHeader_.reset();
+  captureBuffer_.clear();
+  captureBuffer_.shrink_to_fit();
+}
+
+void TForm1::RestoreOutputAfterCapture() {
   feedStopped = false;
   EngineState = kStateReady;
   OpenOutput();
 }
 
-void TForm1::OnWaveInData(WaveHeader* /*header*/) {}
+void TForm1::StartSampleRecording() {
+  captureFormat_ = CaptureWaveFormat();
+  captureBytes_ = CaptureBufferBytes(captureFormat_);
+
+  auto fail = [this](const char* prefix, MmResult code) {
+    ShowError(CaptureErrorText(prefix, code));
+    ReleaseCapture();
+    RestoreOutputAfterCapture();
+  };
+
+  if (const MmResult r = waveIn_.Open(captureFormat_, *this); r != kMmSuccess) {
+    fail("waveInOpenエラー", r);
+    return;
+  }
+  captureDeviceOpen_ = true;
+
+  captureBuffer_.assign(captureBytes_, 0);
+  captureHeader_ = std::make_unique<WaveHeader>();
+  captureHeader_->data = captureBuffer_.data();
+  captureHeader_->bufferLength = captureBytes_;
+
+  if (const MmResult r = waveIn_.Prepare(*captureHeader_); r != kMmSuccess) {
+    fail("waveInPrepareHeaderエラー", r);
+    return;
+  }
+  if (const MmResult r = waveIn_.AddBuffer(*captureHeader_); r != kMmSuccess) {
+    fail("waveInAddBufferエラー", r);
+    return;
+  }
+  if (const MmResult r = waveIn_.Start(); r != kMmSuccess) {
+    fail("waveInStartエラー", r);
+    return;
+  }
+  view_.SetStatusText("録音中...");
+  SetControlsEnabled(false);
+}
+
+void TForm1::OnWaveInData(WaveHeader* header) {
+  if (closed_) return;
+  std::lock_guard lock(EngineLock);
+  // Only the buffer of the running capture counts; anything else is late.
+  if (!captureDeviceOpen_ || captureHeader_ == nullptr || header != captureHeader_.get()) return;
+
+  if (const MmResult r = waveIn_.Unprepare(*captureHeader_); r != kMmSuccess) {
+    ShowError(CaptureErrorText("waveInUnprepareHeaderエラー", r));
+    ReleaseCapture();
+    view_.SetStatusText("-----");
+    RestoreOutputAfterCapture();
+    SetControlsEnabled(true);
+    return;
+  }
+  waveIn_.Close();
+  captureDeviceOpen_ = false;
+
+  sourceSample_ = MakeRecordedSample(captureBuffer_);
+  ReleaseCapture();
+  RebuildKeyWavesForSample();
+
+  feedStopped = false;
+  EngineState = kStateReady;
+  OpenOutput();
+  view_.SetStatusText("準備完了");
+  SetControlsEnabled(true);
+}
+
+void TForm1::StopSampleCaptureForClose() {
+  if (captureDeviceOpen_ || captureHeader_) ReleaseCapture();
+}
 
 void TForm1::btnInputVolumeClick() { host_.StartVolumeControl(true); }
 

@@ -1,6 +1,8 @@
-// Performance recording. Not available yet: the button says so and no
-// recording is ever active, so nothing is appended or clocked.
+// Performance recording: every rendered block into a WAV file in the
+// program's folder named after the local time of the start.
 #include "app/TForm1.h"
+
+#include <cstdio>
 
 namespace tonefield {
 
@@ -12,14 +14,45 @@ void TForm1::btnRecordingClick() {
   }
 }
 
-void TForm1::StartPerformanceRecording() { ShowError("演奏録音はまだできません。"); }
+void TForm1::StartPerformanceRecording() {
+  const LocalTime now = host_.Now();
+  const std::string stem =
+      PerformanceFileStem(now.year, now.month, now.day, now.hour, now.minute, now.second);
+  const RecorderResult started =
+      performanceRecorder_.StartInFolder(host_.ExecutableDir(), stem, keyWaves_.outputFormat);
+  if (!started.ok) {
+    ShowError(started.message);
+    return;
+  }
+  view_.SetControlText(Control::btnRecording, "録音停止");
+  view_.SetButtonGlyph(Control::btnRecording, Glyph::Stop);
+}
 
-void TForm1::StopPerformanceRecording() {}
+void TForm1::StopPerformanceRecording() {
+  if (!IsPerformanceRecordingActive()) return;
+  FinishPerformanceRecordingStop(performanceRecorder_.Stop());
+}
 
-void TForm1::UpdateRecordingClock() {}
+void TForm1::FinishPerformanceRecordingStop(const RecorderResult& stop) {
+  if (!stop.ok) ShowError(stop.message);
+  // The file is closed whatever happened, so the button is idle again.
+  view_.SetButtonGlyph(Control::btnRecording, Glyph::Rec);
+  view_.SetControlText(Control::btnRecording, "演奏録音");
+}
 
-bool TForm1::IsPerformanceRecordingActive() const { return false; }
+void TForm1::UpdateRecordingClock() {
+  const int seconds = performanceRecorder_.BlockCount() / kBlocksPerSecond;
+  const int minutes = seconds / 60;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2d:%.2d", minutes, seconds % 60);
+  view_.SetControlText(Control::txtRecTime, text);
+}
 
-void TForm1::AppendToPerformanceRecording(std::span<const std::uint8_t> /*block*/) {}
+bool TForm1::IsPerformanceRecordingActive() const { return performanceRecorder_.IsActive(); }
+
+void TForm1::AppendToPerformanceRecording(std::span<const std::uint8_t> block) {
+  const AppendResult appended = performanceRecorder_.Append(block, keyWaves_.outputFormat);
+  if (appended.stopped) FinishPerformanceRecordingStop(appended.stop);
+}
 
 }  // namespace tonefield

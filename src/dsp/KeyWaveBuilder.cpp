@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
 
 #include "dsp/KeyWaveResampler.h"
 
@@ -95,12 +96,12 @@ void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, K
   WaveFormat format = ReadWaveFormat(waves.processedFormat);
   Normalised reference = Normalise(sample.data, dataBytes, format);
   WriteWaveFormat(format, waves.processedFormat);
-  const std::size_t sampleCount = reference.byteLength / 2;
+  // Every row yields exactly L / 2 frames.
+  const std::size_t sampleCount = reference.samples.size();
   for (KeyWave& key : waves.bank.keys) {
     key.byteLength = reference.byteLength;
-    key.samples.assign(sampleCount, 0);
+    if (&key != &waves.bank.keys[kReferenceKey]) key.samples.assign(sampleCount, 0);
   }
-  reference.samples.resize(sampleCount);  // 2·D / 2 or D / 2 or D / 4 frames: already N
   waves.bank.keys[kReferenceKey].samples = std::move(reference.samples);
 
   Report(progress, "処理中(2/3)...");
@@ -110,10 +111,10 @@ void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, K
   const GrainShape grain = GrainShapeForRate(format.samplesPerSec);
   const bool canShift = grain.half > 0 && sampleCount > 0;
   std::vector<std::int16_t> interpolated;
-  std::vector<double> window;
+  std::optional<GrainWindow> window;
   if (canShift) {
     interpolated = InterpolateSixFold(waves.bank.keys[kReferenceKey].samples, filter);
-    window = MakeGrainWindow(grain, grain.half + sampleCount);
+    window.emplace(grain, sampleCount);
   }
 
   Report(progress, "処理中(3/3)...");
@@ -128,7 +129,7 @@ void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, K
       outputs[used] = waves.bank.keys[static_cast<std::size_t>(k)].samples.data();
       ++used;
     }
-    ResampleKeys(interpolated, window, grain, keys, outputs, sampleCount);
+    ResampleKeys(interpolated, *window, grain, keys, outputs, sampleCount);
   }
 
   waves.outputFormat = ReadWaveFormat(waves.processedFormat);

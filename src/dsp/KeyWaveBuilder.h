@@ -25,7 +25,13 @@ struct KeyWaves {
 // Receives "処理中(1/3)..." .. "処理中(3/3)..." while the build runs.
 using ProgressFn = std::function<void(std::string_view text)>;
 
-// Replaces waves.processedFormat, waves.bank and waves.outputFormat.
+// Replaces waves.processedFormat, waves.bank and waves.outputFormat. Every
+// key gets the normalised length L and L / 2 samples; key 12 is the
+// normalised sample itself. Read heads that run past the interpolated signal
+// read silence. Below 10 Hz (no half grain) the shifted keys are silent. A
+// format block shorter than its six fields is read and rewritten as if
+// padded with zeros to 16 bytes. Uses several cores for long samples;
+// returns when all is built.
 void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, KeyWaves& waves,
                      const ProgressFn& progress);
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "common/Constants.h"
+#include "dsp/ParallelRun.h"
 
 namespace tonefield {
 
@@ -15,16 +16,21 @@ constexpr int kFactor = kInterpolationFactor;
 constexpr int kMaxBranchTaps = (kFilterTaps + kFactor - 1) / kFactor;
 // Zeros in front of the samples so every branch can read its oldest tap.
 constexpr std::size_t kLeadingZeros = kMaxBranchTaps - 1;
-// Outputs of one branch accumulated together (fits the first-level cache).
-constexpr std::size_t kBlock = 256;
+// Outputs of one branch accumulated side by side in registers.
+constexpr std::size_t kLanes = 4;
 
 // Keys resampled side by side: their position recurrences are independent,
 // so running several at once hides the latency of each.
-constexpr int kKeysPerGroup = 7;
+constexpr std::size_t kKeysPerGroup = 7;
+// Below this many samples a signal is not worth splitting across threads.
+constexpr std::size_t kParallelMinSamples = 4096;
 
+// Count keys at once. The grain counters, their weights and the restart
+// points are the same for every key; only the step, and so the heads and
+// the carried fraction, differ.
 template <int Count>
 void ResampleGroup(const std::int16_t* interpolated, std::uint64_t silenceIndex,
-                   const double* window, const GrainShape& grain, const double* steps,
+                   const GrainWindow& window, const GrainShape& grain, const double* steps,
                    std::int16_t* const* outputs, std::size_t sampleCount) {
   std::array<std::uint64_t, Count> headA{};
   std::array<std::uint64_t, Count> headB{};
@@ -43,6 +49,7 @@ void ResampleGroup(const std::int16_t* interpolated, std::uint64_t silenceIndex,
       outputs[g][j] = static_cast<std::int16_t>(static_cast<std::int32_t>(mixed));
     }
     if (j + 1 == sampleCount) break;
+    // f = f + step; both heads advance by trunc(f); f keeps the rest.
     for (int g = 0; g < Count; ++g) {
       fraction[g] = fraction[g] + steps[g];
       const auto advance = static_cast<std::int64_t>(fraction[g]);
@@ -62,14 +69,59 @@ void ResampleGroup(const std::int16_t* interpolated, std::uint64_t silenceIndex,
   }
 }
 
-}  // namespace
+// Output 6q + phase meets real samples with the taps newest, newest − 6,
+// ... ; in ascending tap order they meet samples q − (taps − 1) .. q.
+struct Branch {
+  std::array<double, kMaxBranchTaps> taps{};
+  int count = 0;
+};
 
-GrainShape GrainShapeForRate(std::uint32_t sampleRate) {
-  GrainShape grain;
-  grain.length = sampleRate / kGrainsPerSecond;
-  grain.half = grain.length / 2;
-  return grain;
+std::array<Branch, kFactor> SplitIntoBranches(const UpsampleFilter& filter) {
+  std::array<Branch, kFactor> branches{};
+  for (int phase = 0; phase < kFactor; ++phase) {
+    const int newest = kFilterTaps - 1 - phase;
+    Branch& branch = branches[static_cast<std::size_t>(phase)];
+    branch.count = newest / kFactor + 1;
+    for (int c = 0; c < branch.count; ++c) {
+      branch.taps[static_cast<std::size_t>(c)] =
+          filter[static_cast<std::size_t>(newest % kFactor + kFactor * c)];
+    }
+  }
+  return branches;
 }
+
+// Outputs 6q .. 6q + 5 for q in [first, last). Each lane keeps its own sum
+// in tap order; the lanes are independent.
+void InterpolateRange(const double* padded, const std::array<Branch, kFactor>& branches,
+                      std::size_t first, std::size_t last, std::int16_t* interpolated) {
+  for (std::size_t q = first; q < last; q += kLanes) {
+    const std::size_t lanes = std::min(kLanes, last - q);
+    std::int16_t* target = interpolated + kFactor * q;
+    for (int phase = 0; phase < kFactor; ++phase) {
+      const Branch& branch = branches[static_cast<std::size_t>(phase)];
+      const double* source = padded + kLeadingZeros + q - (branch.count - 1);
+      std::array<double, kLanes> sums{};
+      for (int c = 0; c < branch.count; ++c) {
+        const double tap = branch.taps[static_cast<std::size_t>(c)];
+        for (std::size_t lane = 0; lane < kLanes; ++lane) {
+          sums[lane] = sums[lane] + source[c + lane] * tap;
+        }
+      }
+      for (std::size_t lane = 0; lane < lanes; ++lane) {
+        target[kFactor * lane + phase] = ClipInterpolated(sums[lane]);
+      }
+    }
+  }
+}
+
+using GroupResampler = void (*)(const std::int16_t*, std::uint64_t, const GrainWindow&,
+                                const GrainShape&, const double*, std::int16_t* const*,
+                                std::size_t);
+constexpr std::array<GroupResampler, kKeysPerGroup> kGroupResamplers = {
+    &ResampleGroup<1>, &ResampleGroup<2>, &ResampleGroup<3>, &ResampleGroup<4>,
+    &ResampleGroup<5>, &ResampleGroup<6>, &ResampleGroup<7>};
+
+}  // namespace
 
 std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> samples,
                                              const UpsampleFilter& filter) {
@@ -77,66 +129,49 @@ std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> sampl
   std::vector<std::int16_t> interpolated(kFactor * count + 1, 0);
   if (count == 0) return interpolated;
 
-  std::vector<double> padded(kLeadingZeros + count, 0.0);
+  // Zeros before the first sample (taps that meet the time before the start)
+  // and after the last (lanes of the final block that produce nothing).
+  std::vector<double> padded(kLeadingZeros + count + kLanes, 0.0);
   std::copy(samples.begin(), samples.end(), padded.begin() + kLeadingZeros);
+  const std::array<Branch, kFactor> branches = SplitIntoBranches(filter);
 
-  std::array<double, kBlock> sums{};
-  for (int phase = 0; phase < kFactor; ++phase) {
-    // Output 6q + phase meets real samples with the taps newest, newest − 6,
-    // ... ; in ascending tap order they meet samples q − (taps − 1) .. q.
-    const int newest = kFilterTaps - 1 - phase;
-    const int firstTap = newest % kFactor;
-    const int branchTaps = newest / kFactor + 1;
-    for (std::size_t start = 0; start < count; start += kBlock) {
-      const std::size_t length = std::min(kBlock, count - start);
-      sums.fill(0.0);
-      for (int c = 0; c < branchTaps; ++c) {
-        const double tap = filter[static_cast<std::size_t>(firstTap + kFactor * c)];
-        const double* source = padded.data() + kLeadingZeros + start - (branchTaps - 1) + c;
-        for (std::size_t k = 0; k < length; ++k) sums[k] = sums[k] + source[k] * tap;
-      }
-      std::int16_t* target = interpolated.data() + kFactor * start + phase;
-      for (std::size_t k = 0; k < length; ++k) target[kFactor * k] = ClipInterpolated(sums[k]);
-    }
-  }
+  const std::size_t parts = count < kParallelMinSamples ? 1 : ParallelWidth();
+  // Part boundaries on whole blocks of lanes.
+  const std::size_t blocks = (count + kLanes - 1) / kLanes;
+  ParallelRun(parts, [&](std::size_t part) {
+    const std::size_t first = std::min(count, blocks * part / parts * kLanes);
+    const std::size_t last = std::min(count, blocks * (part + 1) / parts * kLanes);
+    InterpolateRange(padded.data(), branches, first, last, interpolated.data());
+  });
   return interpolated;
-}
-
-std::vector<double> MakeGrainWindow(const GrainShape& grain, std::uint64_t count) {
-  std::vector<double> window(std::min(count, grain.length), 0.0);
-  const auto half = static_cast<double>(grain.half);
-  for (std::uint64_t n = 0; n < window.size(); ++n) {
-    window[n] = n < grain.half ? static_cast<double>(n) / half
-                               : 1.0 - static_cast<double>(n - grain.half) / half;
-  }
-  return window;
 }
 
 double KeyStep(int key) {
   return 6.0 * std::pow(2.0, (key - kReferenceKey) / 12.0);
 }
 
-void ResampleKeys(std::span<const std::int16_t> interpolated, const std::vector<double>& window,
+void ResampleKeys(std::span<const std::int16_t> interpolated, const GrainWindow& window,
                   const GrainShape& grain, std::span<const int> keys,
                   std::span<std::int16_t* const> outputs, std::size_t sampleCount) {
   if (sampleCount == 0 || interpolated.empty() || grain.half == 0) return;
   const std::uint64_t silenceIndex = interpolated.size() - 1;
-  std::size_t next = 0;
-  std::array<double, kKeysPerGroup> steps{};
-  while (next < keys.size()) {
-    const std::size_t group = std::min<std::size_t>(kKeysPerGroup, keys.size() - next);
-    for (std::size_t g = 0; g < group; ++g) steps[g] = KeyStep(keys[next + g]);
-    if (group == kKeysPerGroup) {
-      ResampleGroup<kKeysPerGroup>(interpolated.data(), silenceIndex, window.data(), grain,
-                                   steps.data(), outputs.data() + next, sampleCount);
-    } else {
-      for (std::size_t g = 0; g < group; ++g) {
-        ResampleGroup<1>(interpolated.data(), silenceIndex, window.data(), grain,
-                         steps.data() + g, outputs.data() + next + g, sampleCount);
-      }
+  std::vector<double> steps(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) steps[i] = KeyStep(keys[i]);
+
+  // Keys [first, last) in groups of up to kKeysPerGroup.
+  auto resampleRange = [&](std::size_t first, std::size_t last) {
+    while (first < last) {
+      const std::size_t group = std::min(kKeysPerGroup, last - first);
+      kGroupResamplers[group - 1](interpolated.data(), silenceIndex, window, grain,
+                                  steps.data() + first, outputs.data() + first, sampleCount);
+      first += group;
     }
-    next += group;
-  }
+  };
+
+  const std::size_t parts = sampleCount < kParallelMinSamples ? 1 : ParallelWidth();
+  ParallelRun(parts, [&](std::size_t part) {
+    resampleRange(keys.size() * part / parts, keys.size() * (part + 1) / parts);
+  });
 }
 
 }  // namespace tonefield

@@ -9,16 +9,10 @@
 #include <span>
 #include <vector>
 
+#include "dsp/GrainWindow.h"
 #include "dsp/TFIRFilter.h"
 
 namespace tonefield {
-
-// Grain sizes from the sample rate: length = rate / 5 (200 ms), half = length / 2.
-struct GrainShape {
-  std::uint64_t length = 0;
-  std::uint64_t half = 0;
-};
-GrainShape GrainShapeForRate(std::uint32_t sampleRate);
 
 // up[m] for m < 6·N: the zero-stuffed samples filtered through the 71 taps,
 // accumulated in tap order in a double, clipped to ±32767 and truncated.
@@ -28,17 +22,14 @@ GrainShape GrainShapeForRate(std::uint32_t sampleRate);
 std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> samples,
                                              const UpsampleFilter& filter);
 
-// The rising-then-falling triangle, first `count` entries (count <= length;
-// the heads never use more than half + N of them). Needs half >= 1.
-std::vector<double> MakeGrainWindow(const GrainShape& grain, std::uint64_t count);
-
 // Step of key k through the interpolated signal: 6 · 2^((k − 12) / 12).
 double KeyStep(int key);
 
 // Fills the N-sample outputs of the shifted keys from the interpolated
-// signal (as returned by InterpolateSixFold). Head positions at or past 6·N
-// read as 0. keys and outputs are parallel; every output holds N samples.
-void ResampleKeys(std::span<const std::int16_t> interpolated, const std::vector<double>& window,
+// signal (as returned by InterpolateSixFold) with a window built for N.
+// Head positions at or past 6·N read as 0. keys and outputs are parallel;
+// every output holds N samples. Does nothing when the grain has no half.
+void ResampleKeys(std::span<const std::int16_t> interpolated, const GrainWindow& window,
                   const GrainShape& grain, std::span<const int> keys,
                   std::span<std::int16_t* const> outputs, std::size_t sampleCount);
 

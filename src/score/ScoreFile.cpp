@@ -1,6 +1,7 @@
 #include "score/ScoreFile.h"
 
 #include <cstddef>
+#include <fstream>
 
 #include "common/Constants.h"
 #include "common/TextCodec.h"
@@ -24,11 +25,13 @@ std::u16string_view FirstCharacters(std::u16string_view text, std::size_t count)
 }  // namespace
 
 std::u16string DecodeScoreBytes(std::string_view bytes) {
+  if (IsUtf8WithMultibyte(bytes)) return Utf8ToUtf16(bytes);
   if (IsUtf8WithMultibyte(bytes, true)) {
-    std::u16string text = Utf8ToUtf16(bytes);
-    // A sequence cut at the byte limit is dropped rather than shown as U+FFFD.
-    while (!text.empty() && text.back() == kReplacementChar) text.pop_back();
-    return text;
+    // A character cut by the byte limit: drop its 1 to 3 leading bytes.
+    for (std::size_t cut = 1; cut <= 3 && cut < bytes.size(); ++cut) {
+      const std::string_view complete = bytes.substr(0, bytes.size() - cut);
+      if (IsUtf8WithMultibyte(complete)) return Utf8ToUtf16(complete);
+    }
   }
   return DecodeCp932(bytes);
 }
@@ -76,6 +79,17 @@ ScoreFileResult ReadScoreFile(std::istream& in) {
   in.read(head.data(), static_cast<std::streamsize>(head.size()));
   head.resize(static_cast<std::size_t>(in.gcount()));
   return ReadScoreFile(std::string_view(head));
+}
+
+ScoreFileResult LoadScoreFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) {
+    ScoreFileResult result;
+    result.openFailed = true;
+    result.message = "ファイル " + path.string() + " は開けません";
+    return result;
+  }
+  return ReadScoreFile(in);
 }
 
 bool ApplyScoreFile(const ScoreFileResult& result, std::string& userScore, UserScoreCache& cache) {

@@ -6,6 +6,7 @@
 // (ApplyScoreFile) and shows the message of a refused file.
 #pragma once
 
+#include <filesystem>
 #include <istream>
 #include <optional>
 #include <string>
@@ -19,6 +20,7 @@ inline constexpr std::string_view kNotAScoreFileMessage = "楽譜ファイルで
 
 struct ScoreFileResult {
   bool accepted = false;
+  bool openFailed = false;           // the file could not be opened at all
   std::string message;               // UTF-8, for the error box; empty when accepted
   std::string userScore;             // the new UserScore bytes (accepted only)
   std::optional<std::string> title;  // UTF-8, at most 64 characters; set when a "$" was found
@@ -27,6 +29,11 @@ struct ScoreFileResult {
 // Reads at most the magic and 20481 further bytes of the stream.
 ScoreFileResult ReadScoreFile(std::istream& in);
 ScoreFileResult ReadScoreFile(std::string_view fileBytes);
+
+// Opens the file and reads it as above. A file that cannot be opened is
+// refused with openFailed set and the message "ファイル <full name> は開けません",
+// which belongs in the application's general error box.
+ScoreFileResult LoadScoreFile(const std::filesystem::path& path);
 
 // Decodes score bytes for the title and the parser: as UTF-8 when they are
 // valid UTF-8 with at least one multi-byte character (a sequence cut at the

@@ -82,7 +82,7 @@ TEST(KeyWaveBuilder, EqualsTheLiteralAlgorithmOnVariedInputs) {
   const std::vector<Case> cases = {
       {"default tone", MakeDefaultSample()},
       {"noise 16-bit mono 11025", MakeSample(1, 11025, 16, Noise(2 * 3000, 1))},
-      {"noise 16-bit mono 8000", MakeSample(1, 8000, 16, Noise(2 * 2500, 2))},
+      {"noise 16-bit mono 8000", MakeSample(1, 8000, 16, Noise(2 * 4103, 2))},
       {"noise 16-bit mono 22050", MakeSample(1, 22050, 16, Noise(2 * 5000, 3))},
       {"noise 16-bit mono 48000", MakeSample(1, 48000, 16, Noise(2 * 12000, 4))},
       {"8-bit mono 11025", MakeSample(1, 11025, 8, Noise(4000, 5))},
@@ -192,9 +192,6 @@ TEST(KeyWaveBuilder, DefaultToneBuild) {
     ASSERT_EQ(waves.bank.keys[12].samples[i],
               static_cast<std::int16_t>(ReadLe16(sample.data.data() + 2 * i)));
   }
-  const GrainShape grain = GrainShapeForRate(11025);
-  EXPECT_EQ(grain.length, 2205u);
-  EXPECT_EQ(grain.half, 1102u);
   const auto up = InterpolateSixFold(waves.bank.keys[12].samples, Filter());
   EXPECT_EQ(up.size(), 6u * 11025 + 1);
   // The first output of every shifted key is the interpolated sample H at weight 1.
@@ -284,18 +281,37 @@ TEST(KeyWaveResampler, StepsAndWindow) {
 
   for (std::uint32_t rate : {11025u, 44100u, 10u, 15u}) {  // odd and even grain lengths
     const GrainShape grain = GrainShapeForRate(rate);
-    const std::vector<double> window = MakeGrainWindow(grain, grain.length);
-    ASSERT_EQ(window.size(), grain.length);
+    const GrainWindow window(grain, grain.length);  // a key long enough to use all of it
+    ASSERT_EQ(window.RisingSize() + window.FallingSize(), grain.length);
     EXPECT_EQ(window[0], 0.0);
     EXPECT_EQ(window[grain.half], 1.0);
     for (std::uint64_t n = 0; n < grain.half; ++n) {
       ASSERT_DOUBLE_EQ(window[n] + window[n + grain.half], 1.0) << rate << "/" << n;
+      ASSERT_EQ(window[n], static_cast<double>(n) / static_cast<double>(grain.half));
     }
     const double last = grain.length % 2 ? 0.0 : 1.0 / static_cast<double>(grain.half);
-    EXPECT_NEAR(window.back(), last, 1e-15) << rate;
+    EXPECT_NEAR(window[grain.length - 1], last, 1e-15) << rate;
   }
-  // Only the part the heads can reach is built.
-  EXPECT_EQ(MakeGrainWindow(GrainShapeForRate(4000000000u), 5000).size(), 5000u);
+  EXPECT_EQ(GrainShapeForRate(11025).length, 2205u);
+  EXPECT_EQ(GrainShapeForRate(11025).half, 1102u);
+  EXPECT_EQ(GrainShapeForRate(9).half, 0u);
+}
+
+TEST(KeyWaveResampler, WindowHoldsOnlyWhatTheHeadsReach) {
+  // A short key at an absurd rate: a few entries on each side, not a grain's worth.
+  const GrainShape huge = GrainShapeForRate(4000000000u);
+  const GrainWindow window(huge, 5000);
+  EXPECT_EQ(window.RisingSize(), 5000u);
+  EXPECT_EQ(window.FallingSize(), 5000u);
+  EXPECT_EQ(window[huge.half], 1.0);
+  EXPECT_EQ(window[huge.half + 4999], 1.0 - 4999.0 / static_cast<double>(huge.half));
+  // A key longer than a grain needs the whole window once.
+  const GrainWindow whole(GrainShapeForRate(11025), 100000);
+  EXPECT_EQ(whole.RisingSize(), 1102u);
+  EXPECT_EQ(whole.FallingSize(), 1103u);
+  // Builds at such rates stay small and quick and leave the heads in silence.
+  const KeyWaves waves = Build(MakeSample(1, 4000000000u, 16, Noise(2 * 300, 21)));
+  EXPECT_EQ(waves.bank.keys[0].samples.size(), 300u);
 }
 
 TEST(KeyWaveResampler, HeadsPastTheSignalReadSilence) {

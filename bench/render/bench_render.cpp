@@ -1,0 +1,142 @@
+// Offline rendering speed: the nine songs with the default tone and with the
+// largest sample the loader accepts (3 s of 44.1 kHz 16-bit stereo), the
+// WAV render of the first song, and the key-bank export. The counter
+// "x_realtime" is seconds of sound rendered per second of wall time.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "OfflineRenderer.h"
+#include "ScoreSource.h"
+#include "common/WaveFormat.h"
+
+namespace tonefield {
+namespace {
+
+// 3 s of 44.1 kHz 16-bit stereo: a decaying chord with a little noise.
+SourceSample LargestSample() {
+  constexpr std::uint32_t kRate = 44100;
+  constexpr std::uint32_t kFrames = kRate * 3;
+  SourceSample sample;
+  sample.format = MakeWaveFormatEx({kWaveFormatPcm, 2, kRate, kRate * 4, 4, 16}, 0);
+  sample.data.resize(static_cast<std::size_t>(kFrames) * 4);
+  std::uint32_t noise = 12345;
+  for (std::uint32_t i = 0; i < kFrames; ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    const double envelope = 12000.0 * std::exp(-1.5 * t);
+    noise = noise * 1664525u + 1013904223u;
+    const double hiss = static_cast<double>(static_cast<std::int32_t>(noise >> 16) - 32768) / 64.0;
+    const auto left = static_cast<std::int16_t>(envelope * std::sin(2 * M_PI * 261.6 * t) + hiss);
+    const auto right = static_cast<std::int16_t>(envelope * std::sin(2 * M_PI * 329.6 * t) - hiss);
+    WriteLe16(&sample.data[4 * i], static_cast<std::uint16_t>(left));
+    WriteLe16(&sample.data[4 * i + 2], static_cast<std::uint16_t>(right));
+  }
+  return sample;
+}
+
+const OfflineRenderer& DefaultToneRenderer() {
+  static const auto renderer = [] {
+    auto r = std::make_unique<OfflineRenderer>();
+    r->UseDefaultSample();
+    return r;
+  }();
+  return *renderer;
+}
+
+const OfflineRenderer& LargestSampleRenderer() {
+  static const auto renderer = [] {
+    auto r = std::make_unique<OfflineRenderer>();
+    r->UseSample(LargestSample());
+    return r;
+  }();
+  return *renderer;
+}
+
+void RenderSong(benchmark::State& state, const OfflineRenderer& renderer) {
+  const ScoreChoice song = ScoreChoice::BuiltInSong(static_cast<int>(state.range(0)));
+  std::int64_t samples = 0;
+  std::int64_t checksum = 0;
+  for (auto _ : state) {
+    samples = 0;
+    const RenderOutcome outcome = renderer.Render(song, kTempoPositionStart, [&](std::span<const std::int16_t> b) {
+      samples += static_cast<std::int64_t>(b.size());
+      checksum += b[b.size() / 2];
+      return true;
+    });
+    benchmark::DoNotOptimize(outcome);
+  }
+  benchmark::DoNotOptimize(checksum);
+  const double seconds = static_cast<double>(samples) / renderer.outputRate();
+  state.counters["sound_s"] = seconds;
+  state.counters["x_realtime"] =
+      benchmark::Counter(seconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_RenderSongDefaultTone(benchmark::State& state) { RenderSong(state, DefaultToneRenderer()); }
+void BM_RenderSongLargestSample(benchmark::State& state) { RenderSong(state, LargestSampleRenderer()); }
+BENCHMARK(BM_RenderSongDefaultTone)->DenseRange(1, 9)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderSongLargestSample)->DenseRange(1, 9)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+std::filesystem::path ScratchPath(const std::string& name) {
+  return std::filesystem::temp_directory_path() / ("tonefield-bench-" + std::to_string(::getpid()) + "-" + name);
+}
+
+// The first song at 44.1 kHz into a WAV file, as the tool writes it.
+void BM_RenderFirstSongToWaveFile44k(benchmark::State& state) {
+  const OfflineRenderer& renderer = LargestSampleRenderer();
+  const ScoreChoice song = ScoreChoice::BuiltInSong(1);
+  const std::filesystem::path out = ScratchPath("song1.wav");
+  for (auto _ : state) {
+    const ToolStatus status = renderer.RenderToWaveFile(song, kTempoPositionStart, out);
+    if (!status.ok) state.SkipWithError(status.message.c_str());
+  }
+  const double seconds =
+      static_cast<double>(std::filesystem::file_size(out) - 46) / 2.0 / renderer.outputRate();
+  std::filesystem::remove(out);
+  state.counters["sound_s"] = seconds;
+  state.counters["x_realtime"] =
+      benchmark::Counter(seconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RenderFirstSongToWaveFile44k)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Everything one tool run does for that song: key waves from the sample, then the render.
+void BM_WholeRunFirstSong44k(benchmark::State& state) {
+  const SourceSample sample = LargestSample();
+  const ScoreChoice song = ScoreChoice::BuiltInSong(1);
+  const std::filesystem::path out = ScratchPath("run.wav");
+  double seconds = 0;
+  for (auto _ : state) {
+    OfflineRenderer renderer;
+    renderer.UseSample(sample);
+    const ToolStatus status = renderer.RenderToWaveFile(song, kTempoPositionStart, out);
+    if (!status.ok) state.SkipWithError(status.message.c_str());
+    seconds = static_cast<double>(std::filesystem::file_size(out) - 46) / 2.0 / renderer.outputRate();
+  }
+  std::filesystem::remove(out);
+  state.counters["x_realtime"] =
+      benchmark::Counter(seconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_WholeRunFirstSong44k)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void ExportKeys(benchmark::State& state, const OfflineRenderer& renderer) {
+  const std::filesystem::path folder = ScratchPath("keys");
+  for (auto _ : state) {
+    const ToolStatus status = renderer.ExportKeyBank(folder);
+    if (!status.ok) state.SkipWithError(status.message.c_str());
+  }
+  std::filesystem::remove_all(folder);
+}
+void BM_ExportKeyBankDefaultTone(benchmark::State& state) { ExportKeys(state, DefaultToneRenderer()); }
+void BM_ExportKeyBankLargestSample(benchmark::State& state) { ExportKeys(state, LargestSampleRenderer()); }
+BENCHMARK(BM_ExportKeyBankDefaultTone)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportKeyBankLargestSample)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tonefield
+
+BENCHMARK_MAIN();

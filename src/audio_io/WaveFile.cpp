@@ -1,0 +1,193 @@
+#include "audio_io/WaveFile.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include <system_error>
+#include <vector>
+
+#include "audio_io/RiffFile.h"
+#include "common/Constants.h"
+#include "common/WaveFormat.h"
+
+namespace tonefield {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr FourCC kFourCCWave = MakeFourCC("WAVE");
+constexpr FourCC kFourCCFmt = MakeFourCC("fmt ");
+constexpr FourCC kFourCCData = MakeFourCC("data");
+
+WaveLoadResult LoadFailure(const char* message) {
+  WaveLoadResult result;
+  result.message = message;
+  return result;
+}
+
+// Formats the key-wave builder and the output device can play: PCM of 8 or
+// 16 bits, one or two channels, at a rate whose 20 ms block fits a buffer.
+bool IsSupportedPcm(const WaveFormat& format) {
+  if (format.samplesPerSec < kMinSampleRate || format.samplesPerSec > kMaxSampleRate) return false;
+  if (format.blockAlign == 0) return false;
+  if (format.bitsPerSample != 8 && format.bitsPerSample != 16) return false;
+  return format.channels == 1 || format.channels == 2;
+}
+
+}  // namespace
+
+WaveLoadResult LoadWaveFile(const std::string& path) {
+  RiffFile file;
+  if (!file.OpenForReading(path)) return LoadFailure("ファイルオープンエラー (mmioOpen)");
+  file.Seek(0);
+
+  ChunkInfo riff;
+  riff.formType = kFourCCWave;
+  if (!file.Descend(riff, nullptr, DescendMode::FindRiff)) {
+    return LoadFailure("ファイルシークエラー (mmioSeek)");
+  }
+
+  ChunkInfo chunk;
+  chunk.id = kFourCCFmt;
+  if (!file.Descend(chunk, &riff, DescendMode::FindChunk)) {
+    return LoadFailure("fmtチャンクエラー (mmioDescend)");
+  }
+
+  // The chunk's size is the file's claim: never allocate beyond what the file holds.
+  const std::uint32_t formatSize = chunk.size;
+  if (formatSize > file.RemainingBytes()) return LoadFailure("fmtチャンクリードエラー (mmioRead)");
+  std::vector<std::uint8_t> format(formatSize, 0);
+  if (file.Read(format) != static_cast<std::int64_t>(formatSize)) {
+    return LoadFailure("fmtチャンクリードエラー (mmioRead)");
+  }
+  if (formatSize < kPcmFieldsSize) return LoadFailure("fmtチャンクが不正です。");
+  const WaveFormat fields = ReadWaveFormat(format);
+  if (fields.formatTag != kWaveFormatPcm) return LoadFailure("PCMフォーマットではありません。");
+  if (!IsSupportedPcm(fields)) return LoadFailure("対応していないフォーマットです。");
+
+  if (!file.Ascend(chunk)) return LoadFailure("dataチャンクエラー(mmioAscend)");
+
+  chunk = ChunkInfo{};
+  chunk.id = kFourCCData;
+  if (!file.Descend(chunk, &riff, DescendMode::FindChunk)) return LoadFailure("dataチャンクエラー");
+
+  const std::uint64_t cap = static_cast<std::uint64_t>(fields.samplesPerSec) * fields.blockAlign *
+                            static_cast<std::uint64_t>(kMaxSampleSeconds);
+  const std::uint64_t dataSize = std::min<std::uint64_t>(chunk.size, cap);
+  if (dataSize > file.RemainingBytes()) return LoadFailure("dataチャンクリードエラー");
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(dataSize), 0);
+  if (file.Read(data) != static_cast<std::int64_t>(dataSize)) {
+    return LoadFailure("dataチャンクリードエラー");
+  }
+
+  WaveLoadResult result;
+  result.ok = true;
+  result.sample.format = std::move(format);
+  result.sample.data = std::move(data);
+  result.sample.maySave = false;
+  return result;
+}
+
+namespace {
+
+// Removes the temporary file on every way out unless it was renamed.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(fs::path path) : path_(std::move(path)) {}
+  ~TemporaryFile() {
+    if (!path_.empty()) {
+      std::error_code ignored;
+      fs::remove(path_, ignored);
+    }
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const fs::path& Path() const { return path_; }
+  void Release() { path_.clear(); }
+
+ private:
+  fs::path path_;
+};
+
+WaveSaveResult SaveFailure(RiffFile& file, const char* message) {
+  if (file.IsOpen()) file.Close();
+  return WaveSaveResult{false, message};
+}
+
+// Creates a fresh file next to the target; empty path when none could be made.
+fs::path CreateTemporaryBeside(const fs::path& target, RiffFile& file) {
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  const fs::path folder = target.parent_path();
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string suffix = ".tmp" + std::to_string(random() % 1000000000u);
+    const fs::path candidate = folder / ("." + target.filename().string() + suffix);
+    if (file.CreateNew(candidate.string())) return candidate;
+    std::error_code ec;
+    if (!fs::exists(candidate, ec)) break;  // not a name clash: the folder refuses
+  }
+  return {};
+}
+
+}  // namespace
+
+WaveSaveResult SaveWaveFile(const std::string& path, const SourceSample& sample) {
+  constexpr const char* kOpenError = "ファイルオープンエラー (mmioOpen)";
+  RiffFile file;
+
+  // A link is followed so the file it names is replaced, not the link.
+  fs::path target(path);
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(target, ec))) {
+    const fs::path resolved = fs::weakly_canonical(target, ec);
+    if (!ec) target = resolved;
+  }
+  const fs::file_status existing = fs::status(target, ec);
+  const bool replacing = fs::exists(existing);
+  if (replacing) {
+    constexpr fs::perms kAnyWrite =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    if (!fs::is_regular_file(existing) || (existing.permissions() & kAnyWrite) == fs::perms::none) {
+      return WaveSaveResult{false, kOpenError};
+    }
+  }
+
+  TemporaryFile temporary(CreateTemporaryBeside(target, file));
+  if (temporary.Path().empty()) return WaveSaveResult{false, kOpenError};
+
+  ChunkInfo riff;
+  riff.formType = kFourCCWave;
+  if (!file.CreateChunk(riff, CreateMode::Riff)) {
+    return SaveFailure(file, "RIFFチャンク作成エラー (mmioCreateChunk)");
+  }
+  ChunkInfo fmt;
+  fmt.id = kFourCCFmt;
+  if (!file.CreateChunk(fmt, CreateMode::Chunk)) {
+    return SaveFailure(file, "fmtチャンク作成エラー (mmioCreateChunk)");
+  }
+  if (file.Write(sample.format) != static_cast<std::int64_t>(sample.format.size())) {
+    return SaveFailure(file, "fmtチャンク書き込みエラー (mmioWrite)");
+  }
+  if (!file.Ascend(fmt)) return SaveFailure(file, "fmtチャンク書き込みエラー (mmioAscend)");
+  ChunkInfo data;
+  data.id = kFourCCData;
+  if (!file.CreateChunk(data, CreateMode::Chunk)) {
+    return SaveFailure(file, "dataチャンク作成エラー (mmioCreateChunk)");
+  }
+  if (file.Write(sample.data) != static_cast<std::int64_t>(sample.data.size())) {
+    return SaveFailure(file, "dataチャンク書き込みエラー (mmioWrite)");
+  }
+  if (!file.Ascend(data)) return SaveFailure(file, "dataチャンク書き込みエラー (mmioAscend)");
+  if (!file.Ascend(riff)) return SaveFailure(file, "RIFFチャンク書き込みエラー (mmioAscend)");
+  // Closing is the last write of the RIFF chunk: if it fails the file is not whole.
+  if (!file.Close()) return WaveSaveResult{false, "RIFFチャンク書き込みエラー (mmioAscend)"};
+
+  if (replacing) fs::permissions(temporary.Path(), existing.permissions(), ec);
+  fs::rename(temporary.Path(), target, ec);
+  if (ec) return WaveSaveResult{false, kOpenError};
+  temporary.Release();
+  return WaveSaveResult{true, {}};
+}
+
+}  // namespace tonefield

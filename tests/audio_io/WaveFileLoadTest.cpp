@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "AudioTestFiles.h"
+#include "audio_io/RiffFile.h"
+#include "audio_io/WaveFile.h"
+
+namespace tonefield {
+namespace {
+
+using namespace tonefield::testing;
+
+struct LoadCase {
+  const char* name;
+  Bytes file;
+  bool ok;
+  const char* message;
+  Bytes format;  // expected when ok
+  Bytes data;    // expected when ok
+};
+
+Bytes Fmt16Mono11025() { return FormatBlock(Pcm(1, 11025, 16)); }
+
+std::vector<LoadCase> LoadCases() {
+  const Bytes fmt16 = Fmt16Mono11025();
+  const Bytes fmt18 = FormatBlock(Pcm(1, 22050, 16), {14, 0});
+  const Bytes fmtLong = FormatBlock(Pcm(2, 44100, 16), {4, 0, 0xAA, 0xBB, 0xCC, 0xDD});
+  const Bytes fmt17 = FormatBlock(Pcm(1, 8000, 8), {0x7F});
+  const Bytes ramp = Ramp(1000);
+  const Bytes odd = Ramp(333);
+  // 10 seconds of 8-bit mono at 8000 Hz: the first 24000 bytes are kept.
+  const Bytes tenSeconds = Ramp(80000);
+  WaveFormat extensible = Pcm(2, 44100, 16);
+  extensible.formatTag = 0xFFFE;
+  WaveFormat zeroAlign = Pcm(1, 11025, 16);
+  zeroAlign.blockAlign = 0;
+  WaveFormat noChannels = Pcm(1, 11025, 16);
+  noChannels.channels = 0;
+  // A cap of 131072 × 32768 × 3 = 3 × 2^32 must not wrap to 0.
+  WaveFormat wideCap = Pcm(1, 131072, 16);
+  wideCap.blockAlign = 32768;
+
+  return {
+      {"16-byte fmt kept at 16", Riff("WAVE", {Chunk("fmt ", fmt16), Chunk("data", ramp)}), true, "",
+       fmt16, ramp},
+      {"18-byte fmt kept whole", Riff("WAVE", {Chunk("fmt ", fmt18), Chunk("data", ramp)}), true, "",
+       fmt18, ramp},
+      {"longer fmt kept with its extra bytes",
+       Riff("WAVE", {Chunk("fmt ", fmtLong), Chunk("data", ramp)}), true, "", fmtLong, ramp},
+      {"8-bit mono", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 8000, 8))), Chunk("data", ramp)}),
+       true, "", FormatBlock(Pcm(1, 8000, 8)), ramp},
+      {"8-bit stereo",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(2, 22050, 8))), Chunk("data", ramp)}), true, "",
+       FormatBlock(Pcm(2, 22050, 8)), ramp},
+      {"16-bit stereo",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(2, 44100, 16))), Chunk("data", ramp)}), true, "",
+       FormatBlock(Pcm(2, 44100, 16)), ramp},
+      {"ten seconds capped at three",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 8000, 8))), Chunk("data", tenSeconds)}), true,
+       "", FormatBlock(Pcm(1, 8000, 8)), Sub(tenSeconds, 0, 24000)},
+      {"size beyond the file but the first three seconds present",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 10, 8))), Chunk("data", Ramp(30), 0xFFFFFFF0)}),
+       true, "", FormatBlock(Pcm(1, 10, 8)), Ramp(30)},
+      {"cap computed without 32-bit wrap",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(wideCap)), Chunk("data", ramp)}), true, "",
+       FormatBlock(wideCap), ramp},
+      {"data size 0", Riff("WAVE", {Chunk("fmt ", fmt16), Chunk("data", {})}), true, "", fmt16, {}},
+      {"odd fmt and data sizes with pad bytes",
+       Riff("WAVE", {Chunk("JUNK", Ramp(5)), Chunk("fmt ", fmt17), Chunk("LIST", Ramp(7)),
+                     Chunk("data", odd)}),
+       true, "", fmt17, odd},
+      {"lowest rate", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 10, 16))),
+                                                 Chunk("data", ramp)}),
+       true, "", FormatBlock(Pcm(1, 10, 16)), Sub(ramp, 0, 60)},
+      {"highest rate", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 13230000, 16))),
+                                     Chunk("data", ramp)}),
+       true, "", FormatBlock(Pcm(1, 13230000, 16)), ramp},
+
+      {"text file", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '\n'}, false,
+       "ファイルシークエラー (mmioSeek)", {}, {}},
+      {"empty file", {}, false, "ファイルシークエラー (mmioSeek)", {}, {}},
+      {"RIFF of another form", Riff("AVI ", {Chunk("fmt ", fmt16), Chunk("data", ramp)}), false,
+       "ファイルシークエラー (mmioSeek)", {}, {}},
+      {"no fmt chunk", Riff("WAVE", {Chunk("data", ramp)}), false, "fmtチャンクエラー (mmioDescend)",
+       {}, {}},
+      {"fmt claiming 4 GB in a small file",
+       Riff("WAVE", {Chunk("fmt ", fmt16, 0xFFFFFFFF)}), false, "fmtチャンクリードエラー (mmioRead)",
+       {}, {}},
+      {"fmt shorter than the PCM fields",
+       Riff("WAVE", {Chunk("fmt ", Sub(fmt16, 0, 14)), Chunk("data", ramp)}), false,
+       "fmtチャンクが不正です。", {}, {}},
+      {"extensible", Riff("WAVE", {Chunk("fmt ", FormatBlock(extensible, {22, 0})), Chunk("data", ramp)}),
+       false, "PCMフォーマットではありません。", {}, {}},
+      {"24-bit", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 44100, 24))), Chunk("data", ramp)}),
+       false, "対応していないフォーマットです。", {}, {}},
+      {"32-bit", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 44100, 32))), Chunk("data", ramp)}),
+       false, "対応していないフォーマットです。", {}, {}},
+      {"three channels",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(3, 44100, 16))), Chunk("data", ramp)}), false,
+       "対応していないフォーマットです。", {}, {}},
+      {"no channels", Riff("WAVE", {Chunk("fmt ", FormatBlock(noChannels)), Chunk("data", ramp)}),
+       false, "対応していないフォーマットです。", {}, {}},
+      {"rate 0", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 0, 16))), Chunk("data", ramp)}), false,
+       "対応していないフォーマットです。", {}, {}},
+      {"rate 9", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 9, 16))), Chunk("data", ramp)}), false,
+       "対応していないフォーマットです。", {}, {}},
+      {"rate above the block buffer",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 13230001, 16))), Chunk("data", ramp)}), false,
+       "対応していないフォーマットです。", {}, {}},
+      {"block align 0", Riff("WAVE", {Chunk("fmt ", FormatBlock(zeroAlign)), Chunk("data", ramp)}),
+       false, "対応していないフォーマットです。", {}, {}},
+      {"data before fmt", Riff("WAVE", {Chunk("data", ramp), Chunk("fmt ", fmt16)}), false,
+       "dataチャンクエラー", {}, {}},
+      {"no data chunk", Riff("WAVE", {Chunk("fmt ", fmt16)}), false, "dataチャンクエラー", {}, {}},
+      {"truncated data", Riff("WAVE", {Chunk("fmt ", fmt16), Chunk("data", ramp, 5000)}), false,
+       "dataチャンクリードエラー", {}, {}},
+      {"data claiming 4 GB within three seconds",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(2, 13230000, 16))), Chunk("data", ramp, 0xFFFFFFFF)}),
+       false, "dataチャンクリードエラー", {}, {}},
+  };
+}
+
+TEST(LoadWaveFile, ReadsOrRefusesEachKindOfFile) {
+  TempFolder folder;
+  for (const LoadCase& c : LoadCases()) {
+    SCOPED_TRACE(c.name);
+    const std::string path = folder.File("case.wav");
+    WriteFile(path, c.file);
+    const WaveLoadResult result = LoadWaveFile(path);
+    EXPECT_EQ(result.ok, c.ok);
+    EXPECT_EQ(result.message, c.message);
+    if (c.ok) {
+      EXPECT_EQ(result.sample.format, c.format);
+      EXPECT_EQ(result.sample.data, c.data);
+      EXPECT_FALSE(result.sample.maySave);
+    } else {
+      EXPECT_TRUE(result.sample.format.empty());
+      EXPECT_TRUE(result.sample.data.empty());
+    }
+  }
+}
+
+TEST(LoadWaveFile, MissingFileOrFolderIsAnOpenError) {
+  TempFolder folder;
+  EXPECT_EQ(LoadWaveFile(folder.File("absent.wav")).message, "ファイルオープンエラー (mmioOpen)");
+  EXPECT_EQ(LoadWaveFile(folder.File("no/such/dir.wav")).message, "ファイルオープンエラー (mmioOpen)");
+  EXPECT_EQ(LoadWaveFile(folder.WithSeparator()).message, "ファイルオープンエラー (mmioOpen)");
+}
+
+TEST(LoadWaveFile, TruncatedFilesNeverReadPastTheirEnd) {
+  TempFolder folder;
+  const Bytes whole = Riff("WAVE", {Chunk("fmt ", Fmt16Mono11025()), Chunk("data", Ramp(64))});
+  const std::string path = folder.File("cut.wav");
+  for (std::size_t size = 0; size < whole.size(); ++size) {
+    SCOPED_TRACE(size);
+    WriteFile(path, Sub(whole, 0, size));
+    const WaveLoadResult result = LoadWaveFile(path);
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.message.empty());
+  }
+}
+
+TEST(LoadWaveFile, FailedAscendOutOfTheFormatChunkHasItsOwnMessage) {
+  TempFolder folder;
+  const std::string path = folder.File("a.wav");
+  WriteFile(path, Riff("WAVE", {Chunk("fmt ", Fmt16Mono11025()), Chunk("data", Ramp(10))}));
+  // Seeks: to the start (result ignored), the RIFF header, the fmt header, the ascend.
+  {
+    ScopedRiffFault fault(0);
+    EXPECT_TRUE(LoadWaveFile(path).ok);
+  }
+  {
+    ScopedRiffFault fault(3);
+    EXPECT_EQ(LoadWaveFile(path).message, "dataチャンクエラー(mmioAscend)");
+  }
+}
+
+}  // namespace
+}  // namespace tonefield

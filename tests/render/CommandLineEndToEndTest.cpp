@@ -1,0 +1,44 @@
+// The executable's exit status and streams for the command-line cases.
+#include <gtest/gtest.h>
+
+#include "ToolRunner.h"
+
+namespace tonefield::testing {
+namespace {
+
+TEST(RenderToolCommandLine, UsageErrorsExitWithTwoAndAShortUsageOnStderr) {
+  ScratchFolder scratch;
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--song", "1"},
+      {"--song", "0", "--out", "o.wav"},
+      {"--song", "1", "--tempo", "11", "--out", "o.wav"},
+      {"--song", "1", "--score", "s.txt", "--out", "o.wav"},
+      {"--list", "--song", "1"},
+      {"--export-keys", "d", "--out", "o.wav"},
+      {"--bogus"},
+  };
+  for (const auto& args : cases) {
+    ToolRun run = RunTool(args, scratch.path());
+    std::string joined;
+    for (const std::string& a : args) joined += a + " ";
+    EXPECT_EQ(run.exitCode, 2) << joined;
+    EXPECT_NE(run.err.find("usage: tonefield-render"), std::string::npos) << joined << run.err;
+    EXPECT_EQ(run.out, "") << joined;
+    EXPECT_LT(run.err.size(), 600u) << "a short usage, not the whole help";
+  }
+  EXPECT_TRUE(scratch.Entries().empty()) << "a usage error writes nothing";
+}
+
+TEST(RenderToolCommandLine, HelpGoesToStdoutAndSucceeds) {
+  ScratchFolder scratch;
+  ToolRun run = RunTool({"--help"}, scratch.path());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, "");
+  for (const char* option : {"--sample", "--song", "--score", "--tempo", "--out", "--export-keys", "--list"}) {
+    EXPECT_NE(run.out.find(option), std::string::npos) << option;
+  }
+}
+
+}  // namespace
+}  // namespace tonefield::testing

@@ -1,0 +1,151 @@
+// The tool's file writing: the WAV layout and the staged (all-or-nothing) outputs.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "RenderedWaveWriter.h"
+#include "StagedOutputFile.h"
+#include "ToolRunner.h"
+#include "audio_io/RiffFile.h"
+
+namespace tonefield::testing {
+namespace {
+
+WaveFormat MonoFormat(std::uint32_t rate) {
+  return {kWaveFormatPcm, 1, rate, rate * 2, 2, 16};
+}
+
+TEST(RenderedWaveWriter, WritesTheRecordingHeaderAndEverySampleInOrder) {
+  ScratchFolder scratch;
+  const std::string path = (scratch / "a.wav").string();
+  RenderedWaveWriter writer;
+  ASSERT_TRUE(writer.Start(path, MonoFormat(11025), 3).ok);
+  const std::vector<std::int16_t> first = {1, -1, 32767};
+  const std::vector<std::int16_t> second = {-32767, 258};
+  ASSERT_TRUE(writer.Append(first));
+  ASSERT_TRUE(writer.Append(second));
+  ASSERT_TRUE(writer.Finish().ok);
+
+  const std::vector<std::uint8_t> bytes = ReadBytes(path);
+  ASSERT_EQ(bytes.size(), 46u + 10u);
+  WrittenWave wave = ParseWrittenWave(bytes);
+  EXPECT_TRUE(wave.tagsRight);
+  EXPECT_EQ(wave.riffSize, 38u + 10u);
+  EXPECT_EQ(wave.fmtSize, 18u);
+  EXPECT_EQ(wave.formatTag, 1);
+  EXPECT_EQ(wave.channels, 1);
+  EXPECT_EQ(wave.rate, 11025u);
+  EXPECT_EQ(wave.avgBytesPerSec, 22050u);
+  EXPECT_EQ(wave.blockAlign, 2);
+  EXPECT_EQ(wave.bits, 16);
+  EXPECT_EQ(wave.cbSize, 0);
+  EXPECT_EQ(wave.dataSize, 10u);
+  const std::vector<std::uint8_t> expected = {0x01, 0x00, 0xFF, 0xFF, 0xFF, 0x7F, 0x01, 0x80, 0x02, 0x01};
+  EXPECT_EQ(wave.data, expected);
+}
+
+TEST(RenderedWaveWriter, AnEmptyFileIsAValidFortySixByteWave) {
+  ScratchFolder scratch;
+  const std::string path = (scratch / "empty.wav").string();
+  RenderedWaveWriter writer;
+  ASSERT_TRUE(writer.Start(path, MonoFormat(8000), 0).ok);
+  ASSERT_TRUE(writer.Finish().ok);
+  WrittenWave wave = ParseWrittenWave(ReadBytes(path));
+  EXPECT_EQ(ReadBytes(path).size(), 46u);
+  EXPECT_EQ(wave.riffSize, 38u);
+  EXPECT_EQ(wave.dataSize, 0u);
+}
+
+TEST(RenderedWaveWriter, FailuresAreReportedWithTheRecordingMessages) {
+  ScratchFolder scratch;
+  {
+    RenderedWaveWriter writer;
+    ToolStatus status = writer.Start((scratch / "missing-folder" / "a.wav").string(), MonoFormat(11025), 4);
+    EXPECT_FALSE(status.ok);
+    EXPECT_EQ(status.message, "mmioOpenエラー");
+  }
+  {
+    // More samples than announced would need an allocation: refused, and Finish says so.
+    RenderedWaveWriter writer;
+    ASSERT_TRUE(writer.Start((scratch / "b.wav").string(), MonoFormat(11025), 2).ok);
+    const std::vector<std::int16_t> three = {1, 2, 3};
+    EXPECT_FALSE(writer.Append(three));
+    ToolStatus status = writer.Finish();
+    EXPECT_FALSE(status.ok);
+    EXPECT_EQ(status.message, "mmioWriteエラー");
+  }
+  {
+    // A disk that fills up while the data are written.
+    RenderedWaveWriter writer;
+    ASSERT_TRUE(writer.Start((scratch / "c.wav").string(), MonoFormat(11025), 2).ok);
+    const std::vector<std::int16_t> two = {1, 2};
+    ScopedRiffFault fault(0);
+    EXPECT_FALSE(writer.Append(two));
+    EXPECT_FALSE(writer.Finish().ok);
+  }
+}
+
+TEST(StagedOutputFile, TheTargetAppearsOnlyOnCommit) {
+  ScratchFolder scratch;
+  WriteBytes(scratch / "out.wav", {'o', 'l', 'd'});
+  {
+    StagedOutputFile staged(scratch / "out.wav");
+    EXPECT_EQ(staged.temporaryPath().parent_path(), scratch.path());
+    WriteBytes(staged.temporaryPath(), {'n', 'e', 'w'});
+    EXPECT_EQ(ReadBytes(scratch / "out.wav"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+    std::string error;
+    ASSERT_TRUE(staged.Commit(error)) << error;
+  }
+  EXPECT_EQ(ReadBytes(scratch / "out.wav"), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+  EXPECT_EQ(scratch.Entries(), std::vector<std::string>{"out.wav"});
+}
+
+TEST(StagedOutputFile, AnAbandonedOrFailedOutputLeavesNothingBehind) {
+  ScratchFolder scratch;
+  WriteBytes(scratch / "keep.wav", {'k'});
+  {
+    StagedOutputFile abandoned(scratch / "keep.wav");
+    WriteBytes(abandoned.temporaryPath(), {'x'});
+    StagedOutputFile other(scratch / "keep.wav");
+    EXPECT_NE(other.temporaryPath(), abandoned.temporaryPath()) << "two stagings never share a name";
+  }
+  EXPECT_EQ(scratch.Entries(), std::vector<std::string>{"keep.wav"});
+  EXPECT_EQ(ReadBytes(scratch / "keep.wav"), std::vector<std::uint8_t>{'k'});
+
+  std::filesystem::create_directory(scratch / "folder");
+  std::filesystem::create_directory(scratch / "folder" / "inner");
+  {
+    StagedOutputFile onFolder(scratch / "folder");
+    WriteBytes(onFolder.temporaryPath(), {'x'});
+    std::string error;
+    EXPECT_FALSE(onFolder.Commit(error));
+    EXPECT_FALSE(error.empty());
+  }
+  EXPECT_EQ(scratch.Entries(), (std::vector<std::string>{"folder", "keep.wav"}));
+}
+
+TEST(StagedOutputFile, OnlyRegularFilesAreReplacedAndLinksAreFollowed) {
+  ScratchFolder scratch;
+  WriteBytes(scratch / "real.wav", {'r'});
+  std::filesystem::create_symlink("real.wav", scratch / "link.wav");
+  ASSERT_EQ(::mkfifo((scratch / "pipe").c_str(), 0600), 0);
+  EXPECT_TRUE(StagedOutputFile::CanReplace(scratch / "new.wav"));
+  EXPECT_TRUE(StagedOutputFile::CanReplace(scratch / "real.wav"));
+  EXPECT_TRUE(StagedOutputFile::CanReplace(scratch / "link.wav"));
+  EXPECT_FALSE(StagedOutputFile::CanReplace(scratch / "pipe"));
+  EXPECT_FALSE(StagedOutputFile::CanReplace(scratch.path()));
+  EXPECT_FALSE(StagedOutputFile::CanReplace("/dev/null"));
+
+  {
+    StagedOutputFile staged(scratch / "link.wav");
+    WriteBytes(staged.temporaryPath(), {'n'});
+    std::string error;
+    ASSERT_TRUE(staged.Commit(error)) << error;
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(scratch / "link.wav")) << "the link stays a link";
+  EXPECT_EQ(ReadBytes(scratch / "real.wav"), std::vector<std::uint8_t>{'n'});
+}
+
+}  // namespace
+}  // namespace tonefield::testing

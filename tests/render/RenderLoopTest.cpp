@@ -1,0 +1,83 @@
+// The renderer in-process: its length prediction against real renders, the
+// block boundaries, and a mixer loop that allocates nothing.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "OfflineRenderer.h"
+#include "ScoreSource.h"
+
+namespace {
+std::atomic<long> g_allocations{0};
+}  // namespace
+
+// Counts every allocation of this test program.
+void* operator new(std::size_t size) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace tonefield {
+namespace {
+
+class RenderLoop : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    renderer_ = new OfflineRenderer();
+    renderer_->UseDefaultSample();
+  }
+  static void TearDownTestSuite() {
+    delete renderer_;
+    renderer_ = nullptr;
+  }
+  static OfflineRenderer* renderer_;
+};
+OfflineRenderer* RenderLoop::renderer_ = nullptr;
+
+TEST_F(RenderLoop, EverySongRendersExactlyThePredictedLengthInWholeBlocks) {
+  for (int song = 1; song <= 9; ++song) {
+    for (int position : {0, 3, 5, 10}) {
+      const ScoreChoice text = ScoreChoice::BuiltInSong(song);
+      auto sequencer = std::make_unique<Sequencer>();
+      VoiceTable voices;
+      renderer_->StartPlayback(text, position, *sequencer, voices);
+      const std::int64_t predicted = renderer_->PredictSampleCount(*sequencer);
+
+      std::int64_t samples = 0;
+      bool wholeBlocks = true;
+      const RenderOutcome outcome = renderer_->Render(text, position, [&](std::span<const std::int16_t> block) {
+        wholeBlocks = wholeBlocks && block.size() == 220;
+        samples += static_cast<std::int64_t>(block.size());
+        return true;
+      });
+      EXPECT_TRUE(wholeBlocks);
+      EXPECT_FALSE(outcome.stoppedBySink);
+      EXPECT_EQ(samples, predicted) << "song " << song << " position " << position;
+      EXPECT_EQ(outcome.blocks * 220, samples);
+    }
+  }
+}
+
+TEST_F(RenderLoop, ASinkCanStopTheRenderAndTheMixerAllocatesNothing) {
+  const ScoreChoice text = ScoreChoice::BuiltInSong(8);
+  long allocationsAtFirstBlock = -1;
+  long allocationsAtLastBlock = -1;
+  int blocksSeen = 0;
+  const RenderOutcome outcome = renderer_->Render(text, 5, [&](std::span<const std::int16_t>) {
+    allocationsAtLastBlock = g_allocations.load();
+    if (allocationsAtFirstBlock < 0) allocationsAtFirstBlock = allocationsAtLastBlock;
+    return ++blocksSeen < 500;
+  });
+  EXPECT_TRUE(outcome.stoppedBySink);
+  EXPECT_EQ(outcome.blocks, 500);
+  EXPECT_GT(allocationsAtFirstBlock, 0) << "the counter sees allocations at all";
+  EXPECT_EQ(allocationsAtLastBlock, allocationsAtFirstBlock) << "blocks 2..500 were mixed without allocating";
+}
+
+}  // namespace
+}  // namespace tonefield

@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "ErrorGloss.h"
+#include "SfzInstrument.h"
+
+namespace tonefield {
+namespace {
+
+TEST(SfzInstrument, MapsEveryKeyOntoItsOwnMidiNote) {
+  const std::string sfz = MakeSfzInstrument(11025);
+  std::istringstream lines(sfz);
+  std::string line;
+  int regions = 0;
+  while (std::getline(lines, line)) {
+    if (!line.starts_with("<region>")) continue;
+    const int note = 48 + regions;
+    EXPECT_EQ(line, "<region> sample=" + KeyWaveFileName(regions) + " key=" + std::to_string(note) +
+                        " pitch_keycenter=" + std::to_string(note));
+    ++regions;
+  }
+  EXPECT_EQ(regions, 36);
+  EXPECT_NE(sfz.find("sample=key12.wav key=60 pitch_keycenter=60"), std::string::npos);
+  EXPECT_EQ(KeyWaveFileName(0), "key00.wav");
+  EXPECT_EQ(KeyWaveFileName(35), "key35.wav");
+}
+
+TEST(ErrorGloss, EveryFileMessageHasAnEnglishMeaning) {
+  for (std::string_view message :
+       {"ファイルオープンエラー (mmioOpen)", "ファイルシークエラー (mmioSeek)", "fmtチャンクエラー (mmioDescend)",
+        "fmtチャンクリードエラー (mmioRead)", "PCMフォーマットではありません。", "dataチャンクエラー(mmioAscend)",
+        "dataチャンクエラー", "dataチャンクリードエラー", "fmtチャンクが不正です。", "対応していないフォーマットです。",
+        "楽譜ファイルではありません。", "楽譜が空です。", "mmioOpenエラー", "mmioWriteエラー", "mmioAscendエラー",
+        "mmioCloseエラー"}) {
+    EXPECT_NE(EnglishGloss(message), "file error") << message;
+  }
+  // Near misses are not mistaken for each other.
+  EXPECT_NE(EnglishGloss("dataチャンクエラー"), EnglishGloss("dataチャンクエラー(mmioAscend)"));
+  EXPECT_EQ(CannotOpenFileMessage("a b.txt"), "ファイル a b.txt は開けません");
+  EXPECT_EQ(EnglishGloss(CannotOpenFileMessage("x")), "the file cannot be opened");
+  EXPECT_EQ(EnglishGloss(CannotWriteFileMessage("x")), "the file cannot be written");
+  EXPECT_EQ(EnglishGloss("何か"), "file error");
+}
+
+}  // namespace
+}  // namespace tonefield

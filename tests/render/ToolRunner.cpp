@@ -1,0 +1,177 @@
+#include "ToolRunner.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "common/WaveFormat.h"
+
+extern char** environ;
+
+namespace tonefield::testing {
+
+ScratchFolder::ScratchFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "tonefield-render-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<std::string> ScratchFolder::Entries() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+namespace {
+
+std::string ReadText(const std::filesystem::path& file) {
+  std::vector<std::uint8_t> bytes = ReadBytes(file);
+  return {bytes.begin(), bytes.end()};
+}
+
+}  // namespace
+
+namespace {
+
+// Starts the tool in cwd with stdout and stderr going to the given files;
+// the process id, or -1.
+pid_t SpawnTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                const std::filesystem::path& outFile, const std::filesystem::path& errFile) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+
+  std::vector<std::string> argvStrings;
+  argvStrings.push_back(TONEFIELD_RENDER_EXE);
+  argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& s : argvStrings) argv.push_back(s.data());
+  argv.push_back(nullptr);
+
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int WaitFor(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return status;
+}
+
+}  // namespace
+
+ToolRun RunTool(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+  const std::filesystem::path outFile = cwd.parent_path() / (cwd.filename().string() + ".stdout");
+  const std::filesystem::path errFile = cwd.parent_path() / (cwd.filename().string() + ".stderr");
+  ToolRun run;
+  const pid_t pid = SpawnTool(args, cwd, outFile, errFile);
+  if (pid <= 0) {
+    run.err = "spawn failed";
+    return run;
+  }
+  const int status = WaitFor(pid);
+  if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  run.out = ReadText(outFile);
+  run.err = ReadText(errFile);
+  std::error_code ec;
+  std::filesystem::remove(outFile, ec);
+  std::filesystem::remove(errFile, ec);
+  return run;
+}
+
+ToolProcess::ToolProcess(const std::vector<std::string>& args, const std::filesystem::path& cwd)
+    : pid_(SpawnTool(args, cwd, "/dev/null", "/dev/null")) {}
+
+ToolProcess::~ToolProcess() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    WaitFor(pid_);
+  }
+}
+
+int ToolProcess::Interrupt() {
+  if (pid_ <= 0) return -1;
+  ::kill(pid_, SIGINT);
+  const int status = WaitFor(pid_);
+  pid_ = -1;
+  return status;
+}
+
+std::vector<std::uint8_t> MakeWaveBytes(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
+                                        const std::vector<std::uint8_t>& data) {
+  WaveFormat format;
+  format.formatTag = kWaveFormatPcm;
+  format.channels = channels;
+  format.samplesPerSec = rate;
+  format.blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
+  format.avgBytesPerSec = rate * format.blockAlign;
+  format.bitsPerSample = bits;
+
+  const std::size_t header = 12 + 8 + kPcmFieldsSize + 8;
+  std::vector<std::uint8_t> out(header + data.size() + (data.size() & 1), 0);
+  std::uint8_t* b = out.data();
+  std::memcpy(b, "RIFF", 4);
+  WriteLe32(b + 4, static_cast<std::uint32_t>(out.size() - 8));
+  std::memcpy(b + 8, "WAVEfmt ", 8);
+  WriteLe32(b + 16, static_cast<std::uint32_t>(kPcmFieldsSize));
+  WriteWaveFormat(format, std::span<std::uint8_t>(b + 20, kPcmFieldsSize));
+  std::memcpy(b + 36, "data", 4);
+  WriteLe32(b + 40, static_cast<std::uint32_t>(data.size()));
+  std::copy(data.begin(), data.end(), out.begin() + static_cast<std::ptrdiff_t>(header));
+  return out;
+}
+
+WrittenWave ParseWrittenWave(const std::vector<std::uint8_t>& bytes) {
+  WrittenWave wave;
+  if (bytes.size() < 46) return wave;
+  const std::uint8_t* b = bytes.data();
+  wave.tagsRight = std::memcmp(b, "RIFF", 4) == 0 && std::memcmp(b + 8, "WAVE", 4) == 0 &&
+                   std::memcmp(b + 12, "fmt ", 4) == 0 && std::memcmp(b + 38, "data", 4) == 0;
+  wave.riffSize = ReadLe32(b + 4);
+  wave.fmtSize = ReadLe32(b + 16);
+  wave.formatTag = ReadLe16(b + 20);
+  wave.channels = ReadLe16(b + 22);
+  wave.rate = ReadLe32(b + 24);
+  wave.avgBytesPerSec = ReadLe32(b + 28);
+  wave.blockAlign = ReadLe16(b + 32);
+  wave.bits = ReadLe16(b + 34);
+  wave.cbSize = ReadLe16(b + 36);
+  wave.dataSize = ReadLe32(b + 42);
+  wave.data.assign(bytes.begin() + 46, bytes.end());
+  return wave;
+}
+
+}  // namespace tonefield::testing

@@ -1,0 +1,61 @@
+#include "ErrorGloss.h"
+
+#include <array>
+#include <utility>
+
+namespace tonefield {
+namespace {
+
+constexpr std::array<std::pair<std::string_view, std::string_view>, 20> kGlosses{{
+    // Sample loader
+    {"ファイルオープンエラー (mmioOpen)", "file open error: the file cannot be opened"},
+    {"ファイルシークエラー (mmioSeek)", "not a RIFF WAVE file"},
+    {"fmtチャンクエラー (mmioDescend)", "the file has no format chunk"},
+    {"fmtチャンクリードエラー (mmioRead)", "the format chunk cannot be read"},
+    {"PCMフォーマットではありません。", "not a PCM format"},
+    {"dataチャンクエラー(mmioAscend)", "the file ends inside its format chunk"},
+    {"dataチャンクエラー", "no data chunk after the format chunk"},
+    {"dataチャンクリードエラー", "the data chunk is shorter than it declares"},
+    {"fmtチャンクが不正です。", "the format chunk is too short"},
+    {"対応していないフォーマットです。",
+     "unsupported format: only 8- or 16-bit PCM, one or two channels, 10 Hz to 13,230,000 Hz"},
+    // Score files
+    {"楽譜ファイルではありません。", "not a score file: it must begin with TONEFIELD0$"},
+    {"楽譜が空です。", "the score file holds nothing after its magic, so there is nothing to play"},
+    // WAV writer
+    {"mmioOpenエラー", "the output file cannot be created"},
+    {"mmioCreateChunkエラー(WAVE)", "writing the RIFF header failed"},
+    {"mmioCreateChunkエラー(fmt)", "writing the format chunk failed"},
+    {"mmioWriteエラー", "writing the output file failed"},
+    {"mmioAscendエラー", "finishing the output file failed"},
+    {"mmioCreateChunkエラー(data)", "writing the data chunk failed"},
+    {"mmioCloseエラー", "closing the output file failed"},
+    {"ファイルが大きすぎます。", "the output would exceed the 4 GB limit of a WAV file"},
+}};
+
+constexpr std::string_view kFilePrefix = "ファイル ";
+constexpr std::string_view kCannotOpenSuffix = " は開けません";
+constexpr std::string_view kCannotWriteSuffix = " に書き込めません";
+
+}  // namespace
+
+std::string_view EnglishGloss(std::string_view message) {
+  for (const auto& [japanese, english] : kGlosses) {
+    if (message == japanese) return english;
+  }
+  if (message.starts_with(kFilePrefix)) {
+    if (message.ends_with(kCannotOpenSuffix)) return "the file cannot be opened";
+    if (message.ends_with(kCannotWriteSuffix)) return "the file cannot be written";
+  }
+  return "file error";
+}
+
+std::string CannotOpenFileMessage(std::string_view fileName) {
+  return std::string(kFilePrefix) + std::string(fileName) + std::string(kCannotOpenSuffix);
+}
+
+std::string CannotWriteFileMessage(std::string_view fileName) {
+  return std::string(kFilePrefix) + std::string(fileName) + std::string(kCannotWriteSuffix);
+}
+
+}  // namespace tonefield

@@ -1,0 +1,168 @@
+#include "OfflineRenderer.h"
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "ErrorGloss.h"
+#include "RenderedWaveWriter.h"
+#include "SfzInstrument.h"
+#include "StagedOutputFile.h"
+#include "audio_io/WaveFile.h"
+#include "dsp/DefaultSample.h"
+#include "engine/BlockMixer.h"
+#include "score/ScoreSelection.h"
+#include "score/UserScoreCache.h"
+
+namespace tonefield {
+
+OfflineRenderer::OfflineRenderer() : filter_(DesignUpsampleFilter()) {}
+
+void OfflineRenderer::UseDefaultSample() { UseSample(MakeDefaultSample()); }
+
+void OfflineRenderer::UseSample(const SourceSample& sample) {
+  RebuildKeyWaves(sample, filter_, keyWaves_, [](std::string_view) {});
+}
+
+ToolStatus OfflineRenderer::LoadSample(const std::string& path) {
+  WaveLoadResult loaded = LoadWaveFile(path);
+  if (!loaded.ok) return ToolStatus::Failure(loaded.message, path);
+  UseSample(loaded.sample);
+  return ToolStatus::Success();
+}
+
+std::int32_t OfflineRenderer::blockLength() const {
+  return static_cast<std::int32_t>(outputRate() / kBlocksPerSecond);
+}
+
+bool OfflineRenderer::StartPlayback(const ScoreChoice& choice, int tempoPosition, Sequencer& sequencer,
+                                    VoiceTable& voices) const {
+  UserScoreCache cache;  // a fresh engine has parsed nothing yet
+  if (!LoadSelectedScore(choice.listIndex, choice.userScore, cache, sequencer.score())) return false;
+  sequencer.SetSamplesPerTick(ComputeSamplesPerTick(sequencer.score().tempo, tempoPosition, outputRate()));
+  voices.AllNotesOff();
+  sequencer.Rewind();
+  sequencer.ClearSamplesInTick();
+  return true;
+}
+
+std::int64_t OfflineRenderer::PredictSampleCount(const Sequencer& sequencer) const {
+  std::int64_t longestTicks = 0;
+  for (const ScoreTrack& track : sequencer.score().tracks) {
+    std::int64_t ticks = 0;
+    for (std::int32_t i = 0; i < track.length; ++i) ticks += track.events[i].duration;
+    longestTicks = std::max(longestTicks, ticks);
+  }
+  const std::int64_t block = blockLength();
+  if (block <= 0) return 0;
+  const std::int64_t samples = longestTicks * sequencer.samplesPerTick();
+  return (samples + block - 1) / block * block;
+}
+
+RenderOutcome OfflineRenderer::Render(const ScoreChoice& choice, int tempoPosition, const BlockSink& sink) const {
+  RenderOutcome outcome;
+  if (blockLength() <= 0) return outcome;
+  auto sequencer = std::make_unique<Sequencer>();
+  VoiceTable voices;
+  outcome.started = StartPlayback(choice, tempoPosition, *sequencer, voices);
+  if (!outcome.started) return outcome;
+
+  std::vector<std::int16_t> block(static_cast<std::size_t>(blockLength()));
+  // The window's engine state 3 ("playing a score") lasts until a block
+  // start finds every track finished; that block is the first not rendered.
+  while (!sequencer->AllTracksFinished()) {
+    MixBlock(block, voices, keyWaves_.bank, sequencer.get());
+    ++outcome.blocks;
+    if (!sink(block)) {
+      outcome.stoppedBySink = true;
+      break;
+    }
+  }
+  return outcome;
+}
+
+ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int tempoPosition,
+                                             const std::filesystem::path& out) const {
+  const std::string outName = out.string();
+  if (blockLength() <= 0) return ToolStatus::Failure(std::string(kUnsupportedFormatMessage), outName);
+  {
+    auto sequencer = std::make_unique<Sequencer>();
+    VoiceTable voices;
+    // The window's play button does nothing for an empty user score.
+    if (!StartPlayback(choice, tempoPosition, *sequencer, voices)) {
+      return ToolStatus::Failure(std::string(kEmptyScoreMessage), outName);
+    }
+    const std::uint64_t bytes = static_cast<std::uint64_t>(PredictSampleCount(*sequencer)) * 2;
+    if (bytes > kMaxWaveDataBytes) return ToolStatus::Failure(std::string(kFileTooLargeMessage), outName);
+  }
+  if (!StagedOutputFile::CanReplace(out)) return ToolStatus::Failure(CannotWriteFileMessage(outName), outName);
+
+  StagedOutputFile staged(out);
+  RenderedWaveWriter writer;
+  ToolStatus status = writer.Start(staged.temporaryPath().string(), RenderedFormat(keyWaves_.outputFormat),
+                                   static_cast<std::size_t>(blockLength()));
+  if (!status.ok) return ToolStatus::Failure(status.message, outName);
+  Render(choice, tempoPosition, [&writer](std::span<const std::int16_t> block) { return writer.Append(block); });
+  status = writer.Finish();
+  if (!status.ok) return ToolStatus::Failure(status.message, outName);
+  std::string renameError;
+  if (!staged.Commit(renameError)) return ToolStatus::Failure(CannotWriteFileMessage(outName), outName);
+  return ToolStatus::Success();
+}
+
+ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) const {
+  const std::string folderName = folder.string();
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (!std::filesystem::is_directory(folder, ec)) {
+    return ToolStatus::Failure(CannotWriteFileMessage(folderName), folderName);
+  }
+
+  std::vector<std::filesystem::path> targets;
+  for (int key = 0; key < kKeyCount; ++key) targets.push_back(folder / KeyWaveFileName(key));
+  targets.push_back(folder / kSfzFileName);
+  for (const std::filesystem::path& target : targets) {
+    if (!StagedOutputFile::CanReplace(target)) {
+      return ToolStatus::Failure(CannotWriteFileMessage(target.string()), target.string());
+    }
+  }
+
+  std::vector<StagedOutputFile> staged;
+  staged.reserve(targets.size());
+  for (int key = 0; key < kKeyCount; ++key) {
+    staged.emplace_back(targets[static_cast<std::size_t>(key)]);
+    const std::string target = staged.back().target().string();
+    const KeyWave& wave = keyWaves_.bank.keys[key];
+    RenderedWaveWriter writer;
+    ToolStatus status = writer.Start(staged.back().temporaryPath().string(), RenderedFormat(keyWaves_.outputFormat),
+                                     wave.samples.size());
+    if (!status.ok) return ToolStatus::Failure(status.message, target);
+    writer.Append(wave.samples);
+    status = writer.Finish();
+    if (!status.ok) return ToolStatus::Failure(status.message, target);
+  }
+
+  staged.emplace_back(targets.back());
+  {
+    const std::string text = MakeSfzInstrument(outputRate());
+    std::ofstream sfz(staged.back().temporaryPath(), std::ios::binary | std::ios::trunc);
+    sfz.write(text.data(), static_cast<std::streamsize>(text.size()));
+    sfz.close();
+    if (!sfz) {
+      const std::string target = staged.back().target().string();
+      return ToolStatus::Failure(CannotWriteFileMessage(target), target);
+    }
+  }
+
+  for (StagedOutputFile& file : staged) {
+    std::string renameError;
+    if (!file.Commit(renameError)) {
+      const std::string target = file.target().string();
+      return ToolStatus::Failure(CannotWriteFileMessage(target), target);
+    }
+  }
+  return ToolStatus::Success();
+}
+
+}  // namespace tonefield

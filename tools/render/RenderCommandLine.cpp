@@ -1,0 +1,195 @@
+#include "RenderCommandLine.h"
+
+#include <array>
+#include <charconv>
+
+namespace tonefield {
+namespace {
+
+enum class Option { kSample, kSong, kScore, kTempo, kOut, kExportKeys, kList, kHelp, kCount };
+
+struct OptionSpec {
+  std::string_view name;
+  Option option;
+  bool takesValue;
+};
+
+constexpr std::array<OptionSpec, 9> kOptions{{
+    {"--sample", Option::kSample, true},
+    {"--song", Option::kSong, true},
+    {"--score", Option::kScore, true},
+    {"--tempo", Option::kTempo, true},
+    {"--out", Option::kOut, true},
+    {"--export-keys", Option::kExportKeys, true},
+    {"--list", Option::kList, false},
+    {"--help", Option::kHelp, false},
+    {"-h", Option::kHelp, false},
+}};
+
+const OptionSpec* FindOption(std::string_view name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (spec.name == name) return &spec;
+  }
+  return nullptr;
+}
+
+// A plain decimal number within [low, high]; no sign, no blanks, no suffix.
+std::optional<int> ParseNumberInRange(std::string_view text, int low, int high) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
+ParsedCommandLine Failure(std::string message) {
+  ParsedCommandLine result;
+  result.error = std::move(message);
+  return result;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args) {
+  std::array<std::optional<std::string>, static_cast<std::size_t>(Option::kCount)> values;
+  auto slot = [&values](Option o) -> std::optional<std::string>& {
+    return values[static_cast<std::size_t>(o)];
+  };
+
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view arg = args[i];
+    std::string_view name = arg;
+    std::optional<std::string_view> inlineValue;
+    if (arg.starts_with("--")) {
+      if (std::size_t eq = arg.find('='); eq != std::string_view::npos) {
+        name = arg.substr(0, eq);
+        inlineValue = arg.substr(eq + 1);
+      }
+    }
+    const OptionSpec* spec = FindOption(name);
+    if (spec == nullptr) {
+      if (arg.starts_with("-") && arg.size() > 1) {
+        return Failure("unknown option " + std::string(name));
+      }
+      return Failure("unexpected argument '" + std::string(arg) + "'");
+    }
+    if (slot(spec->option).has_value()) {
+      return Failure(std::string(spec->name) + " given twice");
+    }
+    if (!spec->takesValue) {
+      if (inlineValue) return Failure(std::string(spec->name) + " takes no value");
+      slot(spec->option) = std::string();
+      continue;
+    }
+    std::string_view value;
+    if (inlineValue) {
+      value = *inlineValue;
+    } else {
+      if (i + 1 >= args.size()) return Failure(std::string(spec->name) + " needs a value");
+      value = args[++i];
+    }
+    if (value.empty()) return Failure(std::string(spec->name) + " needs a non-empty value");
+    slot(spec->option) = std::string(value);
+  }
+
+  ParsedCommandLine result;
+  RenderOptions& options = result.options;
+  if (slot(Option::kHelp)) {
+    options.mode = RenderMode::kHelp;
+    result.ok = true;
+    return result;
+  }
+
+  const bool song = slot(Option::kSong).has_value();
+  const bool score = slot(Option::kScore).has_value();
+  const bool exportKeys = slot(Option::kExportKeys).has_value();
+  const bool list = slot(Option::kList).has_value();
+
+  if (list) {
+    for (const OptionSpec& spec : kOptions) {
+      if (spec.option != Option::kList && spec.option != Option::kHelp && slot(spec.option)) {
+        return Failure("--list takes no other option (got " + std::string(spec.name) + ")");
+      }
+    }
+    options.mode = RenderMode::kListSongs;
+    result.ok = true;
+    return result;
+  }
+
+  options.samplePath = slot(Option::kSample);
+
+  if (exportKeys) {
+    for (Option other : {Option::kSong, Option::kScore, Option::kTempo, Option::kOut}) {
+      if (slot(other)) {
+        return Failure("--export-keys cannot be combined with " +
+                       std::string(kOptions[static_cast<std::size_t>(other)].name));
+      }
+    }
+    options.mode = RenderMode::kExportKeys;
+    options.exportDir = *slot(Option::kExportKeys);
+    result.ok = true;
+    return result;
+  }
+
+  if (song && score) return Failure("give either --song or --score, not both");
+  if (!song && !score) {
+    if (slot(Option::kOut) || slot(Option::kTempo)) {
+      return Failure("--song N or --score FILE is missing");
+    }
+    return Failure("nothing to do: give --song or --score with --out, --export-keys, or --list");
+  }
+  if (!slot(Option::kOut)) return Failure("--out OUT.wav is missing");
+
+  options.mode = RenderMode::kRenderSong;
+  options.outPath = *slot(Option::kOut);
+  if (song) {
+    std::optional<int> number = ParseNumberInRange(*slot(Option::kSong), 1, kSongCount);
+    if (!number) return Failure("--song must be a number from 1 to 9, not '" + *slot(Option::kSong) + "'");
+    options.songNumber = *number;
+  } else {
+    options.scorePath = *slot(Option::kScore);
+  }
+  if (slot(Option::kTempo)) {
+    std::optional<int> position =
+        ParseNumberInRange(*slot(Option::kTempo), kTempoPositionMin, kTempoPositionMax);
+    if (!position) {
+      return Failure("--tempo must be a number from 0 to 10, not '" + *slot(Option::kTempo) + "'");
+    }
+    options.tempoPosition = *position;
+  }
+  result.ok = true;
+  return result;
+}
+
+std::string RenderUsageText() {
+  return "usage: tonefield-render [--sample FILE.wav] (--song N | --score FILE.txt) [--tempo P] --out OUT.wav\n"
+         "       tonefield-render [--sample FILE.wav] --export-keys DIR\n"
+         "       tonefield-render --list\n"
+         "       tonefield-render --help\n";
+}
+
+std::string RenderHelpText() {
+  return RenderUsageText() +
+         "\n"
+         "Renders a song played with a sample into a WAV file, faster than real time, on the\n"
+         "same engine as the Tonefield window; or writes the 36 key waves and an SFZ instrument.\n"
+         "\n"
+         "  --sample FILE.wav   the sample to play (PCM WAV, its first three seconds);\n"
+         "                      without it, the built-in default tone\n"
+         "  --song N            built-in song N, 1..9 (see --list)\n"
+         "  --score FILE.txt    a score file (begins with TONEFIELD0$)\n"
+         "  --tempo P           tempo slider position 0..10 (default 5; 0 = half, 10 = double speed)\n"
+         "  --out OUT.wav       the WAV file to write (16-bit mono at the sample's rate)\n"
+         "  --export-keys DIR   write key00.wav .. key35.wav and tonefield.sfz into DIR\n"
+         "                      (key 12 is MIDI note 60, middle C)\n"
+         "  --list              list the built-in songs with their numbers\n"
+         "  --help              show this text\n"
+         "\n"
+         "Exit status: 0 success, 1 file error, 2 usage error.\n";
+}
+
+}  // namespace tonefield

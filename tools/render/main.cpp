@@ -1,0 +1,89 @@
+// tonefield-render: renders a song on the window's engine into a WAV file,
+// or exports the key waves. See RenderCommandLine.h for the command line.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ErrorGloss.h"
+#include "OfflineRenderer.h"
+#include "RenderCommandLine.h"
+#include "ScoreSource.h"
+
+namespace tonefield {
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFileError = 1;
+constexpr int kExitUsageError = 2;
+
+// "tonefield-render: FILE: <Japanese message> (<English gloss>)"; the file
+// is left out when the message already names it.
+int ReportFileError(const ToolStatus& status) {
+  const bool named = status.file.empty() || status.message == CannotOpenFileMessage(status.file) ||
+                     status.message == CannotWriteFileMessage(status.file);
+  std::fprintf(stderr, "tonefield-render: %s%s%s (%s)\n", named ? "" : status.file.c_str(), named ? "" : ": ",
+               status.message.c_str(), std::string(EnglishGloss(status.message)).c_str());
+  return kExitFileError;
+}
+
+int ListSongs() {
+  const std::vector<std::string> titles = BuiltInSongTitles();
+  for (std::size_t i = 0; i < titles.size(); ++i) std::printf("%zu  %s\n", i + 1, titles[i].c_str());
+  return kExitSuccess;
+}
+
+int Run(const RenderOptions& options) {
+  OfflineRenderer renderer;
+  if (options.samplePath) {
+    if (ToolStatus status = renderer.LoadSample(*options.samplePath); !status.ok) return ReportFileError(status);
+  } else {
+    renderer.UseDefaultSample();
+  }
+
+  if (options.mode == RenderMode::kExportKeys) {
+    ToolStatus status = renderer.ExportKeyBank(options.exportDir);
+    return status.ok ? kExitSuccess : ReportFileError(status);
+  }
+
+  if (renderer.blockLength() <= 0) {
+    // Below 50 Hz a 20 ms block holds no sample, so the song would never advance.
+    std::fprintf(stderr, "tonefield-render: %s: %s (sample rate %u Hz is below the 50 Hz needed to render)\n",
+                 options.samplePath.value_or("").c_str(), std::string(kUnsupportedFormatMessage).c_str(),
+                 renderer.outputRate());
+    return kExitFileError;
+  }
+
+  ScoreChoice choice = ScoreChoice::BuiltInSong(options.songNumber);
+  if (options.songNumber == 0) {
+    ScoreFileRead read = ReadUserScoreFile(options.scorePath);
+    if (!read.status.ok) return ReportFileError(read.status);
+    choice = std::move(read.choice);
+  }
+  ToolStatus status = renderer.RenderToWaveFile(choice, options.tempoPosition, options.outPath);
+  return status.ok ? kExitSuccess : ReportFileError(status);
+}
+
+}  // namespace
+}  // namespace tonefield
+
+int main(int argc, char** argv) {
+  using namespace tonefield;
+  std::vector<std::string_view> args(argv + 1, argv + argc);
+  const ParsedCommandLine parsed = ParseRenderCommandLine(args);
+  if (!parsed.ok) {
+    std::fprintf(stderr, "tonefield-render: %s\n%s", parsed.error.c_str(), RenderUsageText().c_str());
+    return kExitUsageError;
+  }
+  switch (parsed.options.mode) {
+    case RenderMode::kHelp:
+      std::fputs(RenderHelpText().c_str(), stdout);
+      return kExitSuccess;
+    case RenderMode::kListSongs:
+      return ListSongs();
+    case RenderMode::kRenderSong:
+    case RenderMode::kExportKeys:
+      return Run(parsed.options);
+  }
+  return kExitUsageError;
+}
