@@ -2,7 +2,10 @@
 // reads the "microphone" from a file of silence followed by a tone.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
 
@@ -44,6 +47,42 @@ TEST(SampleRecording, TheRecordedSampleStartsTwentyMillisecondsBeforeTheToneAndR
   EXPECT_TRUE(program.form().control(Control::btnSave)->isEnabled());
   EXPECT_TRUE(program.waveOut().IsOpen()) << "the output is back";
   EXPECT_FALSE(program.waveIn().IsOpen());
+  program.form().close();
+  QTRY_VERIFY_WITH_TIMEOUT(!program.form().isVisible(), 5000);
+}
+
+}  // namespace
+}  // namespace tonefield
+
+namespace tonefield {
+namespace {
+
+const QString kRecordingPattern = QStringLiteral("*-*.wav");
+
+TEST(PerformanceRecording, WritesATimestampedWaveFileNextToTheProgram) {
+  testing::DiskAudio audio;
+  const QDir folder(QCoreApplication::applicationDirPath());
+  const QStringList before = folder.entryList({kRecordingPattern}, QDir::Files);
+  Program program;
+  program.Start();
+  auto* button = static_cast<QToolButton*>(program.form().control(Control::btnRecording));
+  button->click();
+  QTest::qWait(400);
+  button->click();
+  QStringList made = folder.entryList({kRecordingPattern}, QDir::Files);
+  for (const QString& old : before) made.removeAll(old);
+  ASSERT_EQ(made.size(), 1);
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{8}-\\d{6}\\.wav$")).match(made.front()).hasMatch())
+      << made.front().toStdString();
+  const QString path = folder.filePath(made.front());
+  const std::vector<std::uint8_t> bytes = testing::ReadAll(path.toStdString());
+  QFile::remove(path);
+  ASSERT_GT(bytes.size(), 46u);
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 4, "RIFF"));
+  EXPECT_EQ(ReadLe32(bytes.data() + 4) + 8, bytes.size());
+  // At 11025 Hz a block is 440 bytes; 400 ms hold a dozen or more.
+  EXPECT_GE(bytes.size() - 46, 10u * 440u);
+  EXPECT_EQ((bytes.size() - 46) % 440, 0u);
   program.form().close();
   QTRY_VERIFY_WITH_TIMEOUT(!program.form().isVisible(), 5000);
 }
