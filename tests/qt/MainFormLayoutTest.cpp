@@ -141,7 +141,7 @@ TEST(MainFormLayout, ViewCallsReachTheirControls) {
 
 TEST(MainFormLayout, KeysArePlacedBelowThePanelWithBlackKeysOnTop) {
   MainForm form;
-  for (const KeyButtonSpec& spec : testing::PianoKeys(form.PanelHeight())) form.CreateKeyButton(spec);
+  for (const KeyButtonSpec& placement : testing::PianoKeys(form.PanelHeight())) form.CreateKeyButton(placement);
   form.RaiseBlackKeysThenPanel();
   TColorButton* last = form.keyButton(35);
   ASSERT_NE(last, nullptr);

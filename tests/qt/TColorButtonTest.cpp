@@ -114,7 +114,7 @@ TEST(KeyButtonOnWindow, AFastDoubleClickIsTwoPresses) {
   MainForm form;
   testing::RecordingHandlers handlers;
   form.SetHandlers(&handlers);
-  for (const KeyButtonSpec& spec : testing::PianoKeys(form.PanelHeight())) form.CreateKeyButton(spec);
+  for (const KeyButtonSpec& placement : testing::PianoKeys(form.PanelHeight())) form.CreateKeyButton(placement);
   form.RaiseBlackKeysThenPanel();
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));

@@ -222,24 +222,24 @@ void MainForm::FreeSplash() { splash_.reset(); }
 
 void MainForm::SetWindowCaption(const std::string& text) { setWindowTitle(Q(text)); }
 
-void MainForm::CreateKeyButton(const KeyButtonSpec& spec) {
-  if (spec.key < 0 || spec.key >= static_cast<int>(keys_.size())) return;
-  auto*& slot = keys_[static_cast<std::size_t>(spec.key)];
+void MainForm::CreateKeyButton(const KeyButtonSpec& placement) {
+  if (placement.key < 0 || placement.key >= static_cast<int>(keys_.size())) return;
+  auto*& slot = keys_[static_cast<std::size_t>(placement.key)];
   delete slot;
   auto* button = new TColorButton(this);
-  button->setObjectName(QStringLiteral("key%1").arg(spec.key));
-  button->setGeometry(spec.left, spec.top, spec.width, spec.height);
-  button->setText(Q(spec.caption));
-  button->SetColor(FromColour(spec.colour));
-  button->SetFontColor(FromColour(spec.fontColour));
-  button->SetKeyNum(spec.key);
+  button->setObjectName(QStringLiteral("key%1").arg(placement.key));
+  button->setGeometry(placement.left, placement.top, placement.width, placement.height);
+  button->setText(Q(placement.caption));
+  button->SetColor(FromColour(placement.colour));
+  button->SetFontColor(FromColour(placement.fontColour));
+  button->SetKeyNum(placement.key);
   button->SetOnMouseDown([this](TColorButton& b) {
     if (Live()) handlers_->KeyButtonMouseDown(b.KeyNum());
   });
   button->SetOnMouseUp([this](TColorButton& b) {
     if (Live()) handlers_->KeyButtonMouseUp(b.KeyNum());
   });
-  button->setProperty("blackKey", spec.black);
+  button->setProperty("blackKey", placement.black);
   button->show();
   slot = button;
 }

@@ -66,7 +66,7 @@ class MainForm final : public QWidget, public View, public Host {
   void ShowSplash() override;
   void FreeSplash() override;
   void SetWindowCaption(const std::string& text) override;
-  void CreateKeyButton(const KeyButtonSpec& spec) override;
+  void CreateKeyButton(const KeyButtonSpec& placement) override;
   void RaiseBlackKeysThenPanel() override;
   int PanelHeight() override;
   void SetPanelWidth(int width) override;
