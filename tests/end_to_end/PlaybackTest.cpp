@@ -136,7 +136,8 @@ TEST(Playback, ClosingWithBlocksQueuedClosesWithinATick) {
   EXPECT_EQ(static_cast<QLabel*>(program.form().control(Control::txtPanel))->text(),
             QStringLiteral("終了処理中です。"));
   QTRY_VERIFY_WITH_TIMEOUT(!program.form().isVisible(), 2000);
-  EXPECT_LT(clock.elapsed(), 600);
+  // One 250 ms tick after the ring drained; the rest is slack for loaded machines.
+  EXPECT_LT(clock.elapsed(), 1000);
   EXPECT_FALSE(program.waveOut().IsOpen());
   EXPECT_TRUE(program.core().closed());
 }
