@@ -1,0 +1,39 @@
+#include "platform/qt/GuiWake.h"
+
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tonefield {
+
+GuiWake::GuiWake(std::function<void()> onWake, QObject* parent) : QObject(parent), onWake_(std::move(onWake)) {
+  if (::pipe2(fds_, O_NONBLOCK | O_CLOEXEC) != 0) {
+    fds_[0] = fds_[1] = -1;
+    return;
+  }
+  notifier_ = new QSocketNotifier(fds_[0], QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, [this] { Drain(); });
+}
+
+GuiWake::~GuiWake() {
+  delete notifier_;
+  if (fds_[0] >= 0) ::close(fds_[0]);
+  if (fds_[1] >= 0) ::close(fds_[1]);
+}
+
+void GuiWake::Wake() {
+  if (fds_[1] < 0) return;
+  const char byte = 1;
+  // A full pipe already holds a pending wake-up, so a failed write loses nothing.
+  [[maybe_unused]] const ssize_t written = ::write(fds_[1], &byte, 1);
+}
+
+void GuiWake::Drain() {
+  char bytes[64];
+  while (::read(fds_[0], bytes, sizeof bytes) > 0) {
+  }
+  if (onWake_) onWake_();
+}
+
+}  // namespace tonefield

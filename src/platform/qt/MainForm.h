@@ -1,0 +1,134 @@
+// The main window on screen: a fixed-size Qt widget that draws what the
+// core's View calls say, offers the desktop services of Host, and passes
+// every event (clicks, key strokes as virtual-key codes, mouse on the
+// keys, the 250 ms timer, close requests) to the FormHandlers. It decides
+// nothing itself.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <map>
+#include <memory>
+
+#include "app/Host.h"
+#include "app/View.h"
+#include "platform/qt/KeyHeldQuery.h"
+#include "platform/qt/KeyTranslator.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QSlider;
+class QToolButton;
+
+namespace tonefield {
+
+class FormHandlers;
+class TAboutBox;
+class TColorButton;
+class TForm2;
+
+class MainForm final : public QWidget, public View, public Host {
+ public:
+  explicit MainForm(QWidget* parent = nullptr);
+  ~MainForm() override;
+
+  // Where events go; nullptr until the core is wired.
+  void SetHandlers(FormHandlers* handlers) { handlers_ = handlers; }
+  // Starts the 250 ms timer that calls Timer1Timer.
+  void StartTimer() { timer1_.start(); }
+  void StopTimer() { timer1_.stop(); }
+  // Moves the window to the centre of the desktop.
+  void CenterOnScreen();
+  // Raises and activates the window (a second start asked for it).
+  void BringToFront();
+
+  // The window font: the families in order of preference, 12 px.
+  static QFont WindowFont();
+  // "desc|pattern" as a Qt name filter.
+  static QString NameFilter(const std::string& filter);
+
+  // Access for the shell and tests.
+  QWidget* control(Control c) const;
+  TColorButton* keyButton(int key) const;
+  QFrame* panel() const { return panel_; }
+  QComboBox* songList() const { return cbxSong_; }
+  QSlider* tempo() const { return tbTempo_; }
+  TAboutBox* aboutBox() const { return aboutBox_; }
+  TForm2* splash() const { return splash_.get(); }
+  QTimer& timer() { return timer1_; }
+  KeyHeldQuery& keyHeld() { return keyHeld_; }
+  const KeyTranslator& translator() const { return translator_; }
+  void SetTranslator(const KeyTranslator& translator) { translator_ = translator; }
+
+  // View
+  void ShowSplash() override;
+  void FreeSplash() override;
+  void SetWindowCaption(const std::string& text) override;
+  void CreateKeyButton(const KeyButtonSpec& placement) override;
+  void RaiseBlackKeysThenPanel() override;
+  int PanelHeight() override;
+  void SetPanelWidth(int width) override;
+  void SetClientWidth(int width) override;
+  void SetClientHeight(int height) override;
+  void SetStatusText(const std::string& text) override;
+  void SetControlText(Control control, const std::string& text) override;
+  void SetControlHint(Control control, const std::string& hint) override;
+  void SetControlEnabled(Control control, bool enabled) override;
+  void SetButtonGlyph(Control control, Glyph glyph) override;
+  int ControlWidth(Control control) override;
+  void RepaintNow() override;
+  void FocusPanel() override;
+  int TempoPosition() override;
+  void SetKeyColour(int key, Colour colour) override;
+  bool IsKeyDrawnPressed(int key) override;
+  void AddSongItem(const std::string& text) override;
+  void SetSongItem(int index, const std::string& text) override;
+  int SongItemCount() override;
+  std::string SongItem(int index) override;
+  void SelectSong(int index) override;
+  int SelectedSong() override;
+  void SetSongDroppedWidth(int width) override;
+  int TextWidth(const std::string& text) override;
+  void ShowError(const std::string& message) override;
+  void ShowApplicationError(const std::string& message) override;
+  void ShowAboutBox() override;
+
+  // Host
+  std::string ExecutableDir() override;
+  LocalTime Now() override;
+  std::optional<std::string> RunOpenDialog(const FileDialogRequest& request) override;
+  std::optional<std::string> RunSaveDialog(const FileDialogRequest& request) override;
+  bool IsKeyHeld(int virtualKey) override;
+  void StartVolumeControl(bool recordingView) override;
+  void RequestClose() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  // The handlers while the window is open; nothing is passed on after the close.
+  bool Live() const { return handlers_ != nullptr && !closed_; }
+  void BuildPanel();
+  QToolButton* AddButton(Control c, const char* name, QRect geometry, const char* caption, const char* hint);
+  // Key preview: true when the core consumed the stroke.
+  bool PreviewKey(QKeyEvent& event);
+
+  FormHandlers* handlers_ = nullptr;
+  QFrame* panel_ = nullptr;
+  QComboBox* cbxSong_ = nullptr;
+  QSlider* tbTempo_ = nullptr;
+  std::map<Control, QWidget*> controls_;
+  std::array<TColorButton*, 36> keys_{};
+  std::unique_ptr<TForm2> splash_;
+  TAboutBox* aboutBox_ = nullptr;
+  QTimer timer1_;
+  KeyTranslator translator_;
+  KeyHeldQuery keyHeld_;
+  bool closed_ = false;
+};
+
+}  // namespace tonefield

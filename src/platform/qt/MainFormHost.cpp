@@ -1,0 +1,70 @@
+// The desktop services the core asks the main window for.
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QProcess>
+
+#include "platform/qt/MainForm.h"
+
+namespace tonefield {
+
+QString MainForm::NameFilter(const std::string& filter) {
+  const QString text = QString::fromStdString(filter);
+  const qsizetype bar = text.indexOf(QLatin1Char('|'));
+  if (bar < 0) return text;
+  QString description = text.left(bar).trimmed();
+  QString patterns = text.mid(bar + 1).trimmed();
+  patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+  // A description that already names its patterns keeps them once.
+  const QString suffix = QStringLiteral("(") + patterns + QStringLiteral(")");
+  if (description.endsWith(suffix)) return description;
+  return description + QStringLiteral(" ") + suffix;
+}
+
+std::string MainForm::ExecutableDir() {
+  return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QLatin1Char('/')).toStdString();
+}
+
+LocalTime MainForm::Now() {
+  const QDateTime now = QDateTime::currentDateTime();
+  return LocalTime{now.date().year(),   now.date().month(),  now.date().day(),
+                   now.time().hour(),   now.time().minute(), now.time().second()};
+}
+
+namespace {
+
+std::optional<std::string> RunDialog(QWidget* parent, const FileDialogRequest& request, bool save) {
+  QFileDialog dialog(parent, QString::fromStdString(request.title), QString::fromStdString(request.initialDir),
+                     MainForm::NameFilter(request.filter));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(files.front()).toStdString();
+}
+
+}  // namespace
+
+std::optional<std::string> MainForm::RunOpenDialog(const FileDialogRequest& request) {
+  return RunDialog(this, request, false);
+}
+
+std::optional<std::string> MainForm::RunSaveDialog(const FileDialogRequest& request) {
+  return RunDialog(this, request, true);
+}
+
+bool MainForm::IsKeyHeld(int virtualKey) { return keyHeld_.IsHeld(virtualKey); }
+
+void MainForm::StartVolumeControl(bool recordingView) {
+  // pavucontrol's input-devices tab for recording, output-devices tab for playback.
+  const QStringList arguments{recordingView ? QStringLiteral("--tab=4") : QStringLiteral("--tab=3")};
+  QProcess::startDetached(QStringLiteral("pavucontrol"), arguments);
+}
+
+void MainForm::RequestClose() { close(); }
+
+}  // namespace tonefield

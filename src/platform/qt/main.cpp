@@ -1,0 +1,22 @@
+// Process entry: one instance per desktop, then the window and its message loop.
+#include <QApplication>
+
+#include "common/Constants.h"
+#include "platform/qt/Glyphs.h"
+#include "platform/qt/Program.h"
+#include "platform/qt/SingleInstance.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);  // the command line is not read
+  QApplication::setApplicationName(QStringLiteral("Tonefield"));
+  QApplication::setWindowIcon(tonefield::MakeApplicationIcon());
+
+  tonefield::SingleInstance guard(QString::fromUtf8(tonefield::kInstanceName.data(),
+                                                    static_cast<qsizetype>(tonefield::kInstanceName.size())));
+  if (!guard.Acquire()) return 0;  // the running instance comes forward instead
+
+  tonefield::Program program;
+  guard.SetOnRaiseRequest([&program] { program.form().BringToFront(); });
+  program.Start();
+  return QApplication::exec();
+}

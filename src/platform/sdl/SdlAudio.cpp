@@ -1,0 +1,63 @@
+#include "platform/sdl/SdlAudio.h"
+
+#include <SDL.h>
+
+#include <cmath>
+
+namespace tonefield {
+
+SdlAudioSubsystem::SdlAudioSubsystem() {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    ok_ = true;
+  } else {
+    error_ = SDL_GetError();
+  }
+}
+
+SdlAudioSubsystem::~SdlAudioSubsystem() {
+  if (ok_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+MmResult SdlErrorTexts::FailWith(MmResult code, const std::string& text) {
+  std::lock_guard lock(mutex_);
+  if (code < kSlots) texts_[code] = text;
+  return code;
+}
+
+MmResult SdlErrorTexts::FailSdl(MmResult code) { return FailWith(code, SDL_GetError()); }
+
+std::string SdlErrorTexts::Text(MmResult code) const {
+  {
+    std::lock_guard lock(mutex_);
+    if (code < kSlots && !texts_[code].empty()) return texts_[code];
+  }
+  switch (code) {
+    case kMmSuccess: return "The operation completed successfully.";
+    case kMmBadDeviceId: return "The sound device cannot be opened.";
+    case kMmInvalidHandle: return "The sound device is not open.";
+    case kMmNoDriver: return "No sound driver is available.";
+    case kMmNoMemory: return "Too many blocks are queued on the sound device.";
+    case kWaveBadFormat: return "The sound device cannot play this format (16-bit PCM mono only).";
+    case kWaveStillPlaying: return "The block is still queued on the sound device.";
+    case kWaveUnprepared: return "The block has not been prepared.";
+    default: return "Unknown sound device error " + std::to_string(code) + ".";
+  }
+}
+
+std::uint16_t SdlBufferSamplesFor(std::uint32_t rate) {
+  const double tenMs = static_cast<double>(rate) / 100.0;
+  std::uint32_t best = 16;
+  for (std::uint32_t p = 16; p <= 32768; p *= 2) {
+    if (std::fabs(static_cast<double>(p) - tenMs) < std::fabs(static_cast<double>(best) - tenMs)) best = p;
+  }
+  return static_cast<std::uint16_t>(best);
+}
+
+bool IsSdlPlayableFormat(const WaveFormat& format) {
+  return format.formatTag == kWaveFormatPcm && format.channels == 1 && format.bitsPerSample == 16 &&
+         format.blockAlign == 2 && format.samplesPerSec >= kMinDeviceRate &&
+         format.samplesPerSec <= kMaxDeviceRate;
+}
+
+}  // namespace tonefield

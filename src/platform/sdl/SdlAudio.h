@@ -1,0 +1,67 @@
+// Shared pieces of the SDL2 wave devices: the audio subsystem reference,
+// the result codes they report, and a per-code store of error texts.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "engine/WaveOutDevice.h"  // MmResult
+
+namespace tonefield {
+
+// Result codes, numbered like the wave API's so that messages read familiar.
+inline constexpr MmResult kMmError = 1;          // unspecified failure
+inline constexpr MmResult kMmBadDeviceId = 2;    // no such device / cannot open it
+inline constexpr MmResult kMmInvalidHandle = 5;  // device not open
+inline constexpr MmResult kMmNoMemory = 7;       // queue full
+inline constexpr MmResult kMmNoDriver = 6;       // audio subsystem unavailable
+inline constexpr MmResult kWaveBadFormat = 32;
+inline constexpr MmResult kWaveStillPlaying = 33;
+inline constexpr MmResult kWaveUnprepared = 34;
+
+// Brings SDL's audio subsystem up for as long as the object lives. SDL's
+// signal handlers stay off so that Ctrl+C and quit requests reach the GUI.
+class SdlAudioSubsystem {
+ public:
+  SdlAudioSubsystem();
+  ~SdlAudioSubsystem();
+  SdlAudioSubsystem(const SdlAudioSubsystem&) = delete;
+  SdlAudioSubsystem& operator=(const SdlAudioSubsystem&) = delete;
+  bool ok() const { return ok_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  bool ok_ = false;
+  std::string error_;
+};
+
+// Error texts by result code: the last text stored for a code wins; codes
+// without a stored text get a fixed description.
+class SdlErrorTexts {
+ public:
+  // Each returns code. Fail keeps the fixed description, FailWith stores
+  // text, FailSdl stores SDL_GetError().
+  MmResult Fail(MmResult code) { return FailWith(code, {}); }
+  MmResult FailWith(MmResult code, const std::string& text);
+  MmResult FailSdl(MmResult code);
+  std::string Text(MmResult code) const;
+
+ private:
+  static constexpr std::size_t kSlots = 40;
+  mutable std::mutex mutex_;
+  std::array<std::string, kSlots> texts_;
+};
+
+// The SDL buffer size in samples for a rate: the power of two nearest to
+// 10 ms of sound, at least 16.
+std::uint16_t SdlBufferSamplesFor(std::uint32_t rate);
+
+// Whether SDL can play or record this format: 16-bit PCM mono at a rate
+// between kMinDeviceRate and kMaxDeviceRate.
+bool IsSdlPlayableFormat(const WaveFormat& format);
+inline constexpr std::uint32_t kMinDeviceRate = 100;
+inline constexpr std::uint32_t kMaxDeviceRate = 768000;
+
+}  // namespace tonefield

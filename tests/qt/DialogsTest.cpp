@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "platform/qt/MainForm.h"
+#include "platform/qt/TAboutBox.h"
+#include "platform/qt/TForm2.h"
+
+namespace tonefield {
+namespace {
+
+struct BoxSeen {
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  int buttons = 0;
+};
+
+TEST(Dialogs, ErrorBoxHasItsTitleErrorIconAndOneOkButton) {
+  MainForm form;
+  BoxSeen seen;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    seen = {box->windowTitle(), box->text(), box->icon(), static_cast<int>(box->buttons().size())};
+    box->button(QMessageBox::Ok)->click();
+  });
+  form.ShowError("waveOutOpenエラー\r\n\r\nno device");
+  EXPECT_EQ(seen.title, QStringLiteral("エラー"));
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_EQ(seen.buttons, 1);
+  EXPECT_EQ(seen.text, QStringLiteral("waveOutOpenエラー\n\nno device"));
+}
+
+TEST(Dialogs, ApplicationErrorBoxUsesTheApplicationsTitle) {
+  MainForm form;
+  BoxSeen seen;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    seen = {box->windowTitle(), box->text(), box->icon(), static_cast<int>(box->buttons().size())};
+    box->button(QMessageBox::Ok)->click();
+  });
+  form.ShowApplicationError("ファイル /tmp/x.txt は開けません");
+  EXPECT_EQ(seen.title, QGuiApplication::applicationDisplayName());
+  EXPECT_EQ(seen.text, QStringLiteral("ファイル /tmp/x.txt は開けません"));
+  EXPECT_EQ(seen.buttons, 1);
+}
+
+TEST(Dialogs, AboutBoxShowsIconNameVersionCopyrightAndClosesWithOk) {
+  MainForm form;
+  TAboutBox* about = form.aboutBox();
+  EXPECT_EQ(about->ProductName->text(), QStringLiteral("Tonefield"));
+  EXPECT_EQ(about->Version->text(), QStringLiteral("V0.7"));
+  EXPECT_FALSE(about->Copyright->text().isEmpty());
+  EXPECT_FALSE(about->ProgramIcon->pixmap().isNull());
+  bool wasModal = false;
+  QTimer::singleShot(0, [&] {
+    wasModal = QApplication::activeModalWidget() == about;
+    about->OKButton->click();
+  });
+  form.ShowAboutBox();
+  EXPECT_TRUE(wasModal);
+  EXPECT_FALSE(about->isVisible());
+}
+
+TEST(Dialogs, SplashIsShownWithItsTextsAndFreed) {
+  MainForm form;
+  form.ShowSplash();
+  TForm2* splash = form.splash();
+  ASSERT_NE(splash, nullptr);
+  EXPECT_TRUE(splash->isVisible());
+  EXPECT_EQ(splash->size(), QSize(297, 89));
+  EXPECT_TRUE(splash->windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_EQ(splash->Label1->text(), QStringLiteral("Tonefield V0.7"));
+  EXPECT_EQ(splash->Label2->text(), QStringLiteral("初期化中です。しばらくお待ちください..."));
+  EXPECT_EQ(splash->Label1->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+  EXPECT_EQ(splash->Label1->y(), 24);
+  EXPECT_EQ(splash->Label2->y(), 56);
+  form.FreeSplash();
+  EXPECT_EQ(form.splash(), nullptr);
+}
+
+TEST(Dialogs, FileFiltersBecomeQtNameFilters) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"ﾃｷｽﾄﾌｧｲﾙ (*.txt)|*.txt", "ﾃｷｽﾄﾌｧｲﾙ (*.txt)"},
+      {"Waveファイル|*.wav", "Waveファイル (*.wav)"},
+      {"Sound|*.wav;*.wave", "Sound (*.wav *.wave)"},
+      {"*.txt", "*.txt"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(MainForm::NameFilter(in), QString::fromUtf8(out)) << in;
+}
+
+TEST(Dialogs, FileDialogsGetTitleFilterFolderExtensionAndOverwritePrompt) {
+  MainForm form;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  struct Seen {
+    QString title, filter, folder, suffix;
+    bool confirmsOverwrite = false;
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+  } seen;
+  auto answer = [&](bool accept) {
+    QTimer::singleShot(0, [&, accept] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      seen = {dialog->windowTitle(), dialog->nameFilters().value(0),
+              QDir(dialog->directory()).canonicalPath(), dialog->defaultSuffix(),
+              !dialog->testOption(QFileDialog::DontConfirmOverwrite), dialog->acceptMode()};
+      if (accept) {
+        dialog->selectFile(dir.filePath(QStringLiteral("take")));
+        static_cast<QDialog*>(dialog)->accept();
+      } else {
+        dialog->reject();
+      }
+    });
+  };
+  FileDialogRequest save{"Waveファイルの保存", "Waveファイル (*.wav)|*.wav", dir.path().toStdString(), "wav", true};
+  answer(true);
+  const auto chosen = form.RunSaveDialog(save);
+  EXPECT_EQ(seen.title, QStringLiteral("Waveファイルの保存"));
+  EXPECT_EQ(seen.filter, QStringLiteral("Waveファイル (*.wav)"));
+  EXPECT_EQ(seen.folder, QDir(dir.path()).canonicalPath());
+  EXPECT_EQ(seen.suffix, QStringLiteral("wav"));
+  EXPECT_TRUE(seen.confirmsOverwrite);
+  EXPECT_EQ(seen.mode, QFileDialog::AcceptSave);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(QFileInfo(QString::fromStdString(*chosen)).fileName(), QStringLiteral("take.wav"));
+
+  FileDialogRequest open{"楽譜ファイルの読み込み", "ﾃｷｽﾄﾌｧｲﾙ (*.txt)|*.txt", dir.path().toStdString(), "", false};
+  answer(false);
+  EXPECT_FALSE(form.RunOpenDialog(open).has_value()) << "cancelled";
+  EXPECT_EQ(seen.title, QStringLiteral("楽譜ファイルの読み込み"));
+  EXPECT_EQ(seen.filter, QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt)"));
+  EXPECT_EQ(seen.mode, QFileDialog::AcceptOpen);
+}
+
+TEST(Dialogs, HostAnswersFromTheDesktop) {
+  MainForm form;
+  const std::string dir = form.ExecutableDir();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), '/');
+  const LocalTime now = form.Now();
+  EXPECT_GE(now.year, 2020);
+  EXPECT_GE(now.month, 1);
+  EXPECT_LE(now.month, 12);
+  // A missing mixer program is not reported.
+  form.StartVolumeControl(true);
+  form.StartVolumeControl(false);
+}
+
+}  // namespace
+}  // namespace tonefield

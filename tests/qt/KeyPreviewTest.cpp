@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+
+#include "platform/qt/KeyTranslator.h"
+#include "platform/qt/MainForm.h"
+#include "qt/QtTestSupport.h"
+
+namespace tonefield {
+namespace {
+
+using testing::KeyEvent;
+
+constexpr quint32 kXcbOffset = 8;
+constexpr quint32 kEvdevZ = 44, kEvdevY = 21, kEvdevQ = 16, kEvdevLeftBrace = 26, kEvdevMinus = 12,
+                  kEvdevSemicolon = 39, kEvdevComma = 51;
+
+TEST(KeyTranslatorTable, ThePhysicalKeyDecidesWhateverTheLayout) {
+  const KeyTranslator xcb(QStringLiteral("xcb"));
+  struct Case {
+    quint32 evdev;
+    int qtKey;  // what the layout makes of the key
+    int virtualKey;
+  };
+  const Case cases[] = {
+      {kEvdevZ, Qt::Key_Z, 'Z'},            // US, JIS
+      {kEvdevZ, Qt::Key_Y, 'Z'},            // German QWERTZ
+      {kEvdevZ, Qt::Key_W, 'Z'},            // French AZERTY
+      {kEvdevY, Qt::Key_Y, 'Y'},            // US
+      {kEvdevY, Qt::Key_Z, 'Y'},            // German
+      {kEvdevQ, Qt::Key_A, 'Q'},            // French
+      {kEvdevLeftBrace, Qt::Key_BracketLeft, 0xC0},  // US "[" is the JIS "@"
+      {kEvdevLeftBrace, Qt::Key_At, 0xC0},
+      {kEvdevLeftBrace, Qt::Key_Udiaeresis, 0xC0},   // German
+      {kEvdevMinus, Qt::Key_Minus, 0xBD},
+      {kEvdevMinus, Qt::Key_ssharp, 0xBD},
+      {kEvdevSemicolon, Qt::Key_Semicolon, 0xBB},
+      {kEvdevSemicolon, Qt::Key_Odiaeresis, 0xBB},
+      {kEvdevComma, Qt::Key_Comma, 0xBC},
+      {kEvdevComma, Qt::Key_Semicolon, 0xBC},       // French
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(xcb.VirtualKey(c.evdev + kXcbOffset, c.qtKey), c.virtualKey) << c.evdev << " " << c.qtKey;
+  }
+  // Windows reports set-1 scan codes as they are.
+  const KeyTranslator windows(QStringLiteral("windows"));
+  EXPECT_EQ(windows.VirtualKey(0x2C, Qt::Key_Y), 'Z');
+  // Without scan codes the Qt key is all there is.
+  const KeyTranslator offscreen(QStringLiteral("offscreen"));
+  EXPECT_EQ(offscreen.VirtualKey(52, Qt::Key_Q), 'Q');
+  EXPECT_EQ(xcb.VirtualKey(0, Qt::Key_Comma), 0xBC);
+  EXPECT_EQ(xcb.VirtualKey(0, Qt::Key_At), 0xC0);
+  EXPECT_EQ(xcb.VirtualKey(0, Qt::Key_F5), 0x74);
+  EXPECT_EQ(xcb.VirtualKey(0, Qt::Key_Exclam), 0);
+  // A scan code outside the table (arrow keys) falls back to the Qt key.
+  EXPECT_EQ(xcb.VirtualKey(113, Qt::Key_Left), 0x25);
+}
+
+TEST(KeyTranslatorTable, EveryPianoKeyHasOnePhysicalKey) {
+  const int pianoKeys[] = {'Z', 'S', 'X', 'D', 'C', 'V', 'G', 'B', 'H', 'N', 'J', 'M',
+                           0xBC, 'L', 0xBE, 0xBB, 0xBF, 'Q', '2', 'W', '3', 'E', '4', 'R',
+                           'T', '6', 'Y', '7', 'U', 'I', '9', 'O', '0', 'P', 0xBD, 0xC0};
+  for (const int vk : pianoKeys) {
+    const int scan = KeyTranslator::ScanCodeOf(vk);
+    EXPECT_NE(scan, 0) << vk;
+    EXPECT_EQ(KeyTranslator::VirtualKeyOfScanCode(scan), vk);
+  }
+}
+
+// Records the key events that reach a widget after the window's preview.
+class KeySpy : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      seen.push_back({event->type(), key->key(), key->isAutoRepeat()});
+    }
+    return false;
+  }
+  struct Seen {
+    QEvent::Type type;
+    int key;
+    bool autoRepeat;
+  };
+  std::vector<Seen> seen;
+};
+
+class KeyPreview : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form_.SetHandlers(&handlers_);
+    form_.SetTranslator(KeyTranslator(QStringLiteral("xcb")));
+    form_.keyHeld().ForceTracking();
+    form_.show();
+    form_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form_));
+    form_.songList()->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), form_.songList());
+    form_.songList()->installEventFilter(&spy_);
+  }
+  void Send(QEvent::Type type, int qtKey, quint32 evdev, bool autoRepeat) {
+    QKeyEvent event = KeyEvent(type, qtKey, evdev == 0 ? 0 : evdev + kXcbOffset, autoRepeat);
+    QApplication::sendEvent(QApplication::focusWidget(), &event);
+  }
+
+  MainForm form_;
+  testing::RecordingHandlers handlers_;
+  KeySpy spy_;
+};
+
+TEST_F(KeyPreview, AHeldPianoKeyStartsOnceAndItsRepeatsPassOnWithoutAKeyUp) {
+  // Like the core: a stroke is consumed only when its note is not sounding yet.
+  bool sounding = false;
+  handlers_.consumeKeyDown = [&](int) {
+    if (sounding) return false;
+    sounding = true;
+    return true;
+  };
+  Send(QEvent::KeyPress, Qt::Key_Z, kEvdevZ, false);
+  EXPECT_TRUE(spy_.seen.empty()) << "consumed by the window";
+  EXPECT_TRUE(form_.IsKeyHeld('Z'));
+  for (int repeat = 0; repeat < 3; ++repeat) {
+    Send(QEvent::KeyRelease, Qt::Key_Z, kEvdevZ, true);
+    Send(QEvent::KeyPress, Qt::Key_Z, kEvdevZ, true);
+  }
+  EXPECT_EQ(handlers_.keyDowns, (std::vector<int>{'Z', 'Z', 'Z', 'Z'}));
+  EXPECT_TRUE(handlers_.keyUps.empty()) << "a repeat's release is not a key-up";
+  EXPECT_TRUE(form_.IsKeyHeld('Z'));
+  ASSERT_EQ(spy_.seen.size(), 6u) << "repeats go on to the focused control";
+  EXPECT_TRUE(spy_.seen[1].autoRepeat);
+
+  Send(QEvent::KeyRelease, Qt::Key_Z, kEvdevZ, false);
+  EXPECT_EQ(handlers_.keyUps, (std::vector<int>{'Z'}));
+  EXPECT_FALSE(form_.IsKeyHeld('Z'));
+  EXPECT_EQ(spy_.seen.size(), 6u) << "the real key-up was consumed";
+}
+
+TEST_F(KeyPreview, KeysTheCoreDoesNotConsumeReachTheFocusedControl) {
+  handlers_.consumeKeyDown = [](int) { return false; };
+  handlers_.consumeKeyUp = false;
+  Send(QEvent::KeyPress, Qt::Key_F5, 0, false);
+  Send(QEvent::KeyPress, Qt::Key_Exclam, 0, false);  // no virtual-key code at all
+  EXPECT_EQ(handlers_.keyDowns, (std::vector<int>{0x74}));
+  ASSERT_EQ(spy_.seen.size(), 2u);
+  EXPECT_EQ(spy_.seen[0].key, Qt::Key_F5);
+  EXPECT_EQ(spy_.seen[1].key, Qt::Key_Exclam);
+}
+
+TEST_F(KeyPreview, TheSamePhysicalKeyPlaysTheSameNoteUnderTwoLayouts) {
+  handlers_.consumeKeyDown = [](int) { return true; };
+  Send(QEvent::KeyPress, Qt::Key_Y, kEvdevY, false);  // US
+  Send(QEvent::KeyRelease, Qt::Key_Y, kEvdevY, false);
+  Send(QEvent::KeyPress, Qt::Key_Z, kEvdevY, false);  // German
+  Send(QEvent::KeyRelease, Qt::Key_Z, kEvdevY, false);
+  EXPECT_EQ(handlers_.keyDowns, (std::vector<int>{'Y', 'Y'}));
+  EXPECT_EQ(handlers_.keyUps, (std::vector<int>{'Y', 'Y'}));
+}
+
+TEST_F(KeyPreview, LosingActivationForgetsTrackedKeys) {
+  Send(QEvent::KeyPress, Qt::Key_Z, kEvdevZ, false);
+  ASSERT_TRUE(form_.IsKeyHeld('Z'));
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  EXPECT_FALSE(form_.IsKeyHeld('Z'));
+}
+
+TEST_F(KeyPreview, ControlsAndTimerCallTheirHandlers) {
+  static_cast<QToolButton*>(form_.control(Control::btnPlay))->click();
+  static_cast<QToolButton*>(form_.control(Control::btnQuit))->click();
+  static_cast<QToolButton*>(form_.control(Control::btnOpenWave))->click();
+  form_.tempo()->setValue(7);
+  form_.AddSongItem("きらきら星");
+  form_.AddSongItem("かえるの合唱");
+  form_.SelectSong(0);
+  handlers_.onSongChange = [this] { form_.FocusPanel(); };
+  Send(QEvent::KeyPress, Qt::Key_Down, 0, false);  // the list takes it
+  EXPECT_EQ(form_.SelectedSong(), 1);
+  EXPECT_EQ(QApplication::focusWidget(), form_.panel());
+  EXPECT_EQ(handlers_.log, (std::vector<std::string>{"btnPlay", "btnQuit", "btnOpenWave", "tbTempo",
+                                                      "cbxSongChange", "cbxSongExit"}));
+  form_.StartTimer();
+  QTRY_VERIFY_WITH_TIMEOUT(handlers_.ticks >= 2, 2000);
+}
+
+TEST_F(KeyPreview, CloseGoesThroughTheCloseQueryAndClosesOnce) {
+  handlers_.allowClose = false;
+  EXPECT_FALSE(form_.close());
+  EXPECT_TRUE(form_.isVisible());
+  handlers_.allowClose = true;
+  form_.RequestClose();
+  EXPECT_FALSE(form_.isVisible());
+  EXPECT_EQ(handlers_.log, (std::vector<std::string>{"closeQuery", "closeQuery", "close"}));
+  form_.close();
+  EXPECT_EQ(handlers_.log.size(), 3u);
+}
+
+}  // namespace
+}  // namespace tonefield
+
+namespace tonefield {
+namespace {
+
+// Runs only on a real X server (e.g. QT_QPA_PLATFORM=xcb under Xvfb).
+TEST(KeyHeldOnX11, AsksTheServerAndFindsNoKeyDown) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "not on X11";
+  KeyHeldQuery query;
+  ASSERT_TRUE(query.UsesX11());
+  query.Pressed('Z');  // events do not matter when the server answers
+  EXPECT_FALSE(query.IsHeld('Z'));
+  EXPECT_FALSE(query.IsHeld(0xC0));
+  EXPECT_FALSE(query.IsHeld(0));
+}
+
+}  // namespace
+}  // namespace tonefield
