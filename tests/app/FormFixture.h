@@ -41,8 +41,8 @@ class FormFixture : public ::testing::Test {
     };
   }
 
-  // Drains the device without refills: the test returns every block with
-  // the feed stopped only when it has stopped the feed itself.
+  // Hands back up to count blocks, oldest first; returns how many came
+  // back. Each is refilled unless the test has stopped the feed.
   int ReturnBlocks(int count) {
     int returned = 0;
     while (returned < count && device.ReturnOne()) ++returned;
