@@ -248,5 +248,43 @@ TEST_F(ScoreFileTest, AnAcceptedFileBecomesTheUserEntryAndIsParsedOnce) {
   EXPECT_EQ(form.sequencer().score().tempo, 200);
 }
 
+TEST_F(ScoreFileTest, UnusualAcceptedFilesStillLeaveAPlayableOrSilentEntry) {
+  // Magic alone: nothing to play, but entry 0 is selected.
+  Open(Write("magic.txt", "TONEFIELD0$"));
+  EXPECT_TRUE(form.userScore().empty());
+  EXPECT_EQ(view.songItems[0], "ユーザーの楽譜");
+  EXPECT_EQ(view.selectedSong, 0);
+  form.btnPlayClick();
+  EXPECT_EQ(form.GetEngineState(), kStateReady);
+
+  // No "$" after the magic: the caption stays, the bytes play at tempo 120
+  // as empty tracks, two ticks of 5512 samples, then the idle look returns.
+  Open(Write("plain.txt", "TONEFIELD0$ドレミ"));
+  EXPECT_EQ(form.userScore(), "ドレミ");
+  EXPECT_EQ(view.songItems[0], "ユーザーの楽譜");
+  form.btnPlayClick();
+  ASSERT_EQ(form.GetEngineState(), kStatePlayingScore);
+  EXPECT_EQ(form.sequencer().samplesPerTick(), 5512);
+  int blocks = 0;
+  while (form.GetEngineState() == kStatePlayingScore && blocks < 100) {
+    ASSERT_TRUE(device.ReturnOne());
+    ++blocks;
+  }
+  EXPECT_EQ(blocks, 52);  // 11024 samples end inside block 51; the start of 52 ends it
+  EXPECT_EQ(view.texts[Control::btnPlay], "演奏");
+  EXPECT_EQ(form.voices().SoundingCount(), 0);
+
+  // A 70-character title shows its first 64 characters; UserScore keeps it whole.
+  std::string title;
+  for (int i = 0; i < 70; ++i) title += (i < 64 ? "ド" : "レ");
+  Open(Write("long.txt", "TONEFIELD0$" + title + "$110$ド"));
+  std::string shown;
+  for (int i = 0; i < 64; ++i) shown += "ド";
+  EXPECT_EQ(view.songItems[0], shown);
+  EXPECT_EQ(form.userScore(), "TONEFIELD0$" + title + "$110$ド");
+  form.btnPlayClick();
+  EXPECT_EQ(form.sequencer().score().tempo, 110);
+}
+
 }  // namespace
 }  // namespace tonefield
