@@ -270,7 +270,8 @@ TEST_F(SampleRecording, ClosingTheWindowClosesARunningCapture) {
 TEST_F(SampleRecording, VolumeButtonsOpenTheMixerViews) {
   form.btnInputVolumeClick();
   form.btnOutputVolumeClick();
-  EXPECT_EQ(host.volumeControls, (std::vector<bool>{true, false}));
+  form.LaunchVolumeControl(true);  // each press starts a new instance
+  EXPECT_EQ(host.volumeControls, (std::vector<bool>{true, false, true}));
 }
 
 }  // namespace
