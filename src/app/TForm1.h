@@ -91,6 +91,8 @@ class TForm1 final : public WaveOutListener,
   void btnRecClick();
   void StartSampleRecording();
   void OnWaveInData(WaveHeader* header) override;
+  // Starts the system mixer in its recording or its playback view.
+  void LaunchVolumeControl(bool recordingView);
   void btnInputVolumeClick();
   void btnOutputVolumeClick();
   // Performance recording (TForm1_Recording.cpp).

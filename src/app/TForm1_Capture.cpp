@@ -104,8 +104,10 @@ void TForm1::StopSampleCaptureForClose() {
   if (captureDeviceOpen_ || captureHeader_) ReleaseCapture();
 }
 
-void TForm1::btnInputVolumeClick() { host_.StartVolumeControl(true); }
+void TForm1::LaunchVolumeControl(bool recordingView) { host_.StartVolumeControl(recordingView); }
 
-void TForm1::btnOutputVolumeClick() { host_.StartVolumeControl(false); }
+void TForm1::btnInputVolumeClick() { LaunchVolumeControl(true); }
+
+void TForm1::btnOutputVolumeClick() { LaunchVolumeControl(false); }
 
 }  // namespace tonefield

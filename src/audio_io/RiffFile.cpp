@@ -71,9 +71,11 @@ bool RiffFile::OpenWithMode(const std::string& path, const char* mode, bool writ
 }
 
 bool RiffFile::OpenForReading(const std::string& path) {
-  // A folder opens as a stream on some systems; it is no file to read.
+  // Only a regular file (or a link to one) is read: a folder opens as a
+  // stream on some systems, and a named pipe would block the open until
+  // some other program writes to it.
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return false;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
   return OpenWithMode(path, "rb", false);
 }
 

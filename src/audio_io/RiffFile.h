@@ -50,7 +50,7 @@ class RiffFile {
   RiffFile& operator=(RiffFile&&) noexcept = default;
   ~RiffFile() = default;
 
-  // Opens an existing file for reading.
+  // Opens an existing regular file for reading; anything else is refused.
   bool OpenForReading(const std::string& path);
   // Creates (or truncates) a file for writing only.
   bool Create(const std::string& path);

@@ -209,6 +209,17 @@ TEST_F(SampleRecording, ACaptureBecomesTheTrimmedSample) {
   EXPECT_EQ(view.enabled[Control::btnOpenWave], true);
 }
 
+TEST_F(SampleRecording, TwoRequestsBeforeTheDrainStartOneCapture) {
+  form.btnRecClick();
+  form.btnRecClick();
+  EXPECT_EQ(form.GetEngineState(), kStateRecordRequested);
+  DrainAndTick();
+  form.Timer1Timer();
+  EXPECT_EQ(form.GetEngineState(), kStateRecordingSample);
+  EXPECT_EQ(capture.calls, (std::vector<std::string>{"Open", "Prepare", "AddBuffer", "Start"}));
+  EXPECT_TRUE(view.errors.empty());
+}
+
 TEST_F(SampleRecording, AFailedStartGivesTheOutputBack) {
   struct Case {
     WaveInCall call;
@@ -270,7 +281,8 @@ TEST_F(SampleRecording, ClosingTheWindowClosesARunningCapture) {
 TEST_F(SampleRecording, VolumeButtonsOpenTheMixerViews) {
   form.btnInputVolumeClick();
   form.btnOutputVolumeClick();
-  EXPECT_EQ(host.volumeControls, (std::vector<bool>{true, false}));
+  form.LaunchVolumeControl(true);  // each press starts a new instance
+  EXPECT_EQ(host.volumeControls, (std::vector<bool>{true, false, true}));
 }
 
 }  // namespace

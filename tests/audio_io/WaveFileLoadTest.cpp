@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <climits>
+#include <thread>
 
 #include "AudioTestFiles.h"
 #include "audio_io/RiffFile.h"
@@ -146,6 +152,26 @@ TEST(LoadWaveFile, MissingFileOrFolderIsAnOpenError) {
   EXPECT_EQ(LoadWaveFile(folder.File("absent.wav")).message, "ファイルオープンエラー (mmioOpen)");
   EXPECT_EQ(LoadWaveFile(folder.File("no/such/dir.wav")).message, "ファイルオープンエラー (mmioOpen)");
   EXPECT_EQ(LoadWaveFile(folder.WithSeparator()).message, "ファイルオープンエラー (mmioOpen)");
+}
+
+// Opening a pipe for reading waits for a writer: a named pipe chosen in the
+// dialog must be refused at once, not freeze the window until someone writes.
+TEST(LoadWaveFile, NamedPipeIsRefusedWithoutWaitingForAWriter) {
+  TempFolder folder;
+  const std::string path = folder.File("pipe.wav");
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  // Releases a reader stuck in open after a second, so a failure cannot hang.
+  std::thread release([&path] {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+  });
+  const auto begin = std::chrono::steady_clock::now();
+  const WaveLoadResult result = LoadWaveFile(path);
+  const auto elapsed = std::chrono::steady_clock::now() - begin;
+  release.join();
+  EXPECT_EQ(result.message, "ファイルオープンエラー (mmioOpen)");
+  EXPECT_LT(elapsed, std::chrono::milliseconds(500));
 }
 
 TEST(LoadWaveFile, TruncatedFilesNeverReadPastTheirEnd) {
