@@ -160,10 +160,10 @@ TEST(SongTable, RoundEntersEveryTwoBars) {
 }
 
 TEST(SongTable, ChoraleVoicesNeverStartASemitoneApart) {
-  // In the songs set as chords (the carol, Amaryllis, the Gloria) notes that
-  // start together belong to one chord: none of them lies a minor second or
-  // a major seventh (in any octave) from another.
-  for (int song : {2, 3, 8}) {
+  // In the songs set as chords (the carol, Amaryllis, the maple song, the
+  // Gloria) notes that start together belong to one chord: none of them lies
+  // a minor second or a major seventh (in any octave) from another.
+  for (int song : {2, 3, 5, 8}) {
     const auto score = Parse(SongText(song));
     std::vector<std::vector<int>> onsets(static_cast<std::size_t>(TrackTicks(*score, 0)));
     for (int t = 0; t < kScoreTracks; ++t) {
