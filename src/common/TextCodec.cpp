@@ -268,11 +268,13 @@ std::string EncodeCp932(std::u16string_view text) {
     const IconvStep step = ConvertSome(cd, std::string_view(utf16le).substr(pos), bytes);
     pos += step.consumed;
     if (!step.failed) break;
-    // Skip the unmappable character: a surrogate pair is two code units.
+    // Skip the unmappable character: a surrogate pair is two code units, a
+    // lone surrogate one.
     std::size_t unit = 2;
-    if (pos + 1 < utf16le.size()) {
+    if (pos + 3 < utf16le.size()) {
       const auto hi = static_cast<unsigned char>(utf16le[pos + 1]);
-      if (hi >= 0xD8 && hi <= 0xDB && pos + 3 < utf16le.size()) unit = 4;
+      const auto nextHi = static_cast<unsigned char>(utf16le[pos + 3]);
+      if (hi >= 0xD8 && hi <= 0xDB && nextHi >= 0xDC && nextHi <= 0xDF) unit = 4;
     }
     bytes.push_back('?');
     pos += unit;

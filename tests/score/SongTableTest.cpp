@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,32 @@ TEST(SongTable, RoundEntersEveryTwoBars) {
   };
   EXPECT_EQ(notes(0), notes(1));
   EXPECT_EQ(notes(0), notes(2));
+}
+
+TEST(SongTable, ChoraleVoicesNeverStartASemitoneApart) {
+  // In the songs set as chords (the carol, Amaryllis, the maple song, the
+  // Gloria) notes that start together belong to one chord: none of them lies
+  // a minor second or a major seventh (in any octave) from another.
+  for (int song : {2, 3, 5, 8}) {
+    const auto score = Parse(SongText(song));
+    std::vector<std::vector<int>> onsets(static_cast<std::size_t>(TrackTicks(*score, 0)));
+    for (int t = 0; t < kScoreTracks; ++t) {
+      std::size_t tick = 0;
+      for (const auto& [note, duration] : TrackEvents(*score, t)) {
+        if (note >= 0 && tick < onsets.size()) onsets[tick].push_back(note);
+        tick += static_cast<std::size_t>(duration);
+      }
+    }
+    for (std::size_t tick = 0; tick < onsets.size(); ++tick) {
+      for (int a : onsets[tick]) {
+        for (int b : onsets[tick]) {
+          const int interval = std::abs(a - b) % 12;
+          EXPECT_TRUE(interval != 1 && interval != 11)
+              << SongTitle(song) << " tick " << tick << ": keys " << a << " and " << b;
+        }
+      }
+    }
+  }
 }
 
 TEST(SongTable, TextsSurviveCodePage932) {

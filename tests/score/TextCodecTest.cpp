@@ -51,6 +51,9 @@ TEST(TextCodecCp932, UnmappableCharactersBecomeQuestionMarks) {
   EXPECT_EQ(EncodeCp932(u"a\U0001F3B5b"), "a?b");
   EXPECT_EQ(EncodeCp932(u"\u00E9"), "?");
   EXPECT_EQ(EncodeCp932(u""), "");
+  // A lone surrogate is one unmappable unit; the character after it stays.
+  EXPECT_EQ(EncodeCp932(std::u16string{0xD800, u'A', u'b'}), "?Ab");
+  EXPECT_EQ(EncodeCp932(std::u16string{u'a', 0xDC00, u'b'}), "a?b");
 }
 
 TEST(TextCodecUtf8, RoundTripsAllPlanes) {
