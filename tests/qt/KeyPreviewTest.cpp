@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QSlider>
@@ -168,6 +169,22 @@ TEST_F(KeyPreview, LosingActivationForgetsTrackedKeys) {
   other.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
   EXPECT_FALSE(form_.IsKeyHeld('Z'));
+}
+
+TEST_F(KeyPreview, AKeyUpThatGoesToAnotherWindowStillEndsTheHeldState) {
+  handlers_.consumeKeyDown = [](int) { return true; };
+  Send(QEvent::KeyPress, Qt::Key_Z, kEvdevZ, false);
+  ASSERT_TRUE(form_.IsKeyHeld('Z'));
+  // The song list's popup has the keyboard while the window stays active.
+  QWidget* popupList = form_.songList()->view();
+  ASSERT_NE(popupList->window(), &form_);
+  QKeyEvent repeat = KeyEvent(QEvent::KeyRelease, Qt::Key_Z, kEvdevZ + kXcbOffset, true);
+  QApplication::sendEvent(popupList, &repeat);
+  EXPECT_TRUE(form_.IsKeyHeld('Z')) << "a repeat's release is not a key-up";
+  QKeyEvent release = KeyEvent(QEvent::KeyRelease, Qt::Key_Z, kEvdevZ + kXcbOffset, false);
+  QApplication::sendEvent(popupList, &release);
+  EXPECT_FALSE(form_.IsKeyHeld('Z'));
+  EXPECT_TRUE(handlers_.keyUps.empty()) << "strokes of other windows are not previewed";
 }
 
 TEST_F(KeyPreview, ControlsAndTimerCallTheirHandlers) {

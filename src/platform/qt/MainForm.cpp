@@ -356,6 +356,10 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     return false;
   }
   if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+  // Held keys are tracked from the strokes of every window: a key-up that a
+  // popup or a dialog takes must still count, or the watchdog would keep the
+  // note sounding.
+  TrackHeldKey(*static_cast<QKeyEvent*>(event));
   // Only the first delivery of a stroke (to the focused control, or to this
   // window when nothing has focus), not its propagation to parents.
   auto* widget = qobject_cast<QWidget*>(watched);
@@ -369,7 +373,6 @@ bool MainForm::PreviewKey(QKeyEvent& event) {
   const int vk = translator_.VirtualKey(event);
   if (vk == 0) return false;
   if (event.type() == QEvent::KeyPress) {
-    if (!event.isAutoRepeat()) keyHeld_.Pressed(vk);
     if (!Live()) return false;
     int key = vk;
     handlers_->FormKeyDown(key);
@@ -378,11 +381,21 @@ bool MainForm::PreviewKey(QKeyEvent& event) {
   // The release half of an auto-repeat pair is not a key-up: passing it on
   // would cut and restart the held note.
   if (event.isAutoRepeat()) return false;
-  keyHeld_.Released(vk);
   if (!Live()) return false;
   int key = vk;
   handlers_->FormKeyUp(key);
   return key == 0;
+}
+
+void MainForm::TrackHeldKey(const QKeyEvent& event) {
+  if (event.isAutoRepeat()) return;
+  const int vk = translator_.VirtualKey(event);
+  if (vk == 0) return;
+  if (event.type() == QEvent::KeyPress) {
+    keyHeld_.Pressed(vk);
+  } else {
+    keyHeld_.Released(vk);
+  }
 }
 
 void MainForm::changeEvent(QEvent* event) {
