@@ -187,6 +187,15 @@ TEST_F(KeyPreview, AKeyUpThatGoesToAnotherWindowStillEndsTheHeldState) {
   EXPECT_TRUE(handlers_.keyUps.empty()) << "strokes of other windows are not previewed";
 }
 
+TEST_F(KeyPreview, NoControlHandsItsStrokesToAnInputMethod) {
+  // An input method would swallow key strokes (key-ups too) before the window sees them.
+  QList<QWidget*> widgets = form_.findChildren<QWidget*>();
+  widgets << &form_ << form_.songList()->view() << form_.songList()->view()->window();
+  for (QWidget* widget : widgets) {
+    EXPECT_FALSE(widget->testAttribute(Qt::WA_InputMethodEnabled)) << widget->metaObject()->className();
+  }
+}
+
 TEST_F(KeyPreview, ControlsAndTimerCallTheirHandlers) {
   static_cast<QToolButton*>(form_.control(Control::btnPlay))->click();
   static_cast<QToolButton*>(form_.control(Control::btnQuit))->click();
