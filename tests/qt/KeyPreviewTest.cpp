@@ -245,3 +245,34 @@ TEST(KeyHeldOnX11, AsksTheServerAndFindsNoKeyDown) {
 
 }  // namespace
 }  // namespace tonefield
+
+namespace tonefield {
+namespace {
+
+// The panel's buttons are speed buttons: clicking one leaves the keyboard
+// focus where it was, so a later Space (no piano key) cannot press it again.
+TEST(SpeedButtonFocus, ClickingAButtonLeavesTheFocusAndSpaceDoesNotPressIt) {
+  MainForm form;
+  testing::RecordingHandlers handlers;
+  handlers.consumeKeyDown = [](int) { return false; };
+  handlers.consumeKeyUp = false;
+  form.SetHandlers(&handlers);
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  form.FocusPanel();
+  handlers.log.clear();
+  auto* play = static_cast<QToolButton*>(form.control(Control::btnPlay));
+  QTest::mouseClick(play, Qt::LeftButton);
+  EXPECT_EQ(QApplication::focusWidget(), form.panel());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  EXPECT_EQ(handlers.log, (std::vector<std::string>{"btnPlay"}));
+  for (Control c : {Control::btnOpenWave, Control::btnSave, Control::btnRec, Control::btnInputVolume,
+                    Control::btnOutputVolume, Control::btnOpenScore, Control::btnPlay, Control::btnRecording,
+                    Control::btnAbout, Control::btnQuit}) {
+    EXPECT_EQ(form.control(c)->focusPolicy(), Qt::NoFocus) << static_cast<int>(c);
+  }
+}
+
+}  // namespace
+}  // namespace tonefield

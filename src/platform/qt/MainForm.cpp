@@ -72,7 +72,8 @@ QToolButton* MainForm::AddButton(Control c, const char* name, QRect geometry, co
   button->setGeometry(geometry);
   button->setText(QString::fromUtf8(caption));
   if (hint != nullptr) button->setToolTip(QString::fromUtf8(hint));
-  button->setFocusPolicy(Qt::StrongFocus);
+  // Speed buttons never take the keyboard focus.
+  button->setFocusPolicy(Qt::NoFocus);
   controls_[c] = button;
   return button;
 }
