@@ -148,6 +148,9 @@ void MainForm::BuildPanel() {
   label2->move(408, 0);
   label2->adjustSize();
   controls_[Control::Label2] = label2;
+  // They overlap btnSave and btnRec; below them they never take their clicks.
+  label1->lower();
+  label2->lower();
 
   cbxSong_ = new QComboBox(panel_);
   cbxSong_->setObjectName("cbxSong");
