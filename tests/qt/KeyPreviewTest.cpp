@@ -175,16 +175,39 @@ TEST_F(KeyPreview, AKeyUpThatGoesToAnotherWindowStillEndsTheHeldState) {
   handlers_.consumeKeyDown = [](int) { return true; };
   Send(QEvent::KeyPress, Qt::Key_Z, kEvdevZ, false);
   ASSERT_TRUE(form_.IsKeyHeld('Z'));
-  // The song list's popup has the keyboard while the window stays active.
-  QWidget* popupList = form_.songList()->view();
-  ASSERT_NE(popupList->window(), &form_);
+  // Another window of the program (one holding a keyboard grab, say) takes
+  // the key-up while this one stays active.
+  QWidget other;
   QKeyEvent repeat = KeyEvent(QEvent::KeyRelease, Qt::Key_Z, kEvdevZ + kXcbOffset, true);
-  QApplication::sendEvent(popupList, &repeat);
+  QApplication::sendEvent(&other, &repeat);
   EXPECT_TRUE(form_.IsKeyHeld('Z')) << "a repeat's release is not a key-up";
   QKeyEvent release = KeyEvent(QEvent::KeyRelease, Qt::Key_Z, kEvdevZ + kXcbOffset, false);
-  QApplication::sendEvent(popupList, &release);
+  QApplication::sendEvent(&other, &release);
   EXPECT_FALSE(form_.IsKeyHeld('Z'));
   EXPECT_TRUE(handlers_.keyUps.empty()) << "strokes of other windows are not previewed";
+}
+
+TEST_F(KeyPreview, TheWindowStillPreviewsStrokesWhileTheSongListIsOpen) {
+  handlers_.consumeKeyDown = [](int key) { return key == 'Z'; };
+  handlers_.consumeKeyUp = false;
+  form_.AddSongItem("きらきら星");
+  form_.AddSongItem("かえるの合唱");
+  form_.songList()->showPopup();
+  QWidget* list = form_.songList()->view();
+  ASSERT_TRUE(list->isVisible());
+  KeySpy listSpy;
+  list->installEventFilter(&listSpy);
+  QKeyEvent press = KeyEvent(QEvent::KeyPress, Qt::Key_Z, kEvdevZ + kXcbOffset, false);
+  QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : list, &press);
+  QKeyEvent down = KeyEvent(QEvent::KeyPress, Qt::Key_Down, 0, false);
+  QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : list, &down);
+  QKeyEvent release = KeyEvent(QEvent::KeyRelease, Qt::Key_Z, kEvdevZ + kXcbOffset, false);
+  QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : list, &release);
+  EXPECT_EQ(handlers_.keyDowns, (std::vector<int>{'Z', 0x28}));
+  EXPECT_EQ(handlers_.keyUps, (std::vector<int>{'Z'}));
+  ASSERT_EQ(listSpy.seen.size(), 2u) << "the consumed note start stays out of the list";
+  EXPECT_EQ(listSpy.seen[0].key, Qt::Key_Down);
+  form_.songList()->hidePopup();
 }
 
 TEST_F(KeyPreview, NoControlHandsItsStrokesToAnInputMethod) {

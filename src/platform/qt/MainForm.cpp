@@ -367,7 +367,11 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
   // Only the first delivery of a stroke (to the focused control, or to this
   // window when nothing has focus), not its propagation to parents.
   auto* widget = qobject_cast<QWidget*>(watched);
-  if (widget == nullptr || widget->window() != this) return false;
+  if (widget == nullptr) return false;
+  // The song list's open drop-down still counts as the list, whose strokes
+  // the window sees first.
+  const QWidget* window = widget->window();
+  if (window != this && window != cbxSong_->view()->window()) return false;
   QWidget* focus = QApplication::focusWidget();
   if (widget != (focus != nullptr ? focus : this)) return false;
   return PreviewKey(*static_cast<QKeyEvent*>(event));
