@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QSlider>
@@ -170,6 +171,54 @@ TEST_F(KeyPreview, LosingActivationForgetsTrackedKeys) {
   EXPECT_FALSE(form_.IsKeyHeld('Z'));
 }
 
+TEST_F(KeyPreview, AKeyUpThatGoesToAnotherWindowStillEndsTheHeldState) {
+  handlers_.consumeKeyDown = [](int) { return true; };
+  Send(QEvent::KeyPress, Qt::Key_Z, kEvdevZ, false);
+  ASSERT_TRUE(form_.IsKeyHeld('Z'));
+  // Another window of the program (one holding a keyboard grab, say) takes
+  // the key-up while this one stays active.
+  QWidget other;
+  QKeyEvent repeat = KeyEvent(QEvent::KeyRelease, Qt::Key_Z, kEvdevZ + kXcbOffset, true);
+  QApplication::sendEvent(&other, &repeat);
+  EXPECT_TRUE(form_.IsKeyHeld('Z')) << "a repeat's release is not a key-up";
+  QKeyEvent release = KeyEvent(QEvent::KeyRelease, Qt::Key_Z, kEvdevZ + kXcbOffset, false);
+  QApplication::sendEvent(&other, &release);
+  EXPECT_FALSE(form_.IsKeyHeld('Z'));
+  EXPECT_TRUE(handlers_.keyUps.empty()) << "strokes of other windows are not previewed";
+}
+
+TEST_F(KeyPreview, TheWindowStillPreviewsStrokesWhileTheSongListIsOpen) {
+  handlers_.consumeKeyDown = [](int key) { return key == 'Z'; };
+  handlers_.consumeKeyUp = false;
+  form_.AddSongItem("きらきら星");
+  form_.AddSongItem("かえるの合唱");
+  form_.songList()->showPopup();
+  QWidget* list = form_.songList()->view();
+  ASSERT_TRUE(list->isVisible());
+  KeySpy listSpy;
+  list->installEventFilter(&listSpy);
+  QKeyEvent press = KeyEvent(QEvent::KeyPress, Qt::Key_Z, kEvdevZ + kXcbOffset, false);
+  QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : list, &press);
+  QKeyEvent down = KeyEvent(QEvent::KeyPress, Qt::Key_Down, 0, false);
+  QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : list, &down);
+  QKeyEvent release = KeyEvent(QEvent::KeyRelease, Qt::Key_Z, kEvdevZ + kXcbOffset, false);
+  QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : list, &release);
+  EXPECT_EQ(handlers_.keyDowns, (std::vector<int>{'Z', 0x28}));
+  EXPECT_EQ(handlers_.keyUps, (std::vector<int>{'Z'}));
+  ASSERT_EQ(listSpy.seen.size(), 2u) << "the consumed note start stays out of the list";
+  EXPECT_EQ(listSpy.seen[0].key, Qt::Key_Down);
+  form_.songList()->hidePopup();
+}
+
+TEST_F(KeyPreview, NoControlHandsItsStrokesToAnInputMethod) {
+  // An input method would swallow key strokes (key-ups too) before the window sees them.
+  QList<QWidget*> widgets = form_.findChildren<QWidget*>();
+  widgets << &form_ << form_.songList()->view() << form_.songList()->view()->window();
+  for (QWidget* widget : widgets) {
+    EXPECT_FALSE(widget->testAttribute(Qt::WA_InputMethodEnabled)) << widget->metaObject()->className();
+  }
+}
+
 TEST_F(KeyPreview, ControlsAndTimerCallTheirHandlers) {
   static_cast<QToolButton*>(form_.control(Control::btnPlay))->click();
   static_cast<QToolButton*>(form_.control(Control::btnQuit))->click();
@@ -215,6 +264,37 @@ TEST(KeyHeldOnX11, AsksTheServerAndFindsNoKeyDown) {
   EXPECT_FALSE(query.IsHeld('Z'));
   EXPECT_FALSE(query.IsHeld(0xC0));
   EXPECT_FALSE(query.IsHeld(0));
+}
+
+}  // namespace
+}  // namespace tonefield
+
+namespace tonefield {
+namespace {
+
+// The panel's buttons are speed buttons: clicking one leaves the keyboard
+// focus where it was, so a later Space (no piano key) cannot press it again.
+TEST(SpeedButtonFocus, ClickingAButtonLeavesTheFocusAndSpaceDoesNotPressIt) {
+  MainForm form;
+  testing::RecordingHandlers handlers;
+  handlers.consumeKeyDown = [](int) { return false; };
+  handlers.consumeKeyUp = false;
+  form.SetHandlers(&handlers);
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  form.FocusPanel();
+  handlers.log.clear();
+  auto* play = static_cast<QToolButton*>(form.control(Control::btnPlay));
+  QTest::mouseClick(play, Qt::LeftButton);
+  EXPECT_EQ(QApplication::focusWidget(), form.panel());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  EXPECT_EQ(handlers.log, (std::vector<std::string>{"btnPlay"}));
+  for (Control c : {Control::btnOpenWave, Control::btnSave, Control::btnRec, Control::btnInputVolume,
+                    Control::btnOutputVolume, Control::btnOpenScore, Control::btnPlay, Control::btnRecording,
+                    Control::btnAbout, Control::btnQuit}) {
+    EXPECT_EQ(form.control(c)->focusPolicy(), Qt::NoFocus) << static_cast<int>(c);
+  }
 }
 
 }  // namespace

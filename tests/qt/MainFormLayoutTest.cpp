@@ -65,6 +65,23 @@ TEST(MainFormLayout, EveryControlSitsOnThePanelAtItsPlaceWithItsCaptionAndHint) 
   EXPECT_EQ(form.panel()->geometry(), QRect(0, 0, 630, 73));
 }
 
+TEST(MainFormLayout, TheUnusedLabelsNeverHideTheButtonsUnderThem) {
+  MainForm form;
+  form.SetControlText(Control::Label1, "");
+  form.SetControlText(Control::Label2, "");
+  struct Spot {
+    QPoint at;
+    Control control;
+  };
+  const Spot spots[] = {
+      {{370, 10}, Control::btnSave}, {{395, 10}, Control::btnRec}, {{410, 10}, Control::btnRec},
+      {{440, 9}, Control::btnRec},
+  };
+  for (const Spot& spot : spots) {
+    EXPECT_EQ(form.childAt(spot.at), form.control(spot.control)) << spot.at.x() << "," << spot.at.y();
+  }
+}
+
 TEST(MainFormLayout, WindowIsFixedMinimisableCaptionedAndInTheJapaneseFont) {
   MainForm form;
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Tonefield "));

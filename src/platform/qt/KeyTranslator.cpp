@@ -12,6 +12,8 @@ namespace {
 
 // Physical keys of the main block: set-1 scan code (equal to the Linux evdev
 // code for these keys) and the virtual-key code the key has on a JIS keyboard.
+// The last two (ro, yen) are evdev codes only; Windows reports them as 0x73
+// and 0x7D, which then go by their Qt key.
 constexpr std::array<std::pair<int, int>, 59> kScanToVirtualKey{{
     {1, 0x1B},                                     // Esc
     {2, '1'},  {3, '2'},  {4, '3'},  {5, '4'},  {6, '5'},

@@ -72,7 +72,8 @@ QToolButton* MainForm::AddButton(Control c, const char* name, QRect geometry, co
   button->setGeometry(geometry);
   button->setText(QString::fromUtf8(caption));
   if (hint != nullptr) button->setToolTip(QString::fromUtf8(hint));
-  button->setFocusPolicy(Qt::StrongFocus);
+  // Speed buttons never take the keyboard focus.
+  button->setFocusPolicy(Qt::NoFocus);
   controls_[c] = button;
   return button;
 }
@@ -147,6 +148,9 @@ void MainForm::BuildPanel() {
   label2->move(408, 0);
   label2->adjustSize();
   controls_[Control::Label2] = label2;
+  // They overlap btnSave and btnRec; below them they never take their clicks.
+  label1->lower();
+  label2->lower();
 
   cbxSong_ = new QComboBox(panel_);
   cbxSong_->setObjectName("cbxSong");
@@ -356,10 +360,18 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     return false;
   }
   if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+  // Held keys are tracked from the strokes of every window: a key-up that a
+  // popup or a dialog takes must still count, or the watchdog would keep the
+  // note sounding.
+  TrackHeldKey(*static_cast<QKeyEvent*>(event));
   // Only the first delivery of a stroke (to the focused control, or to this
   // window when nothing has focus), not its propagation to parents.
   auto* widget = qobject_cast<QWidget*>(watched);
-  if (widget == nullptr || widget->window() != this) return false;
+  if (widget == nullptr) return false;
+  // The song list's open drop-down still counts as the list, whose strokes
+  // the window sees first.
+  const QWidget* window = widget->window();
+  if (window != this && window != cbxSong_->view()->window()) return false;
   QWidget* focus = QApplication::focusWidget();
   if (widget != (focus != nullptr ? focus : this)) return false;
   return PreviewKey(*static_cast<QKeyEvent*>(event));
@@ -369,7 +381,6 @@ bool MainForm::PreviewKey(QKeyEvent& event) {
   const int vk = translator_.VirtualKey(event);
   if (vk == 0) return false;
   if (event.type() == QEvent::KeyPress) {
-    if (!event.isAutoRepeat()) keyHeld_.Pressed(vk);
     if (!Live()) return false;
     int key = vk;
     handlers_->FormKeyDown(key);
@@ -378,11 +389,21 @@ bool MainForm::PreviewKey(QKeyEvent& event) {
   // The release half of an auto-repeat pair is not a key-up: passing it on
   // would cut and restart the held note.
   if (event.isAutoRepeat()) return false;
-  keyHeld_.Released(vk);
   if (!Live()) return false;
   int key = vk;
   handlers_->FormKeyUp(key);
   return key == 0;
+}
+
+void MainForm::TrackHeldKey(const QKeyEvent& event) {
+  if (event.isAutoRepeat()) return;
+  const int vk = translator_.VirtualKey(event);
+  if (vk == 0) return;
+  if (event.type() == QEvent::KeyPress) {
+    keyHeld_.Pressed(vk);
+  } else {
+    keyHeld_.Released(vk);
+  }
 }
 
 void MainForm::changeEvent(QEvent* event) {

@@ -116,6 +116,8 @@ class MainForm final : public QWidget, public View, public Host {
   QToolButton* AddButton(Control c, const char* name, QRect geometry, const char* caption, const char* hint);
   // Key preview: true when the core consumed the stroke.
   bool PreviewKey(QKeyEvent& event);
+  // Keeps the event-tracked held-key state up to date (not auto-repeats).
+  void TrackHeldKey(const QKeyEvent& event);
 
   FormHandlers* handlers_ = nullptr;
   QFrame* panel_ = nullptr;
