@@ -20,6 +20,10 @@ Program::Program()
 Program::~Program() {
   form_.StopTimer();
   form_.SetHandlers(nullptr);
+  // Stop both devices before the core and its ring buffers go, so no audio
+  // callback can touch freed blocks (a no-op when FormClose closed them).
+  waveOut_.Close();
+  waveIn_.Close();
   // Blocks still on their way back are dropped, not delivered to a core
   // that is going away.
   waveOut_.DropDone();
