@@ -60,4 +60,30 @@ bool IsSdlPlayableFormat(const WaveFormat& format) {
          format.samplesPerSec <= kMaxDeviceRate;
 }
 
+MmResult OpenSdlMonoDevice(std::unique_ptr<SdlAudioSubsystem>& subsystem, SdlErrorTexts& errors,
+                           const WaveFormat& format, bool capture, SdlCallback callback,
+                           void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples) {
+  static_assert(sizeof(SdlDeviceId) == sizeof(SDL_AudioDeviceID));
+  device = 0;
+  if (!IsSdlPlayableFormat(format)) return errors.Fail(kWaveBadFormat);
+  if (!subsystem || !subsystem->ok()) {
+    subsystem.reset();
+    subsystem = std::make_unique<SdlAudioSubsystem>();
+    if (!subsystem->ok()) return errors.FailWith(kMmNoDriver, subsystem->error());
+  }
+  SDL_AudioSpec want{};
+  want.freq = static_cast<int>(format.samplesPerSec);
+  want.format = AUDIO_S16LSB;
+  want.channels = 1;
+  want.samples = SdlBufferSamplesFor(format.samplesPerSec);
+  want.callback = callback;
+  want.userdata = userdata;
+  SDL_AudioSpec have{};
+  // No allowed changes: SDL converts our format to whatever the hardware takes.
+  device = SDL_OpenAudioDevice(nullptr, capture ? 1 : 0, &want, &have, 0);
+  if (device == 0) return errors.FailSdl(kMmBadDeviceId);
+  bufferSamples = have.samples;
+  return kMmSuccess;
+}
+
 }  // namespace tonefield

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -63,5 +64,17 @@ std::uint16_t SdlBufferSamplesFor(std::uint32_t rate);
 bool IsSdlPlayableFormat(const WaveFormat& format);
 inline constexpr std::uint32_t kMinDeviceRate = 100;
 inline constexpr std::uint32_t kMaxDeviceRate = 768000;
+
+// SDL's audio callback and device id, spelled without SDL's header.
+using SdlCallback = void (*)(void* userdata, std::uint8_t* stream, int length);
+using SdlDeviceId = std::uint32_t;
+
+// Opens the default playback or capture device for S16 mono at the format's
+// rate, bringing the audio subsystem up first when it is not. The device
+// starts paused. Returns 0 with the device id and the buffer size SDL chose,
+// or the failing code with its text stored in errors.
+MmResult OpenSdlMonoDevice(std::unique_ptr<SdlAudioSubsystem>& subsystem, SdlErrorTexts& errors,
+                           const WaveFormat& format, bool capture, SdlCallback callback,
+                           void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples);
 
 }  // namespace tonefield

@@ -16,22 +16,12 @@ SdlWaveIn::~SdlWaveIn() {
 
 MmResult SdlWaveIn::Open(const WaveFormat& format, WaveInListener& listener) {
   if (device_ != 0) return errors_.FailWith(kMmError, "The capture device is already open.");
-  if (!IsSdlPlayableFormat(format)) return errors_.Fail(kWaveBadFormat);
-  if (!subsystem_ || !subsystem_->ok()) {
-    subsystem_.reset();
-    subsystem_ = std::make_unique<SdlAudioSubsystem>();
-    if (!subsystem_->ok()) return errors_.FailWith(kMmNoDriver, subsystem_->error());
-  }
-  SDL_AudioSpec want{};
-  want.freq = static_cast<int>(format.samplesPerSec);
-  want.format = AUDIO_S16LSB;
-  want.channels = 1;
-  want.samples = SdlBufferSamplesFor(format.samplesPerSec);
-  want.callback = &SdlWaveIn::AudioCallback;
-  want.userdata = this;
-  SDL_AudioSpec have{};
-  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
-  if (device == 0) return errors_.FailSdl(kMmBadDeviceId);
+  SdlDeviceId device = 0;
+  std::uint16_t bufferSamples = 0;
+  const MmResult opened = OpenSdlMonoDevice(subsystem_, errors_, format, /*capture=*/true,
+                                            &SdlWaveIn::AudioCallback, this, device,
+                                            bufferSamples);
+  if (opened != kMmSuccess) return opened;
   listener_ = &listener;
   buffer_ = nullptr;
   filled_ = 0;

@@ -42,29 +42,18 @@ MmResult SdlWaveOut::Query(const WaveFormat& format) {
 
 MmResult SdlWaveOut::Open(const WaveFormat& format, WaveOutListener& listener, std::uint64_t generation) {
   if (device_ != 0) return errors_.FailWith(kMmError, "The sound device is already open.");
-  if (!IsSdlPlayableFormat(format)) return errors_.Fail(kWaveBadFormat);
-  if (!subsystem_ || !subsystem_->ok()) {
-    subsystem_.reset();
-    subsystem_ = std::make_unique<SdlAudioSubsystem>();
-    if (!subsystem_->ok()) return errors_.FailWith(kMmNoDriver, subsystem_->error());
-  }
-  SDL_AudioSpec want{};
-  want.freq = static_cast<int>(format.samplesPerSec);
-  want.format = AUDIO_S16LSB;
-  want.channels = 1;
-  want.samples = SdlBufferSamplesFor(format.samplesPerSec);
-  want.callback = &SdlWaveOut::AudioCallback;
-  want.userdata = this;
-  SDL_AudioSpec have{};
-  // No allowed changes: SDL converts our format to whatever the hardware takes.
-  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (device == 0) return errors_.FailSdl(kMmBadDeviceId);
+  SdlDeviceId device = 0;
+  std::uint16_t bufferSamples = 0;
+  const MmResult opened = OpenSdlMonoDevice(subsystem_, errors_, format, /*capture=*/false,
+                                            &SdlWaveOut::AudioCallback, this, device,
+                                            bufferSamples);
+  if (opened != kMmSuccess) return opened;
   listener_ = &listener;
   generation_ = generation;
   queuedHead_ = 0;
   queuedCount_ = 0;
   playOffset_ = 0;
-  bufferSamples_ = have.samples;
+  bufferSamples_ = bufferSamples;
   device_ = device;
   SDL_PauseAudioDevice(device_, 0);
   return kMmSuccess;
