@@ -6,16 +6,7 @@
 
 namespace tonefield {
 
-WaveFormat CaptureWaveFormat() {
-  WaveFormat format;
-  format.formatTag = kWaveFormatPcm;
-  format.channels = 1;
-  format.samplesPerSec = kCaptureRate;
-  format.avgBytesPerSec = kCaptureRate * 2;
-  format.blockAlign = 2;
-  format.bitsPerSample = 16;
-  return format;
-}
+WaveFormat CaptureWaveFormat() { return Pcm16Mono(kCaptureRate); }
 
 std::vector<std::uint8_t> CaptureFormatBlock() { return MakeWaveFormatEx(CaptureWaveFormat(), 16); }
 

@@ -20,6 +20,17 @@ void WriteLe32(std::uint8_t* p, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
 }
 
+WaveFormat Pcm16Mono(std::uint32_t samplesPerSec) {
+  WaveFormat f;
+  f.formatTag = kWaveFormatPcm;
+  f.channels = 1;
+  f.samplesPerSec = samplesPerSec;
+  f.avgBytesPerSec = samplesPerSec * 2;
+  f.blockAlign = 2;
+  f.bitsPerSample = 16;
+  return f;
+}
+
 WaveFormat ReadWaveFormat(std::span<const std::uint8_t> block) {
   std::uint8_t b[kPcmFieldsSize] = {};
   for (std::size_t i = 0; i < kPcmFieldsSize && i < block.size(); ++i) b[i] = block[i];

@@ -24,6 +24,9 @@ struct WaveFormat {
   friend bool operator==(const WaveFormat&, const WaveFormat&) = default;
 };
 
+// PCM, one channel, 16 bits at the given rate: what the program plays and records.
+WaveFormat Pcm16Mono(std::uint32_t samplesPerSec);
+
 // Reads the six fields from a block of at least 16 bytes; missing bytes read as 0.
 WaveFormat ReadWaveFormat(std::span<const std::uint8_t> block);
 

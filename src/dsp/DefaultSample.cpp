@@ -17,14 +17,7 @@ constexpr double kToneHz = 262.0;
 
 SourceSample MakeDefaultSample() {
   SourceSample sample;
-  WaveFormat format;
-  format.formatTag = kWaveFormatPcm;
-  format.channels = 1;
-  format.samplesPerSec = kDefaultRate;
-  format.avgBytesPerSec = kDefaultRate * 2;
-  format.blockAlign = 2;
-  format.bitsPerSample = 16;
-  sample.format = MakeWaveFormatEx(format, kDefaultCbSize);
+  sample.format = MakeWaveFormatEx(Pcm16Mono(kDefaultRate), kDefaultCbSize);
 
   sample.data.assign(kDefaultDataBytes, 0);
   const std::int32_t count = kDefaultDataBytes / 2;
