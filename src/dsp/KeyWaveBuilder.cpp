@@ -113,7 +113,9 @@ void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, K
   std::vector<std::int16_t> interpolated;
   std::optional<GrainWindow> window;
   if (canShift) {
-    interpolated = InterpolateSixFold(waves.bank.keys[kReferenceKey].samples, filter);
+    // Built with the zero tail the heads can reach, so it is read in place.
+    interpolated = InterpolateSixFold(waves.bank.keys[kReferenceKey].samples, filter,
+                                      ResampleReach(grain, sampleCount) - kInterpolationFactor * sampleCount);
     window.emplace(grain, sampleCount);
   }
 

@@ -29,7 +29,7 @@ constexpr std::size_t kParallelMinSamples = 8192;
 // points are the same for every key; only the step, and so the heads and
 // the carried fraction, differ. levels reaches as far as any head can get.
 template <int Count>
-void ResampleGroup(const float* levels, const GrainWindow& window, const GrainShape& grain,
+void ResampleGroup(const std::int16_t* levels, const GrainWindow& window, const GrainShape& grain,
                    std::uint64_t startB, const double* steps, std::int16_t* const* outputs,
                    std::size_t sampleCount) {
   std::array<std::uint64_t, Count> headA{};
@@ -116,7 +116,7 @@ void InterpolateRange(const double* padded, const std::array<Branch, kFactor>& b
   }
 }
 
-using GroupResampler = void (*)(const float*, const GrainWindow&, const GrainShape&,
+using GroupResampler = void (*)(const std::int16_t*, const GrainWindow&, const GrainShape&,
                                 std::uint64_t, const double*, std::int16_t* const*,
                                 std::size_t);
 constexpr std::array<GroupResampler, kKeysPerGroup> kGroupResamplers = {
@@ -125,9 +125,10 @@ constexpr std::array<GroupResampler, kKeysPerGroup> kGroupResamplers = {
 }  // namespace
 
 std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> samples,
-                                             const UpsampleFilter& filter) {
+                                             const UpsampleFilter& filter,
+                                             std::size_t trailingZeros) {
   const std::size_t count = samples.size();
-  std::vector<std::int16_t> interpolated(kFactor * count + 1, 0);
+  std::vector<std::int16_t> interpolated(kFactor * count + trailingZeros, 0);
   if (count == 0) return interpolated;
 
   // Zeros before the first sample (taps that meet the time before the start)
@@ -151,6 +152,15 @@ double KeyStep(int key) {
   return 6.0 * std::pow(2.0, (key - kReferenceKey) / 12.0);
 }
 
+std::size_t ResampleReach(const GrainShape& grain, std::size_t sampleCount) {
+  // A head gains at most trunc(largest step) + 1 positions per output and
+  // restarts at 6·j at least once a grain, so it never gets past
+  // 6·N + that · min(N, grain). The largest step is key 35's.
+  const auto maxAdvance = static_cast<std::uint64_t>(KeyStep(kKeyCount - 1)) + 1;
+  const std::uint64_t signalLength = kFactor * static_cast<std::uint64_t>(sampleCount);
+  return signalLength + maxAdvance * std::min<std::uint64_t>(sampleCount, grain.length) + 1;
+}
+
 void ResampleKeys(std::span<const std::int16_t> interpolated, const GrainWindow& window,
                   const GrainShape& grain, std::span<const int> keys,
                   std::span<std::int16_t* const> outputs, std::size_t sampleCount) {
@@ -161,21 +171,25 @@ void ResampleKeys(std::span<const std::int16_t> interpolated, const GrainWindow&
   }
   std::vector<double> steps(keys.size());
   for (std::size_t i = 0; i < keys.size(); ++i) steps[i] = KeyStep(keys[i]);
-  const double largestStep = steps.empty() ? 0.0 : *std::max_element(steps.begin(), steps.end());
 
-  // A head gains at most trunc(largest step) + 1 positions per output and
-  // restarts at 6·j at least once a grain, so it never gets past
-  // 6·N + that · min(N, grain). The signal is followed by that many zeros:
-  // the silence the heads run into, read without a bound check. A head B
-  // starting beyond the signal reads only silence until its first restart,
-  // so it may as well start at the signal's end. The values are kept as
-  // floats, which hold every 16-bit value exactly.
-  const auto maxAdvance = static_cast<std::uint64_t>(largestStep) + 1;
-  const std::uint64_t reach =
-      signalLength + maxAdvance * std::min<std::uint64_t>(sampleCount, grain.length) + 1;
-  std::vector<float> levels(reach, 0.0f);
-  std::copy(interpolated.begin(), interpolated.begin() + static_cast<std::ptrdiff_t>(signalLength),
-            levels.begin());
+  // The heads run into the silence after the signal, read without a bound
+  // check. When the caller's buffer does not already end in enough zeros,
+  // the signal is copied into one that does.
+  const std::size_t reach = ResampleReach(grain, sampleCount);
+  const std::int16_t* levels = interpolated.data();
+  std::vector<std::int16_t> padded;
+  const bool silentTail =
+      interpolated.size() >= reach &&
+      std::all_of(interpolated.begin() + static_cast<std::ptrdiff_t>(signalLength),
+                  interpolated.begin() + static_cast<std::ptrdiff_t>(reach),
+                  [](std::int16_t v) { return v == 0; });
+  if (!silentTail) {
+    padded.assign(reach, 0);
+    std::copy_n(interpolated.begin(), signalLength, padded.begin());
+    levels = padded.data();
+  }
+  // A head B starting beyond the signal reads only silence until its first
+  // restart, so it may as well start at the signal's end.
   const std::uint64_t startB = std::min(grain.half, signalLength);
 
   const std::size_t parts = sampleCount < kParallelMinSamples ? 1 : ParallelWidth();
@@ -185,7 +199,7 @@ void ResampleKeys(std::span<const std::int16_t> interpolated, const GrainWindow&
     const std::size_t last = keys.size() * (part + 1) / parts;
     while (first < last) {
       const std::size_t group = std::min(kKeysPerGroup, last - first);
-      kGroupResamplers[group - 1](levels.data(), window, grain, startB, steps.data() + first,
+      kGroupResamplers[group - 1](levels, window, grain, startB, steps.data() + first,
                                   outputs.data() + first, sampleCount);
       first += group;
     }

@@ -17,17 +17,25 @@ namespace tonefield {
 // up[m] for m < 6·N: the zero-stuffed samples filtered through the 71 taps,
 // accumulated in tap order in a double, clipped to ±32767 and truncated.
 // Only the taps that meet real samples are evaluated (the skipped products
-// are exact zeros). The result holds 6·N values plus one trailing 0 that
-// stands for the silence after the signal.
+// are exact zeros). The result holds 6·N values followed by trailingZeros
+// zeros that stand for the silence after the signal.
 std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> samples,
-                                             const UpsampleFilter& filter);
+                                             const UpsampleFilter& filter,
+                                             std::size_t trailingZeros = 1);
+
+// How far (6·N plus a zero tail) the heads of any key can read for a key of
+// sampleCount outputs. An interpolated signal built with that many values
+// is read by ResampleKeys in place.
+std::size_t ResampleReach(const GrainShape& grain, std::size_t sampleCount);
 
 // Step of key k through the interpolated signal: 6 · 2^((k − 12) / 12).
 double KeyStep(int key);
 
 // Fills the N-sample outputs of the shifted keys (key numbers 0..35) from
 // the interpolated signal (the first 6·N values of InterpolateSixFold) with
-// a window built for N. Head positions at or past 6·N read as 0. keys and
+// a window built for N. Head positions at or past 6·N read as 0: whatever
+// follows the signal in interpolated is only used when it is all zeros
+// as far as ResampleReach. keys and
 // outputs are parallel; every output holds N samples. Does nothing when the
 // grain has no half, the signal is shorter than 6·N or a key is out of range.
 void ResampleKeys(std::span<const std::int16_t> interpolated, const GrainWindow& window,

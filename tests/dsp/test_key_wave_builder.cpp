@@ -324,5 +324,38 @@ TEST(KeyWaveResampler, HeadsPastTheSignalReadSilence) {
   }
 }
 
+// The builder lets the heads read the zero tail of its own interpolated
+// buffer. A caller whose buffer ends early, or goes on with something other
+// than silence, must get the same keys.
+TEST(KeyWaveResampler, OnlyAZeroTailIsReadInPlace) {
+  const SourceSample sample = MakeSample(1, 8000, 16, Noise(2 * 3000, 22));
+  const KeyWaves built = Build(sample);
+  const std::vector<std::int16_t>& source = built.bank.keys[12].samples;
+  const std::size_t n = source.size();
+  const GrainShape grain = GrainShapeForRate(8000);
+  const GrainWindow window(grain, n);
+  const std::size_t reach = ResampleReach(grain, n);
+  ASSERT_GT(reach, 6 * n);
+
+  std::vector<std::int16_t> shortTail = InterpolateSixFold(source, Filter());
+  std::vector<std::int16_t> noisyTail = InterpolateSixFold(source, Filter(), reach - 6 * n);
+  std::fill(noisyTail.begin() + static_cast<std::ptrdiff_t>(6 * n), noisyTail.end(), 12345);
+  for (const auto* interpolated : {&shortTail, &noisyTail}) {
+    std::vector<int> keys;
+    std::vector<std::vector<std::int16_t>> outputs;
+    for (int k = 0; k < kKeyCount; ++k) {
+      if (k == 12) continue;
+      keys.push_back(k);
+      outputs.emplace_back(n, -1);
+    }
+    std::vector<std::int16_t*> targets;
+    for (auto& output : outputs) targets.push_back(output.data());
+    ResampleKeys(*interpolated, window, grain, keys, targets, n);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      ASSERT_EQ(outputs[i], built.bank.keys[static_cast<std::size_t>(keys[i])].samples) << keys[i];
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tonefield
