@@ -10,9 +10,13 @@ namespace tonefield {
 // How many parts are worth running side by side here (1 .. 4).
 std::size_t ParallelWidth();
 
-// Calls work(part) for every part index below parts, the first on the calling thread,
-// the others on threads of their own; returns when all are done. When a
-// thread cannot be started its part runs on the calling thread instead.
+// Calls work(part) once for every part index below parts and returns when
+// all are done. The calling thread takes part 0 and helps with the rest;
+// a small pool of worker threads, started on first use and kept, takes the
+// others, so a run costs a wake-up rather than a thread start. A run made
+// while another is in progress (from a second thread, or from inside a
+// part) runs all its parts on its own thread, as does every run when no
+// worker could be started.
 void ParallelRun(std::size_t parts, const std::function<void(std::size_t part)>& work);
 
 }  // namespace tonefield
