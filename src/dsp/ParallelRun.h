@@ -11,7 +11,7 @@ namespace tonefield {
 std::size_t ParallelWidth();
 
 // Calls work(part) once for every part index below parts and returns when
-// all are done. The calling thread takes part 0 and helps with the rest;
+// all are done. The calling thread does the first part and helps with the rest;
 // a small pool of worker threads, started on first use and kept, takes the
 // others, so a run costs a wake-up rather than a thread start. A run made
 // while another is in progress (from a second thread, or from inside a
