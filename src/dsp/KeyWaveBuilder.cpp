@@ -114,8 +114,8 @@ void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, K
   std::optional<GrainWindow> window;
   if (canShift) {
     // Built with the zero tail the heads can reach, so it is read in place.
-    interpolated = InterpolateSixFold(waves.bank.keys[kReferenceKey].samples, filter,
-                                      ResampleReach(grain, sampleCount) - kInterpolationFactor * sampleCount);
+    const std::size_t tail = ResampleReach(grain, sampleCount) - kInterpolationFactor * sampleCount;
+    interpolated = InterpolateSixFold(waves.bank.keys[kReferenceKey].samples, filter, tail);
     window.emplace(grain, sampleCount);
   }
 

@@ -34,10 +34,10 @@ double KeyStep(int key);
 // Fills the N-sample outputs of the shifted keys (key numbers 0..35) from
 // the interpolated signal (the first 6·N values of InterpolateSixFold) with
 // a window built for N. Head positions at or past 6·N read as 0: whatever
-// follows the signal in interpolated is only used when it is all zeros
-// as far as ResampleReach. keys and
-// outputs are parallel; every output holds N samples. Does nothing when the
-// grain has no half, the signal is shorter than 6·N or a key is out of range.
+// follows the signal in interpolated is only used when it is all zeros as
+// far as ResampleReach. keys and outputs are parallel; every output holds N
+// samples. Does nothing when the grain has no half, the signal is shorter
+// than 6·N or a key is out of range.
 void ResampleKeys(std::span<const std::int16_t> interpolated, const GrainWindow& window,
                   const GrainShape& grain, std::span<const int> keys,
                   std::span<std::int16_t* const> outputs, std::size_t sampleCount);
