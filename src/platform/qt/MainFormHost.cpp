@@ -3,8 +3,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
-#include <QProcess>
 
+#include "platform/qt/DesktopIntegration.h"
 #include "platform/qt/MainForm.h"
 
 namespace tonefield {
@@ -25,6 +25,12 @@ QString MainForm::NameFilter(const std::string& filter) {
 std::string MainForm::ExecutableDir() {
   return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QLatin1Char('/')).toStdString();
 }
+
+bool MainForm::IsFolderWritable(const std::string& folder) {
+  return tonefield::IsFolderWritable(QString::fromStdString(folder));
+}
+
+std::string MainForm::MusicDir() { return QDir::toNativeSeparators(UserMusicFolder()).toStdString(); }
 
 LocalTime MainForm::Now() {
   const QDateTime now = QDateTime::currentDateTime();
@@ -59,11 +65,7 @@ std::optional<std::string> MainForm::RunSaveDialog(const FileDialogRequest& requ
 
 bool MainForm::IsKeyHeld(int virtualKey) { return keyHeld_.IsHeld(virtualKey); }
 
-void MainForm::StartVolumeControl(bool recordingView) {
-  // pavucontrol's input-devices tab for recording, output-devices tab for playback.
-  const QStringList arguments{recordingView ? QStringLiteral("--tab=4") : QStringLiteral("--tab=3")};
-  QProcess::startDetached(QStringLiteral("pavucontrol"), arguments);
-}
+LaunchResult MainForm::StartVolumeControl(bool recordingView) { return StartVolumeControlProgram(recordingView); }
 
 void MainForm::RequestClose() { close(); }
 
