@@ -47,6 +47,11 @@ std::optional<std::string> RunDialog(QWidget* parent, const FileDialogRequest& r
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
+  // A desktop theme's dialog (GTK's on GNOME) speaks the user's locale; Qt's
+  // own speaks Japanese like the rest of the window.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+#endif
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return std::nullopt;
