@@ -6,12 +6,13 @@ BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 CMAKE      ?= cmake
+CPACK      ?= cpack
 # CI builds treat warnings as errors.
 ifeq ($(CI),true)
 WERROR := -DTONEFIELD_WERROR=ON
 endif
 
-.PHONY: all bootstrap build run test test-core test-asan bench fuzz clean
+.PHONY: all bootstrap build run test test-core test-asan bench fuzz package clean
 
 all: build
 
@@ -36,6 +37,11 @@ test-asan:
 	$(CMAKE) -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTONEFIELD_SANITIZE=ON $(WERROR)
 	$(CMAKE) --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
+
+# The Debian package of the build, in $(BUILD): sudo apt install ./$(BUILD)/tonefield_*.deb
+package: build
+	cd $(BUILD) && $(CPACK) -G DEB
+	@ls -1 $(BUILD)/tonefield_*.deb
 
 bench: bootstrap
 	$(CMAKE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTONEFIELD_BENCH=ON -DTONEFIELD_TESTS=OFF -DTONEFIELD_GUI=OFF

@@ -11,6 +11,14 @@ struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
+// How starting a helper program went: on failure, the program's name and
+// the system's reason.
+struct LaunchResult {
+  bool started = true;
+  std::string program;
+  std::string reason;
+};
+
 struct FileDialogRequest {
   std::string title;
   std::string filter;            // "description|pattern", one entry
@@ -24,14 +32,18 @@ class Host {
   virtual ~Host() = default;
   // Folder of the running executable, ending with a separator.
   virtual std::string ExecutableDir() = 0;
+  // Whether new files can be created in this folder (ending with a separator).
+  virtual bool IsFolderWritable(const std::string& folder) = 0;
+  // The user's music folder, ending with a separator; it may not exist yet.
+  virtual std::string MusicDir() = 0;
   virtual LocalTime Now() = 0;
   // The chosen file's full path, or nothing when cancelled.
   virtual std::optional<std::string> RunOpenDialog(const FileDialogRequest& request) = 0;
   virtual std::optional<std::string> RunSaveDialog(const FileDialogRequest& request) = 0;
   // Whether the key with this Windows virtual-key code is physically down now.
   virtual bool IsKeyHeld(int virtualKey) = 0;
-  // Starts the system mixer, in its recording or its playback view; silent on failure.
-  virtual void StartVolumeControl(bool recordingView) = 0;
+  // Starts the system mixer, in its recording or its playback view.
+  virtual LaunchResult StartVolumeControl(bool recordingView) = 0;
   // Asks the window to close; the window then runs FormCloseQuery.
   virtual void RequestClose() = 0;
 };

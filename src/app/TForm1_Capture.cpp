@@ -104,7 +104,10 @@ void TForm1::StopSampleCaptureForClose() {
   if (captureDeviceOpen_ || captureHeader_) ReleaseCapture();
 }
 
-void TForm1::LaunchVolumeControl(bool recordingView) { host_.StartVolumeControl(recordingView); }
+void TForm1::LaunchVolumeControl(bool recordingView) {
+  const LaunchResult launched = host_.StartVolumeControl(recordingView);
+  if (!launched.started) ShowError(launched.program + " を起動できません。\r\n\r\n" + launched.reason);
+}
 
 void TForm1::btnInputVolumeClick() { LaunchVolumeControl(true); }
 

@@ -1,8 +1,11 @@
-// Performance recording: every rendered block into a WAV file in the
-// program's folder named after the local time of the start.
+// Performance recording: every rendered block into a WAV file named after
+// the local time of the start, in the program's folder or the user's music
+// folder (RecordingFolder).
 #include "app/TForm1.h"
 
 #include <cstdio>
+
+#include "app/RecordingFolder.h"
 
 namespace tonefield {
 
@@ -19,7 +22,7 @@ void TForm1::StartPerformanceRecording() {
   const std::string stem =
       PerformanceFileStem(now.year, now.month, now.day, now.hour, now.minute, now.second);
   const RecorderResult started =
-      performanceRecorder_.StartInFolder(host_.ExecutableDir(), stem, keyWaves_.outputFormat);
+      performanceRecorder_.StartInFolder(RecordingFolder(host_), stem, keyWaves_.outputFormat);
   if (!started.ok) {
     ShowError(started.message);
     return;
@@ -38,6 +41,8 @@ void TForm1::FinishPerformanceRecordingStop(const RecorderResult& stop) {
   // The file is closed whatever happened, so the button is idle again.
   view_.SetButtonGlyph(Control::btnRecording, Glyph::Rec);
   view_.SetControlText(Control::btnRecording, "演奏録音");
+  // Say where the file went, as the folder depends on the installation.
+  view_.SetStatusText(FitToStatusLine(performanceRecorder_.Path()));
 }
 
 void TForm1::UpdateRecordingClock() {

@@ -46,7 +46,8 @@ TEST_F(PerformanceRecording, StartRecordsEveryRenderedBlockAndStopCompletesTheFi
   form.btnRecordingClick();
   EXPECT_FALSE(form.IsPerformanceRecordingActive());
   EXPECT_EQ(view.log, (std::vector<std::string>{"Glyph:btnRecording=Rec",
-                                                "Text:btnRecording=演奏録音"}));
+                                                "Text:btnRecording=演奏録音",
+                                                "Status:/.../20240301-090507.wav"}));
   const Bytes file = ReadFile(FileOfTheStart());
   ASSERT_EQ(file.size(), 46u + 4400u);
   EXPECT_EQ(ReadLe32(file.data() + 4), 38u + 4400u);
@@ -78,7 +79,8 @@ TEST_F(PerformanceRecording, StopsItselfAtTheBlockLimit) {
   RenderBlocks(1);
   EXPECT_FALSE(form.IsPerformanceRecordingActive());
   EXPECT_EQ(view.log, (std::vector<std::string>{"Glyph:btnRecording=Rec",
-                                                "Text:btnRecording=演奏録音"}));
+                                                "Text:btnRecording=演奏録音",
+                                                "Status:/.../20240301-090507.wav"}));
   RenderBlocks(5);
   const Bytes file = ReadFile(FileOfTheStart());
   EXPECT_EQ(file.size(), 46u + 30000u * 440u);

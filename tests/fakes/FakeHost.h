@@ -1,6 +1,8 @@
 // A Host with a settable clock, a set of physically held keys, scripted file
-// dialog answers (nothing = cancelled) and a recorded close request, which
-// can run a callback (the shell would run FormCloseQuery there).
+// dialog answers (nothing = cancelled), folders that are writable or not
+// whatever the file system says (tests run as root), a scripted answer of
+// the volume control and a recorded close request, which can run a
+// callback (the shell would run FormCloseQuery there).
 #pragma once
 
 #include <deque>
@@ -17,14 +19,25 @@ namespace tonefield::fakes {
 class FakeHost : public Host {
  public:
   std::string ExecutableDir() override { return exeDir; }
+  bool IsFolderWritable(const std::string& folder) override {
+    writabilityQuestions.push_back(folder);
+    return readOnlyFolders.count(folder) == 0;
+  }
+  std::string MusicDir() override { return musicDir; }
   LocalTime Now() override { return now; }
   std::optional<std::string> RunOpenDialog(const FileDialogRequest& request) override;
   std::optional<std::string> RunSaveDialog(const FileDialogRequest& request) override;
   bool IsKeyHeld(int virtualKey) override { return heldKeys.count(virtualKey) != 0; }
-  void StartVolumeControl(bool recordingView) override { volumeControls.push_back(recordingView); }
+  LaunchResult StartVolumeControl(bool recordingView) override {
+    volumeControls.push_back(recordingView);
+    return volumeControlAnswer;
+  }
   void RequestClose() override;
 
   std::string exeDir = "/opt/tonefield/";
+  std::string musicDir = "/home/user/Music/";
+  std::set<std::string> readOnlyFolders;
+  std::vector<std::string> writabilityQuestions;
   LocalTime now{2024, 3, 1, 9, 5, 7};
   std::set<int> heldKeys;
   std::deque<std::optional<std::string>> openAnswers;  // empty queue = cancel
@@ -32,6 +45,7 @@ class FakeHost : public Host {
   std::vector<FileDialogRequest> openRequests;
   std::vector<FileDialogRequest> saveRequests;
   std::vector<bool> volumeControls;
+  LaunchResult volumeControlAnswer;  // started unless a test says otherwise
   int closeRequests = 0;
   std::function<void()> onRequestClose;
 };

@@ -93,21 +93,8 @@ QPixmap MakeGlyph(Glyph glyph) {
 }
 
 QIcon MakeApplicationIcon() {
-  QIcon icon;
-  for (const int size : {16, 32, 48}) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    const double unit = size / 16.0;
-    // Three white keys with two black keys over them, on a lime frame.
-    p.fillRect(QRectF(0, 0, size, size), QColor(0x00, 0xC0, 0x00));
-    for (int k = 0; k < 3; ++k) {
-      p.fillRect(QRectF(unit * (1 + 5 * k), unit, unit * 4, unit * 14), Qt::white);
-    }
-    for (int k = 0; k < 2; ++k) p.fillRect(QRectF(unit * (4 + 5 * k), unit, unit * 3, unit * 8), Qt::black);
-    icon.addPixmap(pixmap);
-  }
-  return icon;
+  // The project's icon, the picture the desktop entry shows too.
+  return QIcon(QStringLiteral(":/tonefield/tonefield.png"));
 }
 
 }  // namespace tonefield

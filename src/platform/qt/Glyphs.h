@@ -1,5 +1,5 @@
-// Our own button artwork, drawn in code: the 12x12 glyphs of the speed
-// buttons and the application icon.
+// Our own button artwork: the 12x12 glyphs of the speed buttons, drawn in
+// code, and the application icon (data/icons, built into the program).
 #pragma once
 
 #include <QIcon>

@@ -97,11 +97,13 @@ class MainForm final : public QWidget, public View, public Host {
 
   // Host
   std::string ExecutableDir() override;
+  bool IsFolderWritable(const std::string& folder) override;
+  std::string MusicDir() override;
   LocalTime Now() override;
   std::optional<std::string> RunOpenDialog(const FileDialogRequest& request) override;
   std::optional<std::string> RunSaveDialog(const FileDialogRequest& request) override;
   bool IsKeyHeld(int virtualKey) override;
-  void StartVolumeControl(bool recordingView) override;
+  LaunchResult StartVolumeControl(bool recordingView) override;
   void RequestClose() override;
 
  protected:

@@ -3,8 +3,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
-#include <QProcess>
 
+#include "platform/qt/DesktopIntegration.h"
 #include "platform/qt/MainForm.h"
 
 namespace tonefield {
@@ -26,6 +26,12 @@ std::string MainForm::ExecutableDir() {
   return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QLatin1Char('/')).toStdString();
 }
 
+bool MainForm::IsFolderWritable(const std::string& folder) {
+  return tonefield::IsFolderWritable(QString::fromStdString(folder));
+}
+
+std::string MainForm::MusicDir() { return QDir::toNativeSeparators(UserMusicFolder()).toStdString(); }
+
 LocalTime MainForm::Now() {
   const QDateTime now = QDateTime::currentDateTime();
   return LocalTime{now.date().year(),   now.date().month(),  now.date().day(),
@@ -41,6 +47,11 @@ std::optional<std::string> RunDialog(QWidget* parent, const FileDialogRequest& r
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
+  // A desktop theme's dialog (GTK's on GNOME) speaks the user's locale; Qt's
+  // own speaks Japanese like the rest of the window.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+#endif
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return std::nullopt;
@@ -59,11 +70,7 @@ std::optional<std::string> MainForm::RunSaveDialog(const FileDialogRequest& requ
 
 bool MainForm::IsKeyHeld(int virtualKey) { return keyHeld_.IsHeld(virtualKey); }
 
-void MainForm::StartVolumeControl(bool recordingView) {
-  // pavucontrol's input-devices tab for recording, output-devices tab for playback.
-  const QStringList arguments{recordingView ? QStringLiteral("--tab=4") : QStringLiteral("--tab=3")};
-  QProcess::startDetached(QStringLiteral("pavucontrol"), arguments);
-}
+LaunchResult MainForm::StartVolumeControl(bool recordingView) { return StartVolumeControlProgram(recordingView); }
 
 void MainForm::RequestClose() { close(); }
 

@@ -2,14 +2,14 @@
 #include <QApplication>
 
 #include "common/Constants.h"
-#include "platform/qt/Glyphs.h"
+#include "platform/qt/DesktopIntegration.h"
 #include "platform/qt/Program.h"
 #include "platform/qt/SingleInstance.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);  // the command line is not read
   QApplication::setApplicationName(QStringLiteral("Tonefield"));
-  QApplication::setWindowIcon(tonefield::MakeApplicationIcon());
+  tonefield::SetUpDesktopIntegration();  // desktop entry, icon, Qt's Japanese texts
 
   tonefield::SingleInstance guard(QString::fromUtf8(tonefield::kInstanceName.data(),
                                                     static_cast<qsizetype>(tonefield::kInstanceName.size())));

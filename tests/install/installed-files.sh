@@ -1,0 +1,32 @@
+# The files an installation holds under its prefix, one a line, sorted;
+# shared by the install and the package checks. $1: the AppStream id.
+installed_files() {
+  printf '%s\n' \
+    bin/tonefield \
+    bin/tonefield-render \
+    share/applications/tonefield.desktop \
+    share/doc/tonefield/README.md \
+    share/doc/tonefield/score-format.md \
+    share/icons/hicolor/256x256/apps/tonefield.png \
+    share/icons/hicolor/scalable/apps/tonefield.svg \
+    share/man/man1/tonefield-render.1.gz \
+    share/man/man1/tonefield.1.gz \
+    "share/metainfo/$1.metainfo.xml" | LC_ALL=C sort
+}
+
+# Fails the check with a message, but lets it go on to report more.
+status=0
+fail() {
+  echo "FAIL: $*" >&2
+  status=1
+}
+
+need_tools() {
+  local tool
+  for tool in "$@"; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "FAIL: $tool is not installed (scripts/bootstrap installs it)" >&2
+      exit 1
+    fi
+  done
+}
