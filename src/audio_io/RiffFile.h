@@ -60,7 +60,8 @@ class RiffFile {
   bool IsOpen() const { return file_ != nullptr; }
 
   // Searches forward from the current position for a top-level RIFF chunk of
-  // chunk.formType, or for a chunk with id chunk.id inside parent. On success
+  // chunk.formType, or for a chunk with id chunk.id inside parent, looking at
+  // no more than 1024 chunk headers and never past the file's end. On success
   // fills chunk and leaves the position at its body (after the form type).
   bool Descend(ChunkInfo& chunk, const ChunkInfo* parent, DescendMode mode);
   // Writes a chunk header (id, chunk.size, form type for a RIFF) at the
@@ -99,14 +100,18 @@ class RiffFile {
 
 // Test seam: while alive, the failingOperation-th (0 = the next) write,
 // seek or close of any RiffFile on this thread fails as a full disk would.
+// It also counts the reads, which never fail, so a test can bound the work
+// a file costs.
 class ScopedRiffFault {
  public:
   explicit ScopedRiffFault(int failingOperation);
   ~ScopedRiffFault();
   ScopedRiffFault(const ScopedRiffFault&) = delete;
   ScopedRiffFault& operator=(const ScopedRiffFault&) = delete;
-  // Operations counted so far while this fault was armed.
+  // Writes, seeks and closes counted so far while this fault was armed.
   int OperationsSeen() const;
+  // Reads counted so far while this fault was armed.
+  int ReadsSeen() const;
 };
 
 }  // namespace tonefield

@@ -20,6 +20,10 @@ constexpr FourCC kFourCCWave = MakeFourCC("WAVE");
 constexpr FourCC kFourCCFmt = MakeFourCC("fmt ");
 constexpr FourCC kFourCCData = MakeFourCC("data");
 
+// The largest format block a header can describe: the 18 bytes of a
+// WAVEFORMATEX and at most 65535 extra bytes, as its 16-bit cbSize counts them.
+constexpr std::uint32_t kMaxFormatBlockSize = kWaveFormatExSize + 0xFFFF;
+
 WaveLoadResult LoadFailure(const char* message) {
   WaveLoadResult result;
   result.message = message;
@@ -57,6 +61,7 @@ WaveLoadResult LoadWaveFile(const std::string& path) {
   // The chunk's size is the file's claim: never allocate beyond what the file holds.
   const std::uint32_t formatSize = chunk.size;
   if (formatSize > file.RemainingBytes()) return LoadFailure("fmtチャンクリードエラー (mmioRead)");
+  if (formatSize > kMaxFormatBlockSize) return LoadFailure("fmtチャンクが不正です。");
   std::vector<std::uint8_t> format(formatSize, 0);
   if (file.Read(format) != static_cast<std::int64_t>(formatSize)) {
     return LoadFailure("fmtチャンクリードエラー (mmioRead)");

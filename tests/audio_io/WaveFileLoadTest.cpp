@@ -187,11 +187,77 @@ TEST(LoadWaveFile, TruncatedFilesNeverReadPastTheirEnd) {
   }
 }
 
+// A file of zeros reads as a chain of empty 8-byte chunk headers. Whatever
+// the file's size, the loader refuses it after the same small amount of
+// work: sparse files of 1 MB, 64 MB and 2 GB cost the same reads and seeks.
+TEST(LoadWaveFile, ZeroFilledFilesCostTheSameWorkAtAnySize) {
+  TempFolder folder;
+  const Bytes riffHeader = Sub(Riff("WAVE", {}), 0, 12);
+  Bytes riffAndFmt = riffHeader;
+  Append(riffAndFmt, Chunk("fmt ", Fmt16Mono11025()));
+  // A format chunk that claims 512 KB: far beyond any real format block.
+  Bytes hugeFmt = riffHeader;
+  AppendText(hugeFmt, "fmt ");
+  AppendLe32(hugeFmt, 512u << 10);
+  Append(hugeFmt, Fmt16Mono11025());
+
+  struct Case {
+    const char* name;
+    Bytes head;  // written at the start; the rest of the file is zeros
+    const char* message;
+  };
+  const Case cases[] = {
+      {"only zeros", {}, "ファイルシークエラー (mmioSeek)"},
+      {"RIFF header, then zeros", riffHeader, "fmtチャンクエラー (mmioDescend)"},
+      {"format chunk, then zeros", riffAndFmt, "dataチャンクエラー"},
+      {"format chunk claiming 512 KB", hugeFmt, "fmtチャンクが不正です。"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<int> work;
+    for (const std::uintmax_t size : {std::uintmax_t{1} << 20, std::uintmax_t{64} << 20,
+                                      std::uintmax_t{2} << 30}) {
+      const std::string path = folder.File("zeros.wav");
+      Bytes head = c.head;
+      if (head.size() >= 8) WriteLe32(head.data() + 4, static_cast<std::uint32_t>(size - 8));
+      WriteFile(path, head);
+      std::filesystem::resize_file(path, size);  // sparse: no disk space needed
+      ScopedRiffFault counter(INT_MAX);
+      const WaveLoadResult result = LoadWaveFile(path);
+      EXPECT_EQ(result.message, c.message) << size;
+      work.push_back(counter.OperationsSeen() + counter.ReadsSeen());
+    }
+    EXPECT_LT(work[0], 64);
+    EXPECT_EQ(work[1], work[0]);
+    EXPECT_EQ(work[2], work[0]);
+  }
+}
+
+// Real files carry a few extra chunks (LIST, JUNK, cue, bext ...); hundreds
+// of them are still searched through.
+TEST(LoadWaveFile, ManySmallChunksBeforeTheDataAreStillFound) {
+  TempFolder folder;
+  Bytes body;
+  AppendText(body, "WAVE");
+  Append(body, Chunk("fmt ", Fmt16Mono11025()));
+  for (int i = 0; i < 500; ++i) Append(body, Chunk("JUNK", Ramp(static_cast<std::size_t>(i % 3))));
+  Append(body, Chunk("data", Ramp(100)));
+  Bytes file;
+  AppendText(file, "RIFF");
+  AppendLe32(file, static_cast<std::uint32_t>(body.size()));
+  Append(file, body);
+  const std::string path = folder.File("chunks.wav");
+  WriteFile(path, file);
+  const WaveLoadResult result = LoadWaveFile(path);
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_EQ(result.sample.data, Ramp(100));
+}
+
 TEST(LoadWaveFile, FailedAscendOutOfTheFormatChunkHasItsOwnMessage) {
   TempFolder folder;
   const std::string path = folder.File("a.wav");
   WriteFile(path, Riff("WAVE", {Chunk("fmt ", Fmt16Mono11025()), Chunk("data", Ramp(10))}));
-  // Seeks: to the start (result ignored), the RIFF header, the fmt header, the ascend.
+  // Seeks: to the start (result ignored), the RIFF body, the fmt body, the ascend.
   {
     ScopedRiffFault fault(0);
     EXPECT_TRUE(LoadWaveFile(path).ok);
