@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <random>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -24,19 +25,34 @@ constexpr FourCC kFourCCData = MakeFourCC("data");
 // WAVEFORMATEX and at most 65535 extra bytes, as its 16-bit cbSize counts them.
 constexpr std::uint32_t kMaxFormatBlockSize = kWaveFormatExSize + 0xFFFF;
 
-WaveLoadResult LoadFailure(const char* message) {
+WaveLoadResult LoadFailure(std::string message) {
   WaveLoadResult result;
-  result.message = message;
+  result.message = std::move(message);
   return result;
 }
 
 // Formats the key-wave builder and the output device can play: PCM of 8 or
 // 16 bits, one or two channels, at a rate whose 20 ms block fits a buffer.
+// Block align and bytes per second must agree with the channels and width:
+// the three-second cap is computed from them while the samples are read by
+// channels and width, so a lying header could not be held to three seconds.
 bool IsSupportedPcm(const WaveFormat& format) {
   if (format.samplesPerSec < kMinSampleRate || format.samplesPerSec > kMaxSampleRate) return false;
-  if (format.blockAlign == 0) return false;
   if (format.bitsPerSample != 8 && format.bitsPerSample != 16) return false;
-  return format.channels == 1 || format.channels == 2;
+  if (format.channels != 1 && format.channels != 2) return false;
+  if (format.blockAlign != format.channels * (format.bitsPerSample / 8)) return false;
+  return format.avgBytesPerSec ==
+         static_cast<std::uint64_t>(format.samplesPerSec) * format.blockAlign;
+}
+
+// A 20 ms output block of a rate below 50 Hz holds no sample: the output
+// could never play it.
+bool IsPlayableRate(std::uint32_t samplesPerSec) {
+  return samplesPerSec / kBlocksPerSecond > 0;
+}
+
+std::string UnplayableRateMessage(std::uint32_t samplesPerSec) {
+  return "サンプリングレート " + std::to_string(samplesPerSec) + " Hz の音声は再生できません。";
 }
 
 }  // namespace
@@ -70,6 +86,9 @@ WaveLoadResult LoadWaveFile(const std::string& path) {
   const WaveFormat fields = ReadWaveFormat(format);
   if (fields.formatTag != kWaveFormatPcm) return LoadFailure("PCMフォーマットではありません。");
   if (!IsSupportedPcm(fields)) return LoadFailure("対応していないフォーマットです。");
+  if (!IsPlayableRate(fields.samplesPerSec)) {
+    return LoadFailure(UnplayableRateMessage(fields.samplesPerSec));
+  }
 
   if (!file.Ascend(chunk)) return LoadFailure("dataチャンクエラー(mmioAscend)");
 
@@ -77,6 +96,7 @@ WaveLoadResult LoadWaveFile(const std::string& path) {
   chunk.id = kFourCCData;
   if (!file.Descend(chunk, &riff, DescendMode::FindChunk)) return LoadFailure("dataチャンクエラー");
 
+  // At most 158,760,000 bytes: 13,230,000 Hz, 4 bytes a frame, 3 seconds.
   const std::uint64_t cap = static_cast<std::uint64_t>(fields.samplesPerSec) * fields.blockAlign *
                             static_cast<std::uint64_t>(kMaxSampleSeconds);
   const std::uint64_t dataSize = std::min<std::uint64_t>(chunk.size, cap);

@@ -43,9 +43,17 @@ std::vector<LoadCase> LoadCases() {
   zeroAlign.blockAlign = 0;
   WaveFormat noChannels = Pcm(1, 11025, 16);
   noChannels.channels = 0;
-  // A cap of 131072 × 32768 × 3 = 3 × 2^32 must not wrap to 0.
-  WaveFormat wideCap = Pcm(1, 131072, 16);
-  wideCap.blockAlign = 32768;
+  // Headers whose block align or byte rate contradict the channels and
+  // width: the three-second cap is computed from them, the samples are read
+  // by channels and width, so a lying block align made keys minutes long.
+  WaveFormat wideAlign = Pcm(1, 11025, 16);
+  wideAlign.blockAlign = 65535;
+  wideAlign.avgBytesPerSec = 11025u * 65535u;
+  WaveFormat doubleAlign = Pcm(1, 11025, 16);
+  doubleAlign.blockAlign = 4;
+  doubleAlign.avgBytesPerSec = 44100;
+  WaveFormat wrongByteRate = Pcm(2, 22050, 16);
+  wrongByteRate.avgBytesPerSec = 12345;
 
   return {
       {"16-byte fmt kept at 16", Riff("WAVE", {Chunk("fmt ", fmt16), Chunk("data", ramp)}), true, "",
@@ -66,19 +74,16 @@ std::vector<LoadCase> LoadCases() {
        Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 8000, 8))), Chunk("data", tenSeconds)}), true,
        "", FormatBlock(Pcm(1, 8000, 8)), Sub(tenSeconds, 0, 24000)},
       {"size beyond the file but the first three seconds present",
-       Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 10, 8))), Chunk("data", Ramp(30), 0xFFFFFFF0)}),
-       true, "", FormatBlock(Pcm(1, 10, 8)), Ramp(30)},
-      {"cap computed without 32-bit wrap",
-       Riff("WAVE", {Chunk("fmt ", FormatBlock(wideCap)), Chunk("data", ramp)}), true, "",
-       FormatBlock(wideCap), ramp},
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 50, 8))), Chunk("data", Ramp(150), 0xFFFFFFF0)}),
+       true, "", FormatBlock(Pcm(1, 50, 8)), Ramp(150)},
       {"data size 0", Riff("WAVE", {Chunk("fmt ", fmt16), Chunk("data", {})}), true, "", fmt16, {}},
       {"odd fmt and data sizes with pad bytes",
        Riff("WAVE", {Chunk("JUNK", Ramp(5)), Chunk("fmt ", fmt17), Chunk("LIST", Ramp(7)),
                      Chunk("data", odd)}),
        true, "", fmt17, odd},
-      {"lowest rate", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 10, 16))),
-                                                 Chunk("data", ramp)}),
-       true, "", FormatBlock(Pcm(1, 10, 16)), Sub(ramp, 0, 60)},
+      {"lowest playable rate", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 50, 16))),
+                                             Chunk("data", ramp)}),
+       true, "", FormatBlock(Pcm(1, 50, 16)), Sub(ramp, 0, 300)},
       {"highest rate", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 13230000, 16))),
                                      Chunk("data", ramp)}),
        true, "", FormatBlock(Pcm(1, 13230000, 16)), ramp},
@@ -116,6 +121,20 @@ std::vector<LoadCase> LoadCases() {
        "対応していないフォーマットです。", {}, {}},
       {"block align 0", Riff("WAVE", {Chunk("fmt ", FormatBlock(zeroAlign)), Chunk("data", ramp)}),
        false, "対応していないフォーマットです。", {}, {}},
+      {"block align 65535 for 16-bit mono",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(wideAlign)), Chunk("data", Ramp(4000))}), false,
+       "対応していないフォーマットです。", {}, {}},
+      {"block align 4 for 16-bit mono",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(doubleAlign)), Chunk("data", ramp)}), false,
+       "対応していないフォーマットです。", {}, {}},
+      {"bytes per second other than rate × block align",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(wrongByteRate)), Chunk("data", ramp)}), false,
+       "対応していないフォーマットです。", {}, {}},
+      // A 20 ms output block of these rates holds no sample: nothing could play.
+      {"rate 10", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 10, 16))), Chunk("data", ramp)}),
+       false, "サンプリングレート 10 Hz の音声は再生できません。", {}, {}},
+      {"rate 49", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(2, 49, 8))), Chunk("data", ramp)}),
+       false, "サンプリングレート 49 Hz の音声は再生できません。", {}, {}},
       {"data before fmt", Riff("WAVE", {Chunk("data", ramp), Chunk("fmt ", fmt16)}), false,
        "dataチャンクエラー", {}, {}},
       {"no data chunk", Riff("WAVE", {Chunk("fmt ", fmt16)}), false, "dataチャンクエラー", {}, {}},

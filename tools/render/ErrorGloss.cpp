@@ -18,7 +18,8 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 20> kGlosses
     {"dataチャンクリードエラー", "the data chunk is shorter than it declares"},
     {"fmtチャンクが不正です。", "the format chunk is too short"},
     {"対応していないフォーマットです。",
-     "unsupported format: only 8- or 16-bit PCM, one or two channels, 10 Hz to 13,230,000 Hz"},
+     "unsupported format: only 8- or 16-bit PCM, one or two channels, 10 Hz to 13,230,000 Hz, "
+     "with a block align and byte rate that match them"},
     // Score files
     {"楽譜ファイルではありません。", "not a score file: it must begin with TONEFIELD0$"},
     {"楽譜が空です。", "the score file holds nothing after its magic, so there is nothing to play"},
@@ -36,12 +37,17 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 20> kGlosses
 constexpr std::string_view kFilePrefix = "ファイル ";
 constexpr std::string_view kCannotOpenSuffix = " は開けません";
 constexpr std::string_view kCannotWriteSuffix = " に書き込めません";
+constexpr std::string_view kRatePrefix = "サンプリングレート ";
+constexpr std::string_view kUnplayableRateSuffix = " Hz の音声は再生できません。";
 
 }  // namespace
 
 std::string_view EnglishGloss(std::string_view message) {
   for (const auto& [japanese, english] : kGlosses) {
     if (message == japanese) return english;
+  }
+  if (message.starts_with(kRatePrefix) && message.ends_with(kUnplayableRateSuffix)) {
+    return "this sample rate cannot be played: a 20 ms block needs a rate of at least 50 Hz";
   }
   if (message.starts_with(kFilePrefix)) {
     if (message.ends_with(kCannotOpenSuffix)) return "the file cannot be opened";

@@ -46,14 +46,6 @@ int Run(const RenderOptions& options) {
     return status.ok ? kExitSuccess : ReportFileError(status);
   }
 
-  if (renderer.blockLength() <= 0) {
-    // Below 50 Hz a 20 ms block holds no sample, so the song would never advance.
-    std::fprintf(stderr, "tonefield-render: %s: %s (sample rate %u Hz is below the 50 Hz needed to render)\n",
-                 options.samplePath.value_or("").c_str(), std::string(kUnsupportedFormatMessage).c_str(),
-                 renderer.outputRate());
-    return kExitFileError;
-  }
-
   ScoreChoice choice = ScoreChoice::BuiltInSong(options.songNumber);
   if (options.songNumber == 0) {
     ScoreFileRead read = ReadUserScoreFile(options.scorePath);
