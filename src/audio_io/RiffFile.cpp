@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <filesystem>
 #include <limits>
 
 #include "common/WaveFormat.h"
@@ -54,19 +53,26 @@ int ScopedRiffFault::OperationsSeen() const { return t_faultPlan.seen; }
 
 int ScopedRiffFault::ReadsSeen() const { return t_faultPlan.reads; }
 
-bool RiffFile::OpenWithMode(const std::string& path, const char* mode, bool writing) {
+bool RiffFile::OpenForWriting(const std::string& path, const char* mode) {
   file_.reset();
   position_ = 0;
   fileSize_ = 0;
-  writing_ = writing;
+  writing_ = true;
   std::FILE* raw = std::fopen(path.c_str(), mode);
   if (raw == nullptr) return false;
   file_.reset(raw);
-  if (writing) {
-    // Every write goes straight to the file so a failure shows at its step.
-    std::setvbuf(raw, nullptr, _IONBF, 0);
-    return true;
-  }
+  // Every write goes straight to the file so a failure shows at its step.
+  std::setvbuf(raw, nullptr, _IONBF, 0);
+  return true;
+}
+
+bool RiffFile::AdoptForReading(UniqueFile file) {
+  file_ = std::move(file);
+  position_ = 0;
+  fileSize_ = 0;
+  writing_ = false;
+  if (!file_) return false;
+  std::FILE* raw = file_.get();
   if (std::fseek(raw, 0, SEEK_END) != 0) {
     file_.reset();
     return false;
@@ -81,17 +87,14 @@ bool RiffFile::OpenWithMode(const std::string& path, const char* mode, bool writ
 }
 
 bool RiffFile::OpenForReading(const std::string& path) {
-  // Only a regular file (or a link to one) is read: a folder opens as a
-  // stream on some systems, and a named pipe would block the open until
-  // some other program writes to it.
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  return OpenWithMode(path, "rb", false);
+  // A folder opens as a stream on some systems, and a named pipe would block
+  // the open until some other program writes to it.
+  return AdoptForReading(OpenRegularFileForReading(path));
 }
 
-bool RiffFile::Create(const std::string& path) { return OpenWithMode(path, "wb", true); }
+bool RiffFile::Create(const std::string& path) { return OpenForWriting(path, "wb"); }
 
-bool RiffFile::CreateNew(const std::string& path) { return OpenWithMode(path, "wbx", true); }
+bool RiffFile::CreateNew(const std::string& path) { return OpenForWriting(path, "wbx"); }
 
 std::uint64_t RiffFile::RemainingBytes() const {
   return fileSize_ > position_ ? fileSize_ - position_ : 0;

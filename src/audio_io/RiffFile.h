@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/RegularFile.h"
+
 namespace tonefield {
 
 using FourCC = std::uint32_t;
@@ -84,15 +86,12 @@ class RiffFile {
   bool Close();
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-
-  bool OpenWithMode(const std::string& path, const char* mode, bool writing);
+  bool OpenForWriting(const std::string& path, const char* mode);
+  bool AdoptForReading(UniqueFile file);
   bool ReadExact(std::uint8_t* out, std::size_t count);
   bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
 
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  UniqueFile file_;
   bool writing_ = false;
   std::uint64_t position_ = 0;
   std::uint64_t fileSize_ = 0;  // at open, for reading

@@ -12,6 +12,7 @@
 
 #include "ToolRunner.h"
 #include "dsp/DefaultSample.h"
+#include "support/PipeUnblocker.h"
 
 namespace tonefield::testing {
 namespace {
@@ -172,8 +173,11 @@ TEST(RenderToolSong, ScoreFileAndOutputErrorsExitWithOne) {
       {{"--song", "2", "--out", "nowhere/o.wav"}, "mmioOpenエラー"},
       {{"--export-keys", "wrong.txt"}, "ファイル wrong.txt に書き込めません"},
       {{"--song", "2", "--out", "pipe"}, "ファイル pipe に書き込めません"},
+      {{"--score", "pipe", "--out", "o.wav"}, "ファイル pipe は開けません"},
+      {{"--score", "/dev/null", "--out", "o.wav"}, "ファイル /dev/null は開けません"},
   };
   for (const Case& c : cases) {
+    PipeUnblocker unblocker((scratch / "pipe").string());  // a tool waiting in open is let go
     ToolRun run = RunTool(c.args, scratch.path());
     EXPECT_EQ(run.exitCode, 1) << c.message;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
