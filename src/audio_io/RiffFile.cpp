@@ -125,7 +125,11 @@ std::int64_t RiffFile::Write(std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return 0;
   const std::size_t put = std::fwrite(bytes.data(), 1, bytes.size(), file_.get());
   position_ += put;
-  if (put != bytes.size()) return -1;
+  if (put != bytes.size()) {
+    // Reported here, once: a later close reports only a failure of its own.
+    std::clearerr(file_.get());
+    return -1;
+  }
   return static_cast<std::int64_t>(put);
 }
 

@@ -82,7 +82,8 @@ class RiffFile {
   // Bytes between the position and the end of the file (reading only).
   std::uint64_t RemainingBytes() const;
 
-  // Closes the file, reporting whether everything reached it.
+  // Closes the file, reporting whether everything reached it. A write that
+  // failed has been reported by its own result and does not fail the close.
   bool Close();
 
  private:
