@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "audio_io/FileReplacement.h"
 #include "audio_io/RiffFile.h"
 #include "common/Constants.h"
 #include "common/WaveFormat.h"
@@ -140,19 +141,17 @@ WaveSaveResult SaveFailure(RiffFile& file, const char* message) {
   return WaveSaveResult{false, message};
 }
 
-// Creates a fresh file next to the target; empty path when none could be made.
-fs::path CreateTemporaryBeside(const fs::path& target, RiffFile& file) {
+// Creates a fresh file in folder for the new content of target; empty path
+// when none could be made.
+fs::path CreateTemporaryFor(const fs::path& folder, const fs::path& target, RiffFile& file) {
   std::random_device seed;
   std::mt19937_64 random(seed());
-  const fs::path folder = target.parent_path();
   for (int attempt = 0; attempt < 16; ++attempt) {
-    std::string name(".");
-    name.append(target.filename().string()).append(".tmp");
-    name.append(std::to_string(random() % 1000000000u));
-    const fs::path candidate = folder / name;
+    const std::string suffix = ".tmp" + std::to_string(random() % 1000000000u);
+    const fs::path candidate = folder / TemporaryFileName(target.filename().string(), suffix);
     if (file.CreateNew(candidate.string())) return candidate;
     std::error_code ec;
-    if (!fs::exists(candidate, ec)) break;  // not a name clash: the folder refuses
+    if (!fs::exists(fs::symlink_status(candidate, ec))) break;  // not a name clash: the folder refuses
   }
   return {};
 }
@@ -163,24 +162,12 @@ WaveSaveResult SaveWaveFile(const std::string& path, const SourceSample& sample)
   constexpr const char* kOpenError = "ファイルオープンエラー (mmioOpen)";
   RiffFile file;
 
-  // A link is followed so the file it names is replaced, not the link.
-  fs::path target(path);
-  std::error_code ec;
-  if (fs::is_symlink(fs::symlink_status(target, ec))) {
-    const fs::path resolved = fs::weakly_canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  const fs::file_status existing = fs::status(target, ec);
-  const bool replacing = fs::exists(existing);
-  if (replacing) {
-    constexpr fs::perms kAnyWrite =
-        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    if (!fs::is_regular_file(existing) || (existing.permissions() & kAnyWrite) == fs::perms::none) {
-      return WaveSaveResult{false, kOpenError};
-    }
-  }
+  // Follows a link, refuses what an open for writing would refuse, and says
+  // whether the finished file is renamed over the target or copied into it.
+  const ReplacementPlan plan = PlanReplacement(path);
+  if (!plan.allowed) return WaveSaveResult{false, kOpenError};
 
-  TemporaryFile temporary(CreateTemporaryBeside(target, file));
+  TemporaryFile temporary(CreateTemporaryFor(plan.temporaryFolder, plan.target, file));
   if (temporary.Path().empty()) return WaveSaveResult{false, kOpenError};
 
   ChunkInfo riff;
@@ -210,11 +197,17 @@ WaveSaveResult SaveWaveFile(const std::string& path, const SourceSample& sample)
   // Closing is the last write of the RIFF chunk: if it fails the file is not whole.
   if (!file.Close()) return WaveSaveResult{false, "RIFFチャンク書き込みエラー (mmioAscend)"};
 
-  if (replacing) fs::permissions(temporary.Path(), existing.permissions(), ec);
-  fs::rename(temporary.Path(), target, ec);
-  if (ec) return WaveSaveResult{false, kOpenError};
-  temporary.Release();
-  return WaveSaveResult{true, {}};
+  switch (CommitReplacement(plan, temporary.Path())) {
+    case ReplaceOutcome::kDone:
+      temporary.Release();
+      return WaveSaveResult{true, {}};
+    case ReplaceOutcome::kCannotOpen:
+      return WaveSaveResult{false, kOpenError};
+    case ReplaceOutcome::kWriteFailed:
+      // Writing the whole file into the target in place failed, most of it data.
+      return WaveSaveResult{false, "dataチャンク書き込みエラー (mmioWrite)"};
+  }
+  return WaveSaveResult{false, kOpenError};
 }
 
 }  // namespace tonefield
