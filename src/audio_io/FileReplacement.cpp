@@ -156,7 +156,7 @@ ReplacementPlan PlanReplacement(const fs::path& path) {
   struct stat info {};
   if (::stat(plan.target.c_str(), &info) != 0) {
     // A new file: created beside its name, or refused there when it cannot be.
-    plan.allowed = errno == ENOENT;
+    plan.allowed = errno == ENOENT || errno == ENOTDIR;
     return plan;
   }
   plan.exists = true;

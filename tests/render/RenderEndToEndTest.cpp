@@ -186,6 +186,42 @@ TEST(RenderToolSong, ScoreFileAndOutputErrorsExitWithOne) {
   EXPECT_TRUE(std::filesystem::is_empty(scratch / "folder"));
 }
 
+// The output is replaced as the window's save replaces a file: never a
+// write-protected one, and keeping the mode and owner of the one replaced.
+TEST(RenderToolSong, OutputsAreReplacedAsTheWindowReplacesThem) {
+  ScratchFolder scratch;
+  WriteBytes(scratch / "ro.wav", {'r', 'o'});
+  ASSERT_EQ(::chmod((scratch / "ro.wav").c_str(), 0444), 0);
+  ToolRun refused = RunTool({"--song", "1", "--out", "ro.wav"}, scratch.path());
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("ファイル ro.wav に書き込めません"), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadBytes(scratch / "ro.wav"), (std::vector<std::uint8_t>{'r', 'o'}));
+
+  WriteBytes(scratch / "mine.wav", {'o'});
+  ASSERT_EQ(::chmod((scratch / "mine.wav").c_str(), 0600), 0);
+  std::vector<std::string> outputs{"mine.wav", std::string(251, 'x') + ".wav"};
+  if (::geteuid() == 0) {
+    WriteBytes(scratch / "theirs.wav", {'o'});
+    ASSERT_EQ(::chown((scratch / "theirs.wav").c_str(), 65534, 65534), 0);
+    outputs.push_back("theirs.wav");
+  }
+  for (const std::string& out : outputs) {
+    ToolRun run = RunTool({"--song", "1", "--out", out}, scratch.path());
+    ASSERT_EQ(run.exitCode, 0) << out.size() << run.err;
+    ExpectConsistentHeader(ReadBytes(scratch / out), 11025);
+  }
+  struct stat info {};
+  ASSERT_EQ(::stat((scratch / "mine.wav").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::stat((scratch / "theirs.wav").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534u);
+  }
+  outputs.push_back("ro.wav");
+  std::sort(outputs.begin(), outputs.end());
+  EXPECT_EQ(scratch.Entries(), outputs);
+}
+
 TEST(RenderToolSong, AnOutputBeyondWhatAWaveFileCanHoldIsRefusedBeforeRendering) {
   ScratchFolder scratch;
   // 13,230,000 Hz, the highest rate the loader takes; at tempo 60 and slider 0
