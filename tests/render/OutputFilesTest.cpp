@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "OfflineRenderer.h"
 #include "RenderedWaveWriter.h"
 #include "StagedOutputFile.h"
 #include "ToolRunner.h"
@@ -215,6 +216,32 @@ TEST(StagedOutputFile, NamesUpToTheLongestAllowedCanBeWritten) {
   ASSERT_TRUE(StageAndCommit(scratch / name, {'2'}));
   EXPECT_EQ(ReadBytes(scratch / name), std::vector<std::uint8_t>{'2'});
   EXPECT_EQ(scratch.Entries(), std::vector<std::string>{name});
+}
+
+// An export that fails half-way (a disk filling up) leaves nothing behind:
+// neither key files nor the folders it made for them.
+TEST(ExportKeyBank, AFailedExportRemovesTheFoldersItMade) {
+  ScratchFolder scratch;
+  OfflineRenderer renderer;
+  renderer.UseDefaultSample();
+  std::filesystem::create_directory(scratch / "mine");
+  for (const int failing : {0, 7, 100}) {
+    SCOPED_TRACE(failing);
+    {
+      ScopedRiffFault fault(failing);
+      EXPECT_FALSE(renderer.ExportKeyBank(scratch / "bank" / "inner").ok);
+    }
+    EXPECT_EQ(scratch.Entries(), std::vector<std::string>{"mine"});
+    {
+      ScopedRiffFault fault(failing);
+      EXPECT_FALSE(renderer.ExportKeyBank(scratch / "mine").ok);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(scratch / "mine")) << "a folder that was there stays, empty";
+  }
+  ASSERT_TRUE(renderer.ExportKeyBank(scratch / "bank" / "inner").ok);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch / "bank" / "inner"),
+                          std::filesystem::directory_iterator()),
+            37);
 }
 
 }  // namespace

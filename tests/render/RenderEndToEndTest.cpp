@@ -137,12 +137,13 @@ TEST(RenderToolSong, ARefusedSampleExitsWithOneAndWritesNothing) {
     const char* gloss;
   };
   for (const Case& c : {Case{"notes.txt", "ファイルシークエラー (mmioSeek)", "not a RIFF WAVE file"},
-                        Case{"extensible.wav", "PCMフォーマットではありません。", "not a PCM format"},
+                        Case{"extensible.wav", "PCMフォーマットではありません。", "only 8- and 16-bit PCM"},
                         Case{"absent.wav", "ファイルオープンエラー (mmioOpen)", "cannot be opened"}}) {
     for (const char* out : {"new.wav", "keep.wav"}) {
       ToolRun run = RunTool({"--sample", c.sample, "--song", "1", "--out", out}, scratch.path());
       EXPECT_EQ(run.exitCode, 1) << c.sample;
       EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+      EXPECT_NE(run.err.find(c.gloss), std::string::npos) << run.err;
       EXPECT_GT(run.err.find(c.gloss), run.err.find(c.message)) << "the English gloss follows: " << run.err;
       EXPECT_EQ(run.out, "");
     }
@@ -171,7 +172,8 @@ TEST(RenderToolSong, ScoreFileAndOutputErrorsExitWithOne) {
       {{"--score", "folder", "--out", "o.wav"}, "ファイル folder は開けません"},
       {{"--song", "2", "--out", "folder"}, "ファイル folder に書き込めません"},
       {{"--song", "2", "--out", "nowhere/o.wav"}, "mmioOpenエラー"},
-      {{"--export-keys", "wrong.txt"}, "ファイル wrong.txt に書き込めません"},
+      {{"--export-keys", "wrong.txt"}, "フォルダ wrong.txt を作成できません"},
+      {{"--export-keys", "/proc/tonefield-bank"}, "フォルダ /proc/tonefield-bank を作成できません"},
       {{"--song", "2", "--out", "pipe"}, "ファイル pipe に書き込めません"},
       {{"--score", "pipe", "--out", "o.wav"}, "ファイル pipe は開けません"},
       {{"--score", "/dev/null", "--out", "o.wav"}, "ファイル /dev/null は開けません"},

@@ -144,4 +144,26 @@ bool StagedOutputFile::Commit(std::string& error) {
   return false;
 }
 
+StagedFolder::StagedFolder(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::vector<std::filesystem::path> missing;
+  for (std::filesystem::path p = folder; !p.empty(); p = p.parent_path()) {
+    if (std::filesystem::exists(std::filesystem::symlink_status(p, ec))) break;
+    missing.insert(missing.begin(), p);
+    if (p == p.parent_path()) break;
+  }
+  std::filesystem::create_directories(folder, ec);
+  exists_ = std::filesystem::is_directory(folder, ec);
+  for (const std::filesystem::path& p : missing) {
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(p, ec))) made_.push_back(p);
+  }
+}
+
+StagedFolder::~StagedFolder() {
+  for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+    std::error_code ec;
+    std::filesystem::remove(*it, ec);  // an empty folder only; one with files stays
+  }
+}
+
 }  // namespace tonefield

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "audio_io/FileReplacement.h"
 
@@ -49,6 +50,25 @@ class StagedOutputFile {
   std::filesystem::path temporary_;
   bool committed_ = false;
   int pendingSlot_ = -1;  // in the list the signal handler cleans up
+};
+
+// A folder for outputs, made with whatever parents it lacked. Unless Keep()
+// is called, the destructor removes again the folders it made (as long as
+// they are empty), so an export that fails leaves no empty folder behind.
+class StagedFolder {
+ public:
+  explicit StagedFolder(const std::filesystem::path& folder);
+  ~StagedFolder();
+  StagedFolder(const StagedFolder&) = delete;
+  StagedFolder& operator=(const StagedFolder&) = delete;
+
+  // The folder exists now, made here or before.
+  bool exists() const { return exists_; }
+  void Keep() { made_.clear(); }
+
+ private:
+  std::vector<std::filesystem::path> made_;  // outermost first
+  bool exists_ = false;
 };
 
 }  // namespace tonefield
