@@ -147,7 +147,8 @@ fs::path CreateTemporaryFor(const fs::path& folder, const fs::path& target, Riff
   std::random_device seed;
   std::mt19937_64 random(seed());
   for (int attempt = 0; attempt < 16; ++attempt) {
-    const std::string suffix = ".tmp" + std::to_string(random() % 1000000000u);
+    std::string suffix = ".tmp";
+    suffix += std::to_string(random() % 1000000000u);
     const fs::path candidate = folder / TemporaryFileName(target.filename().string(), suffix);
     if (file.CreateNew(candidate.string())) return candidate;
     std::error_code ec;

@@ -77,7 +77,10 @@ void ReleasePending(int slot) {
 // not, the path is still returned and the writer reports the failure).
 std::filesystem::path CreateTemporary(const ReplacementPlan& plan, bool& created) {
   const std::string name = plan.target.filename().string();
-  const std::string stem = ".part-" + std::to_string(::getpid()) + "-";
+  // Appended piecewise: GCC 12 warns falsely on "literal" + std::string at -O3.
+  std::string stem = ".part-";
+  stem += std::to_string(::getpid());
+  stem += "-";
   // Beside the target the file gets the usual permissions of a new file;
   // in the shared temporary folder only its owner may read it.
   const bool beside = plan.temporaryFolder == plan.target.parent_path() ||
