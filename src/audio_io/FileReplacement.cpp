@@ -164,7 +164,6 @@ ReplacementPlan PlanReplacement(const fs::path& path) {
   // write is refused as an open for writing would refuse it.
   if (!S_ISREG(info.st_mode) || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return plan;
   plan.mode = static_cast<std::uint32_t>(info.st_mode & 07777);
-  plan.owner = static_cast<std::uint32_t>(info.st_uid);
   plan.group = static_cast<std::uint32_t>(info.st_gid);
   const bool folderWritable = MayWrite(folder, W_OK | X_OK);
   const bool inPlace = info.st_nlink > 1 || info.st_uid != ::geteuid() || !folderWritable;

@@ -26,9 +26,9 @@ struct ReplacementPlan {
   std::filesystem::path temporaryFolder;  // where the new content is written first
   ReplaceMethod method = ReplaceMethod::kRename;
   bool exists = false;
-  // Of the existing target, carried over to a file renamed over it.
+  // Of the existing target, carried over to a file renamed over it (a
+  // rename is chosen only when the target is this user's own).
   std::uint32_t mode = 0;
-  std::uint32_t owner = 0;
   std::uint32_t group = 0;
 };
 
