@@ -1,6 +1,4 @@
 // The song list (the user's score and the built-in songs) and score files.
-#include <fstream>
-
 #include "app/TForm1.h"
 #include "score/ScoreFile.h"
 #include "score/SongTable.h"
@@ -38,14 +36,13 @@ void TForm1::btnOpenScoreClick() {
   SetControlsEnabled(false);
   view_.RepaintNow();
 
-  std::ifstream file(*path, std::ios::binary);
-  if (!file.is_open()) {
+  const ScoreFileResult result = LoadScoreFile(*path);
+  if (result.openFailed) {
     SetControlsEnabled(true);
     // Shown by the application-level box once this handler is left.
-    view_.ShowApplicationError("ファイル " + *path + " は開けません");
+    view_.ShowApplicationError(result.message);
     return;
   }
-  const ScoreFileResult result = ReadScoreFile(file);
   if (!result.accepted) {
     ShowError(result.message);
   } else {
@@ -56,7 +53,6 @@ void TForm1::btnOpenScoreClick() {
     }
     view_.SelectSong(0);
   }
-  file.close();
   SetControlsEnabled(true);
 }
 

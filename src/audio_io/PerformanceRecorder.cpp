@@ -37,6 +37,7 @@ RecorderResult PerformanceRecorder::StartInFolder(const std::string& folder,
     name.append(".wav");
     if (file_.CreateNew(name)) {
       path_ = name;
+      createdNew_ = true;
       return WriteHeader(format);
     }
     std::error_code ec;
@@ -50,12 +51,19 @@ RecorderResult PerformanceRecorder::StartAt(const std::string& path, const WaveF
   blockCount_ = 0;
   if (!file_.Create(path)) return Failure("mmioOpenエラー");
   path_ = path;
+  createdNew_ = false;
   return WriteHeader(format);
 }
 
 RecorderResult PerformanceRecorder::WriteHeader(const WaveFormat& format) {
   auto fail = [this](const char* message) {
     file_.Close();
+    // A file without its header is of no use: one this start created goes
+    // again, so a full disk leaves no empty file behind.
+    if (createdNew_) {
+      std::error_code ignored;
+      std::filesystem::remove(path_, ignored);
+    }
     return Failure(message);
   };
   riffChunk_ = ChunkInfo{};
@@ -82,16 +90,36 @@ RecorderResult PerformanceRecorder::WriteHeader(const WaveFormat& format) {
 AppendResult PerformanceRecorder::Append(std::span<const std::uint8_t> block) {
   AppendResult result;
   if (!active_) return result;
-  bool failed = file_.Write(block) == -1;
-  ++blockCount_;
-  if (!failed && blockCount_ % kSizeRewriteEveryBlocks == 0) {
-    failed = !file_.RewriteSize(dataChunk_) || !file_.RewriteSize(riffChunk_);
+  const std::uint64_t blockStart = file_.Position();
+  const bool written = file_.Write(block) != -1;
+  bool failed = !written;
+  if (written) {
+    ++blockCount_;
+    if (blockCount_ % kSizeRewriteEveryBlocks == 0) {
+      failed = !file_.RewriteSize(dataChunk_) || !file_.RewriteSize(riffChunk_);
+    }
   }
-  if (blockCount_ >= kPerformanceBlockLimit || failed) {
+  if (failed) {
+    result.stopped = true;
+    result.stop = StopAfterFailedWrite(written ? blockStart + block.size() : blockStart);
+  } else if (blockCount_ >= kPerformanceBlockLimit) {
     result.stopped = true;
     result.stop = Stop();
   }
   return result;
+}
+
+RecorderResult PerformanceRecorder::StopAfterFailedWrite(std::uint64_t dataEnd) {
+  // The part of a block that reached the disk is cut off, so the sizes and
+  // the file's length count whole blocks. Whatever else fails on the way,
+  // the user hears of the write failure alone.
+  file_.Seek(dataEnd);
+  if (Stop().ok) {
+    const std::uint64_t pad = (dataEnd - dataChunk_.dataOffset) & 1u;
+    std::error_code ignored;
+    std::filesystem::resize_file(path_, dataEnd + pad, ignored);
+  }
+  return Failure("mmioWriteエラー");
 }
 
 AppendResult PerformanceRecorder::Append(std::span<const std::uint8_t> block,

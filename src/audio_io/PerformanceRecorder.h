@@ -1,8 +1,11 @@
 // Records every output block into a RIFF WAVE file: a 46-byte header (an
 // 18-byte fmt chunk from the output format with cbSize 0, then the data
 // chunk), then the blocks back to back. Stops by itself after 30000 blocks
-// or a failed write. The size fields are brought up to date every 50
-// blocks, so a file cut off by a crash stays playable up to its last second.
+// or a failed write (a full disk): that stop reports "mmioWriteエラー" once
+// and still completes the file with the whole blocks written before. The
+// size fields are brought up to date every 50 blocks, so a file cut off by
+// a crash stays playable up to its last second. A start whose header cannot
+// be written removes the file it created.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +24,7 @@ struct RecorderResult {
 
 struct AppendResult {
   bool stopped = false;  // this block ended the recording (limit or failed write)
-  RecorderResult stop;   // the stop's outcome when stopped
+  RecorderResult stop;   // the stop's outcome when stopped; "mmioWriteエラー" after a failed write
 };
 
 // "yyyymmdd-hhnnss" of a local time.
@@ -37,7 +40,8 @@ class PerformanceRecorder {
   // Creates (or truncates) exactly this file.
   RecorderResult StartAt(const std::string& path, const WaveFormat& format);
 
-  // Appends one whole block while active; no allocation.
+  // Appends one whole block while active; no allocation. A block that
+  // cannot be written in full is left out and counted by no one.
   AppendResult Append(std::span<const std::uint8_t> block);
   // The same for a block in blockFormat; a block in another format than the
   // file's ends the recording instead, so every file holds one format.
@@ -54,6 +58,9 @@ class PerformanceRecorder {
 
  private:
   RecorderResult WriteHeader(const WaveFormat& format);
+  // Ends the recording after a failed write: the file is completed up to
+  // dataEnd, the end of the last whole block, and closed.
+  RecorderResult StopAfterFailedWrite(std::uint64_t dataEnd);
 
   RiffFile file_;
   ChunkInfo riffChunk_;
@@ -62,6 +69,7 @@ class PerformanceRecorder {
   std::string path_;
   int blockCount_ = 0;
   bool active_ = false;
+  bool createdNew_ = false;  // the file did not exist before this start
 };
 
 }  // namespace tonefield

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/RegularFile.h"
+
 namespace tonefield {
 
 using FourCC = std::uint32_t;
@@ -60,7 +62,8 @@ class RiffFile {
   bool IsOpen() const { return file_ != nullptr; }
 
   // Searches forward from the current position for a top-level RIFF chunk of
-  // chunk.formType, or for a chunk with id chunk.id inside parent. On success
+  // chunk.formType, or for a chunk with id chunk.id inside parent, looking at
+  // no more than 1024 chunk headers and never past the file's end. On success
   // fills chunk and leaves the position at its body (after the form type).
   bool Descend(ChunkInfo& chunk, const ChunkInfo* parent, DescendMode mode);
   // Writes a chunk header (id, chunk.size, form type for a RIFF) at the
@@ -79,19 +82,17 @@ class RiffFile {
   // Bytes between the position and the end of the file (reading only).
   std::uint64_t RemainingBytes() const;
 
-  // Closes the file, reporting whether everything reached it.
+  // Closes the file, reporting whether everything reached it. A write that
+  // failed has been reported by its own result and does not fail the close.
   bool Close();
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-
-  bool OpenWithMode(const std::string& path, const char* mode, bool writing);
+  bool OpenForWriting(const std::string& path, const char* mode);
+  bool AdoptForReading(UniqueFile file);
   bool ReadExact(std::uint8_t* out, std::size_t count);
   bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
 
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  UniqueFile file_;
   bool writing_ = false;
   std::uint64_t position_ = 0;
   std::uint64_t fileSize_ = 0;  // at open, for reading
@@ -99,14 +100,18 @@ class RiffFile {
 
 // Test seam: while alive, the failingOperation-th (0 = the next) write,
 // seek or close of any RiffFile on this thread fails as a full disk would.
+// It also counts the reads, which never fail, so a test can bound the work
+// a file costs.
 class ScopedRiffFault {
  public:
   explicit ScopedRiffFault(int failingOperation);
   ~ScopedRiffFault();
   ScopedRiffFault(const ScopedRiffFault&) = delete;
   ScopedRiffFault& operator=(const ScopedRiffFault&) = delete;
-  // Operations counted so far while this fault was armed.
+  // Writes, seeks and closes counted so far while this fault was armed.
   int OperationsSeen() const;
+  // Reads counted so far while this fault was armed.
+  int ReadsSeen() const;
 };
 
 }  // namespace tonefield

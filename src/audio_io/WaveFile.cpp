@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <random>
+#include <string>
 #include <system_error>
 #include <vector>
 
+#include "audio_io/FileReplacement.h"
 #include "audio_io/RiffFile.h"
 #include "common/Constants.h"
 #include "common/WaveFormat.h"
@@ -20,19 +22,38 @@ constexpr FourCC kFourCCWave = MakeFourCC("WAVE");
 constexpr FourCC kFourCCFmt = MakeFourCC("fmt ");
 constexpr FourCC kFourCCData = MakeFourCC("data");
 
-WaveLoadResult LoadFailure(const char* message) {
+// The largest format block a header can describe: the 18 bytes of a
+// WAVEFORMATEX and at most 65535 extra bytes, as its 16-bit cbSize counts them.
+constexpr std::uint32_t kMaxFormatBlockSize = kWaveFormatExSize + 0xFFFF;
+
+WaveLoadResult LoadFailure(std::string message) {
   WaveLoadResult result;
-  result.message = message;
+  result.message = std::move(message);
   return result;
 }
 
 // Formats the key-wave builder and the output device can play: PCM of 8 or
 // 16 bits, one or two channels, at a rate whose 20 ms block fits a buffer.
+// Block align and bytes per second must agree with the channels and width:
+// the three-second cap is computed from them while the samples are read by
+// channels and width, so a lying header could not be held to three seconds.
 bool IsSupportedPcm(const WaveFormat& format) {
   if (format.samplesPerSec < kMinSampleRate || format.samplesPerSec > kMaxSampleRate) return false;
-  if (format.blockAlign == 0) return false;
   if (format.bitsPerSample != 8 && format.bitsPerSample != 16) return false;
-  return format.channels == 1 || format.channels == 2;
+  if (format.channels != 1 && format.channels != 2) return false;
+  if (format.blockAlign != format.channels * (format.bitsPerSample / 8)) return false;
+  return format.avgBytesPerSec ==
+         static_cast<std::uint64_t>(format.samplesPerSec) * format.blockAlign;
+}
+
+// A 20 ms output block of a rate below 50 Hz holds no sample: the output
+// could never play it.
+bool IsPlayableRate(std::uint32_t samplesPerSec) {
+  return samplesPerSec / kBlocksPerSecond > 0;
+}
+
+std::string UnplayableRateMessage(std::uint32_t samplesPerSec) {
+  return "サンプリングレート " + std::to_string(samplesPerSec) + " Hz の音声は再生できません。";
 }
 
 }  // namespace
@@ -57,6 +78,7 @@ WaveLoadResult LoadWaveFile(const std::string& path) {
   // The chunk's size is the file's claim: never allocate beyond what the file holds.
   const std::uint32_t formatSize = chunk.size;
   if (formatSize > file.RemainingBytes()) return LoadFailure("fmtチャンクリードエラー (mmioRead)");
+  if (formatSize > kMaxFormatBlockSize) return LoadFailure("fmtチャンクが不正です。");
   std::vector<std::uint8_t> format(formatSize, 0);
   if (file.Read(format) != static_cast<std::int64_t>(formatSize)) {
     return LoadFailure("fmtチャンクリードエラー (mmioRead)");
@@ -65,6 +87,9 @@ WaveLoadResult LoadWaveFile(const std::string& path) {
   const WaveFormat fields = ReadWaveFormat(format);
   if (fields.formatTag != kWaveFormatPcm) return LoadFailure("PCMフォーマットではありません。");
   if (!IsSupportedPcm(fields)) return LoadFailure("対応していないフォーマットです。");
+  if (!IsPlayableRate(fields.samplesPerSec)) {
+    return LoadFailure(UnplayableRateMessage(fields.samplesPerSec));
+  }
 
   if (!file.Ascend(chunk)) return LoadFailure("dataチャンクエラー(mmioAscend)");
 
@@ -72,6 +97,7 @@ WaveLoadResult LoadWaveFile(const std::string& path) {
   chunk.id = kFourCCData;
   if (!file.Descend(chunk, &riff, DescendMode::FindChunk)) return LoadFailure("dataチャンクエラー");
 
+  // At most 158,760,000 bytes: 13,230,000 Hz, 4 bytes a frame, 3 seconds.
   const std::uint64_t cap = static_cast<std::uint64_t>(fields.samplesPerSec) * fields.blockAlign *
                             static_cast<std::uint64_t>(kMaxSampleSeconds);
   const std::uint64_t dataSize = std::min<std::uint64_t>(chunk.size, cap);
@@ -115,19 +141,18 @@ WaveSaveResult SaveFailure(RiffFile& file, const char* message) {
   return WaveSaveResult{false, message};
 }
 
-// Creates a fresh file next to the target; empty path when none could be made.
-fs::path CreateTemporaryBeside(const fs::path& target, RiffFile& file) {
+// Creates a fresh file in folder for the new content of target; empty path
+// when none could be made.
+fs::path CreateTemporaryFor(const fs::path& folder, const fs::path& target, RiffFile& file) {
   std::random_device seed;
   std::mt19937_64 random(seed());
-  const fs::path folder = target.parent_path();
   for (int attempt = 0; attempt < 16; ++attempt) {
-    std::string name(".");
-    name.append(target.filename().string()).append(".tmp");
-    name.append(std::to_string(random() % 1000000000u));
-    const fs::path candidate = folder / name;
+    std::string suffix = ".tmp";
+    suffix += std::to_string(random() % 1000000000u);
+    const fs::path candidate = folder / TemporaryFileName(target.filename().string(), suffix);
     if (file.CreateNew(candidate.string())) return candidate;
     std::error_code ec;
-    if (!fs::exists(candidate, ec)) break;  // not a name clash: the folder refuses
+    if (!fs::exists(fs::symlink_status(candidate, ec))) break;  // not a name clash: the folder refuses
   }
   return {};
 }
@@ -138,24 +163,12 @@ WaveSaveResult SaveWaveFile(const std::string& path, const SourceSample& sample)
   constexpr const char* kOpenError = "ファイルオープンエラー (mmioOpen)";
   RiffFile file;
 
-  // A link is followed so the file it names is replaced, not the link.
-  fs::path target(path);
-  std::error_code ec;
-  if (fs::is_symlink(fs::symlink_status(target, ec))) {
-    const fs::path resolved = fs::weakly_canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  const fs::file_status existing = fs::status(target, ec);
-  const bool replacing = fs::exists(existing);
-  if (replacing) {
-    constexpr fs::perms kAnyWrite =
-        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    if (!fs::is_regular_file(existing) || (existing.permissions() & kAnyWrite) == fs::perms::none) {
-      return WaveSaveResult{false, kOpenError};
-    }
-  }
+  // Follows a link, refuses what an open for writing would refuse, and says
+  // whether the finished file is renamed over the target or copied into it.
+  const ReplacementPlan plan = PlanReplacement(path);
+  if (!plan.allowed) return WaveSaveResult{false, kOpenError};
 
-  TemporaryFile temporary(CreateTemporaryBeside(target, file));
+  TemporaryFile temporary(CreateTemporaryFor(plan.temporaryFolder, plan.target, file));
   if (temporary.Path().empty()) return WaveSaveResult{false, kOpenError};
 
   ChunkInfo riff;
@@ -185,11 +198,17 @@ WaveSaveResult SaveWaveFile(const std::string& path, const SourceSample& sample)
   // Closing is the last write of the RIFF chunk: if it fails the file is not whole.
   if (!file.Close()) return WaveSaveResult{false, "RIFFチャンク書き込みエラー (mmioAscend)"};
 
-  if (replacing) fs::permissions(temporary.Path(), existing.permissions(), ec);
-  fs::rename(temporary.Path(), target, ec);
-  if (ec) return WaveSaveResult{false, kOpenError};
-  temporary.Release();
-  return WaveSaveResult{true, {}};
+  switch (CommitReplacement(plan, temporary.Path())) {
+    case ReplaceOutcome::kDone:
+      temporary.Release();
+      return WaveSaveResult{true, {}};
+    case ReplaceOutcome::kCannotOpen:
+      return WaveSaveResult{false, kOpenError};
+    case ReplaceOutcome::kWriteFailed:
+      // Writing the whole file into the target in place failed, most of it data.
+      return WaveSaveResult{false, "dataチャンク書き込みエラー (mmioWrite)"};
+  }
+  return WaveSaveResult{false, kOpenError};
 }
 
 }  // namespace tonefield

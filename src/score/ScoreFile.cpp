@@ -1,9 +1,10 @@
 #include "score/ScoreFile.h"
 
 #include <cstddef>
-#include <fstream>
+#include <cstdio>
 
 #include "common/Constants.h"
+#include "common/RegularFile.h"
 #include "common/TextCodec.h"
 
 namespace tonefield {
@@ -82,14 +83,19 @@ ScoreFileResult ReadScoreFile(std::istream& in) {
 }
 
 ScoreFileResult LoadScoreFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) {
+  // Only a regular file is read: a named pipe would block the open until
+  // some other program writes to it.
+  const UniqueFile file = OpenRegularFileForReading(path.string());
+  if (!file) {
     ScoreFileResult result;
     result.openFailed = true;
     result.message = "ファイル " + path.string() + " は開けません";
     return result;
   }
-  return ReadScoreFile(in);
+  // Only the magic and the bytes the limit allows are ever read.
+  std::string head(kScoreMagic.size() + static_cast<std::size_t>(kScoreBodyLimit), '\0');
+  head.resize(std::fread(head.data(), 1, head.size(), file.get()));
+  return ReadScoreFile(std::string_view(head));
 }
 
 bool ApplyScoreFile(const ScoreFileResult& result, std::string& userScore, UserScoreCache& cache) {

@@ -30,9 +30,11 @@ struct ScoreFileResult {
 ScoreFileResult ReadScoreFile(std::istream& in);
 ScoreFileResult ReadScoreFile(std::string_view fileBytes);
 
-// Opens the file and reads it as above. A file that cannot be opened is
-// refused with openFailed set and the message "ファイル <full name> は開けません",
-// which belongs in the application's general error box.
+// Opens the file and reads it as above. A file that cannot be opened, and
+// anything but a regular file (a folder, a device, a named pipe, which is
+// refused without waiting for a writer), is refused with openFailed set and
+// the message "ファイル <full name> は開けません", which belongs in the
+// application's general error box.
 ScoreFileResult LoadScoreFile(const std::filesystem::path& path);
 
 // Decodes score bytes for the title and the parser: as UTF-8 when they are

@@ -132,6 +132,23 @@ TEST_F(SampleFiles, AFailedLoadKeepsEverythingAndEnablesTheControlsAgain) {
   EXPECT_LT(error, enable);
 }
 
+// A rate whose 20 ms block holds no sample cannot be played: the file is
+// refused at load, so the previous sample keeps sounding.
+TEST_F(SampleFiles, ARateTooLowToPlayIsRefusedAndTheSampleKept) {
+  const SourceSample before = form.sourceSample();
+  const auto opensBefore = device.opened.size();
+  host.openAnswers.push_back(WriteWave("slow.wav", Pcm(1, 10, 16), 60));
+  form.btnOpenWaveClick();
+  EXPECT_EQ(view.errors, std::vector<std::string>{"サンプリングレート 10 Hz の音声は再生できません。"});
+  EXPECT_EQ(form.sourceSample().data, before.data);
+  EXPECT_EQ(form.keyWaves().outputFormat.samplesPerSec, 11025u);
+  EXPECT_EQ(form.GetEngineState(), kStateReady);
+  EXPECT_FALSE(form.IsFeedStopped());
+  form.Timer1Timer();
+  EXPECT_EQ(device.opened.size(), opensBefore);
+  EXPECT_EQ(form.ring().queuedBlocks(), 5);
+}
+
 TEST_F(SampleFiles, SaveWritesTheDefaultToneAndChangesNothingElse) {
   form.btnSaveClick();  // cancelled
   EXPECT_FALSE(std::filesystem::exists(folder.File("tone.wav")));

@@ -1,7 +1,10 @@
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 
 #include "app/FormFixture.h"
+#include "support/PipeUnblocker.h"
 
 namespace tonefield {
 namespace {
@@ -220,6 +223,20 @@ TEST_F(ScoreFileTest, AFileThatCannotBeOpenedGoesToTheApplicationErrorBox) {
   EXPECT_EQ(view.applicationErrors[0], "ファイル " + path + " は開けません");
   EXPECT_EQ(view.log.back(), "AppError:ファイル " + path + " は開けません");
   EXPECT_EQ(view.log[view.log.size() - 2], "Enable:lblTempo=1");
+}
+
+// Opening a named pipe for reading waits for a writer: the window must
+// refuse it at once instead of freezing until someone writes to the pipe.
+TEST_F(ScoreFileTest, ANamedPipeIsRefusedAtOnceAsAFileThatCannotBeOpened) {
+  const auto path = (dir / "pipe.txt").string();
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  {
+    testing::PipeUnblocker unblocker(path);
+    Open(path);
+  }
+  EXPECT_TRUE(view.errors.empty());
+  EXPECT_EQ(view.applicationErrors, std::vector<std::string>{"ファイル " + path + " は開けません"});
+  EXPECT_EQ(view.selectedSong, 1);
 }
 
 TEST_F(ScoreFileTest, AnAcceptedFileBecomesTheUserEntryAndIsParsedOnce) {

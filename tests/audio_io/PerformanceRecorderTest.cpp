@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <algorithm>
 
 #include "AudioTestFiles.h"
@@ -15,6 +18,29 @@ using namespace tonefield::testing;
 const WaveFormat kOutput = Pcm(1, 11025, 16);
 
 Bytes Block(std::size_t bytes, std::uint8_t fill) { return Bytes(bytes, fill); }
+
+// While alive, a write that would make a file of this process longer than
+// `bytes` fails for real (EFBIG), as on a full disk; no root, no mount.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(std::uint64_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &previous_);
+    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = previous_;
+    limited.rlim_cur = static_cast<rlim_t>(bytes);
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &previous_);
+    ::signal(SIGXFSZ, previousHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit previous_{};
+  sighandler_t previousHandler_ = SIG_DFL;
+};
 
 Bytes ExpectedHeader(std::uint32_t riffSize, std::uint32_t dataSize, const WaveFormat& format) {
   Bytes out;
@@ -225,24 +251,73 @@ TEST(PerformanceRecorder, AFormatChangeEndsTheRecordingBeforeItsFirstBlock) {
   EXPECT_EQ(ReadFile(path), expected);
 }
 
-TEST(PerformanceRecorder, FailedBlockWriteStopsWithAValidFile) {
+// A full disk during a recording: the write failure is reported once, the
+// file is completed and closed cleanly (no close error on top) and holds
+// the whole blocks written before, with sizes to match.
+TEST(PerformanceRecorder, AFailedBlockWriteIsReportedOnceAndTheFileCompleted) {
   TempFolder folder;
-  PerformanceRecorder recorder;
   const std::string path = folder.File("w.wav");
-  ASSERT_TRUE(recorder.StartAt(path, kOutput).ok);
-  recorder.Append(Block(440, 1));
-  recorder.Append(Block(440, 2));
-  AppendResult result;
-  {
-    ScopedRiffFault fault(0);
-    result = recorder.Append(Block(440, 3));
+  struct Case {
+    const char* name;
+    std::uint64_t limit;  // bytes the disk takes; 0: an injected failure of the third write
+  };
+  // 46 + 2 × 440 + 100: the third block is written in part, as a disk fills up.
+  for (const Case c : {Case{"injected", 0}, Case{"file size limit", 46 + 880 + 100}}) {
+    SCOPED_TRACE(c.name);
+    PerformanceRecorder recorder;
+    ASSERT_TRUE(recorder.StartAt(path, kOutput).ok);
+    recorder.Append(Block(440, 1));
+    recorder.Append(Block(440, 2));
+    AppendResult result;
+    if (c.limit == 0) {
+      ScopedRiffFault fault(0);
+      result = recorder.Append(Block(440, 3));
+    } else {
+      FileSizeLimit disk(c.limit);
+      result = recorder.Append(Block(440, 3));
+    }
+    EXPECT_TRUE(result.stopped);
+    EXPECT_FALSE(result.stop.ok);
+    EXPECT_EQ(result.stop.message, "mmioWriteエラー");
+    EXPECT_FALSE(recorder.IsActive());
+    EXPECT_EQ(recorder.BlockCount(), 2);
+    Bytes expected = ExpectedHeader(38 + 880, 880, kOutput);
+    Append(expected, Block(440, 1));
+    Append(expected, Block(440, 2));
+    EXPECT_EQ(ReadFile(path), expected);
+    // Closed: the same recorder starts again.
+    ASSERT_TRUE(recorder.StartAt(folder.File("again.wav"), kOutput).ok);
+    EXPECT_TRUE(recorder.Stop().ok);
   }
-  EXPECT_TRUE(result.stopped);
-  EXPECT_TRUE(result.stop.ok);
-  EXPECT_FALSE(recorder.IsActive());
-  const Bytes file = ReadFile(path);
-  ASSERT_EQ(file.size(), 46u + 880u);
-  EXPECT_EQ(ReadLe32(file.data() + 42), 880u);
+}
+
+// A start whose header cannot be written (a full disk) leaves no empty or
+// half-written file behind.
+TEST(PerformanceRecorder, AStartThatCannotWriteItsHeaderRemovesTheFile) {
+  TempFolder folder;
+  for (const std::uint64_t limit : {0, 20, 40}) {
+    SCOPED_TRACE(limit);
+    PerformanceRecorder recorder;
+    RecorderResult result;
+    {
+      FileSizeLimit disk(limit);
+      result = recorder.StartInFolder(folder.WithSeparator(), "20240301-090507", kOutput);
+    }
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(recorder.IsActive());
+    EXPECT_TRUE(folder.Names().empty());
+  }
+  for (int failing = 0; failing < 7; ++failing) {
+    SCOPED_TRACE(failing);
+    PerformanceRecorder recorder;
+    RecorderResult result;
+    {
+      ScopedRiffFault fault(failing);
+      result = recorder.StartInFolder(folder.WithSeparator(), "20240301-090507", kOutput);
+    }
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(folder.Names().empty());
+  }
 }
 
 }  // namespace

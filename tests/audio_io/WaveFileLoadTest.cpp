@@ -43,9 +43,17 @@ std::vector<LoadCase> LoadCases() {
   zeroAlign.blockAlign = 0;
   WaveFormat noChannels = Pcm(1, 11025, 16);
   noChannels.channels = 0;
-  // A cap of 131072 × 32768 × 3 = 3 × 2^32 must not wrap to 0.
-  WaveFormat wideCap = Pcm(1, 131072, 16);
-  wideCap.blockAlign = 32768;
+  // Headers whose block align or byte rate contradict the channels and
+  // width: the three-second cap is computed from them, the samples are read
+  // by channels and width, so a lying block align made keys minutes long.
+  WaveFormat wideAlign = Pcm(1, 11025, 16);
+  wideAlign.blockAlign = 65535;
+  wideAlign.avgBytesPerSec = 11025u * 65535u;
+  WaveFormat doubleAlign = Pcm(1, 11025, 16);
+  doubleAlign.blockAlign = 4;
+  doubleAlign.avgBytesPerSec = 44100;
+  WaveFormat wrongByteRate = Pcm(2, 22050, 16);
+  wrongByteRate.avgBytesPerSec = 12345;
 
   return {
       {"16-byte fmt kept at 16", Riff("WAVE", {Chunk("fmt ", fmt16), Chunk("data", ramp)}), true, "",
@@ -66,19 +74,16 @@ std::vector<LoadCase> LoadCases() {
        Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 8000, 8))), Chunk("data", tenSeconds)}), true,
        "", FormatBlock(Pcm(1, 8000, 8)), Sub(tenSeconds, 0, 24000)},
       {"size beyond the file but the first three seconds present",
-       Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 10, 8))), Chunk("data", Ramp(30), 0xFFFFFFF0)}),
-       true, "", FormatBlock(Pcm(1, 10, 8)), Ramp(30)},
-      {"cap computed without 32-bit wrap",
-       Riff("WAVE", {Chunk("fmt ", FormatBlock(wideCap)), Chunk("data", ramp)}), true, "",
-       FormatBlock(wideCap), ramp},
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 50, 8))), Chunk("data", Ramp(150), 0xFFFFFFF0)}),
+       true, "", FormatBlock(Pcm(1, 50, 8)), Ramp(150)},
       {"data size 0", Riff("WAVE", {Chunk("fmt ", fmt16), Chunk("data", {})}), true, "", fmt16, {}},
       {"odd fmt and data sizes with pad bytes",
        Riff("WAVE", {Chunk("JUNK", Ramp(5)), Chunk("fmt ", fmt17), Chunk("LIST", Ramp(7)),
                      Chunk("data", odd)}),
        true, "", fmt17, odd},
-      {"lowest rate", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 10, 16))),
-                                                 Chunk("data", ramp)}),
-       true, "", FormatBlock(Pcm(1, 10, 16)), Sub(ramp, 0, 60)},
+      {"lowest playable rate", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 50, 16))),
+                                             Chunk("data", ramp)}),
+       true, "", FormatBlock(Pcm(1, 50, 16)), Sub(ramp, 0, 300)},
       {"highest rate", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 13230000, 16))),
                                      Chunk("data", ramp)}),
        true, "", FormatBlock(Pcm(1, 13230000, 16)), ramp},
@@ -116,6 +121,20 @@ std::vector<LoadCase> LoadCases() {
        "対応していないフォーマットです。", {}, {}},
       {"block align 0", Riff("WAVE", {Chunk("fmt ", FormatBlock(zeroAlign)), Chunk("data", ramp)}),
        false, "対応していないフォーマットです。", {}, {}},
+      {"block align 65535 for 16-bit mono",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(wideAlign)), Chunk("data", Ramp(4000))}), false,
+       "対応していないフォーマットです。", {}, {}},
+      {"block align 4 for 16-bit mono",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(doubleAlign)), Chunk("data", ramp)}), false,
+       "対応していないフォーマットです。", {}, {}},
+      {"bytes per second other than rate × block align",
+       Riff("WAVE", {Chunk("fmt ", FormatBlock(wrongByteRate)), Chunk("data", ramp)}), false,
+       "対応していないフォーマットです。", {}, {}},
+      // A 20 ms output block of these rates holds no sample: nothing could play.
+      {"rate 10", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(1, 10, 16))), Chunk("data", ramp)}),
+       false, "サンプリングレート 10 Hz の音声は再生できません。", {}, {}},
+      {"rate 49", Riff("WAVE", {Chunk("fmt ", FormatBlock(Pcm(2, 49, 8))), Chunk("data", ramp)}),
+       false, "サンプリングレート 49 Hz の音声は再生できません。", {}, {}},
       {"data before fmt", Riff("WAVE", {Chunk("data", ramp), Chunk("fmt ", fmt16)}), false,
        "dataチャンクエラー", {}, {}},
       {"no data chunk", Riff("WAVE", {Chunk("fmt ", fmt16)}), false, "dataチャンクエラー", {}, {}},
@@ -187,11 +206,77 @@ TEST(LoadWaveFile, TruncatedFilesNeverReadPastTheirEnd) {
   }
 }
 
+// A file of zeros reads as a chain of empty 8-byte chunk headers. Whatever
+// the file's size, the loader refuses it after the same small amount of
+// work: sparse files of 1 MB, 64 MB and 2 GB cost the same reads and seeks.
+TEST(LoadWaveFile, ZeroFilledFilesCostTheSameWorkAtAnySize) {
+  TempFolder folder;
+  const Bytes riffHeader = Sub(Riff("WAVE", {}), 0, 12);
+  Bytes riffAndFmt = riffHeader;
+  Append(riffAndFmt, Chunk("fmt ", Fmt16Mono11025()));
+  // A format chunk that claims 512 KB: far beyond any real format block.
+  Bytes hugeFmt = riffHeader;
+  AppendText(hugeFmt, "fmt ");
+  AppendLe32(hugeFmt, 512u << 10);
+  Append(hugeFmt, Fmt16Mono11025());
+
+  struct Case {
+    const char* name;
+    Bytes head;  // written at the start; the rest of the file is zeros
+    const char* message;
+  };
+  const Case cases[] = {
+      {"only zeros", {}, "ファイルシークエラー (mmioSeek)"},
+      {"RIFF header, then zeros", riffHeader, "fmtチャンクエラー (mmioDescend)"},
+      {"format chunk, then zeros", riffAndFmt, "dataチャンクエラー"},
+      {"format chunk claiming 512 KB", hugeFmt, "fmtチャンクが不正です。"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<int> work;
+    for (const std::uintmax_t size : {std::uintmax_t{1} << 20, std::uintmax_t{64} << 20,
+                                      std::uintmax_t{2} << 30}) {
+      const std::string path = folder.File("zeros.wav");
+      Bytes head = c.head;
+      if (head.size() >= 8) WriteLe32(head.data() + 4, static_cast<std::uint32_t>(size - 8));
+      WriteFile(path, head);
+      std::filesystem::resize_file(path, size);  // sparse: no disk space needed
+      ScopedRiffFault counter(INT_MAX);
+      const WaveLoadResult result = LoadWaveFile(path);
+      EXPECT_EQ(result.message, c.message) << size;
+      work.push_back(counter.OperationsSeen() + counter.ReadsSeen());
+    }
+    EXPECT_LT(work[0], 64);
+    EXPECT_EQ(work[1], work[0]);
+    EXPECT_EQ(work[2], work[0]);
+  }
+}
+
+// Real files carry a few extra chunks (LIST, JUNK, cue, bext ...); hundreds
+// of them are still searched through.
+TEST(LoadWaveFile, ManySmallChunksBeforeTheDataAreStillFound) {
+  TempFolder folder;
+  Bytes body;
+  AppendText(body, "WAVE");
+  Append(body, Chunk("fmt ", Fmt16Mono11025()));
+  for (int i = 0; i < 500; ++i) Append(body, Chunk("JUNK", Ramp(static_cast<std::size_t>(i % 3))));
+  Append(body, Chunk("data", Ramp(100)));
+  Bytes file;
+  AppendText(file, "RIFF");
+  AppendLe32(file, static_cast<std::uint32_t>(body.size()));
+  Append(file, body);
+  const std::string path = folder.File("chunks.wav");
+  WriteFile(path, file);
+  const WaveLoadResult result = LoadWaveFile(path);
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_EQ(result.sample.data, Ramp(100));
+}
+
 TEST(LoadWaveFile, FailedAscendOutOfTheFormatChunkHasItsOwnMessage) {
   TempFolder folder;
   const std::string path = folder.File("a.wav");
   WriteFile(path, Riff("WAVE", {Chunk("fmt ", Fmt16Mono11025()), Chunk("data", Ramp(10))}));
-  // Seeks: to the start (result ignored), the RIFF header, the fmt header, the ascend.
+  // Seeks: to the start (result ignored), the RIFF body, the fmt body, the ascend.
   {
     ScopedRiffFault fault(0);
     EXPECT_TRUE(LoadWaveFile(path).ok);

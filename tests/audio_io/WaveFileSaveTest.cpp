@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 
 #include "AudioTestFiles.h"
+#include "audio_io/FileReplacement.h"
 #include "audio_io/RiffFile.h"
 #include "audio_io/SampleCapture.h"
 #include "audio_io/WaveFile.h"
 #include "dsp/DefaultSample.h"
+#include "support/FolderWithoutWriteAccess.h"
 
 namespace tonefield {
 namespace {
@@ -132,6 +135,92 @@ TEST(SaveWaveFile, UnwritableTargetsAreOpenErrorsAndStayIntact) {
   auto names = folder.Names();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"dir.wav", "readonly.wav"}));
+}
+
+// Where renaming a new file over the target would change what the user
+// sees, the finished file is written into the target in place.
+TEST(SaveWaveFile, AFileWithAnotherHardLinkIsWrittenInPlace) {
+  TempFolder folder;
+  const std::string path = folder.File("a.wav");
+  const std::string link = folder.File("b.wav");
+  WriteFile(path, Ramp(500));
+  std::filesystem::create_hard_link(path, link);
+  ASSERT_TRUE(SaveWaveFile(path, DefaultShapedSample()).ok);
+  EXPECT_EQ(ReadFile(path).size(), 22096u);
+  EXPECT_EQ(ReadFile(link), ReadFile(path)) << "the other link shows the new content too";
+  EXPECT_EQ(std::filesystem::hard_link_count(path), 2u);
+  auto names = folder.Names();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.wav", "b.wav"}));
+}
+
+TEST(SaveWaveFile, AFileOfAnotherOwnerKeepsOwnerGroupAndPermissions) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file another owner";
+  TempFolder folder;
+  const std::string path = folder.File("theirs.wav");
+  WriteFile(path, Ramp(500));
+  ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 0664), 0);
+  ASSERT_TRUE(SaveWaveFile(path, DefaultShapedSample()).ok);
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 65534u);
+  EXPECT_EQ(info.st_gid, 65534u);
+  EXPECT_EQ(info.st_mode & 07777, 0664u);
+  EXPECT_EQ(ReadFile(path).size(), 22096u);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"theirs.wav"});
+}
+
+// A file the user may write in a folder the user may not: no new file can
+// be made there, so the content is completed elsewhere and written in place.
+TEST(SaveWaveFile, AWritableFileInAFolderThatMayNotBeWrittenIsWrittenInPlace) {
+  TempFolder folder;
+  const std::string name = "in-place-" + std::to_string(::getpid()) + ".wav";
+  const std::string path = folder.File(name);
+  WriteFile(path, Ramp(500));
+  ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+  const bool saved = RunWithoutWriteAccessTo(folder.File(""), [&] {
+    return SaveWaveFile(path, DefaultShapedSample()).ok &&
+           SaveWaveFile(folder.File("new.wav"), DefaultShapedSample()).message ==
+               "ファイルオープンエラー (mmioOpen)";
+  });
+  EXPECT_TRUE(saved);
+  EXPECT_EQ(ReadFile(path).size(), 22096u);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{name});
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+    EXPECT_EQ(entry.path().filename().string().find("." + name), std::string::npos) << "left behind";
+  }
+}
+
+// The temporary name is built from the target's: a name near the 255-byte
+// limit must still leave room for it.
+TEST(SaveWaveFile, NamesUpToTheLongestAllowedAreSavedAndReplaced) {
+  TempFolder folder;
+  std::string japanese;
+  for (int i = 0; i < 83; ++i) japanese += "あ";
+  for (const std::string& name :
+       {std::string(251, 'a') + ".wav", std::string(247, 'b') + ".wav", japanese + "ab.wav"}) {
+    SCOPED_TRACE(name.size());
+    ASSERT_LE(name.size(), 255u);
+    const std::string path = folder.File(name);
+    ASSERT_TRUE(SaveWaveFile(path, DefaultShapedSample()).ok);
+    ASSERT_TRUE(SaveWaveFile(path, DefaultShapedSample()).ok) << "replacing it";
+    EXPECT_EQ(ReadFile(path).size(), 22096u);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{name});
+    std::filesystem::remove(path);
+  }
+}
+
+TEST(TemporaryFileName, StaysWithinTheNameLimitAndCutsOnlyWholeCharacters) {
+  EXPECT_EQ(TemporaryFileName("x.wav", ".tmp1"), ".x.wav.tmp1");
+  const std::string longest(255, 'a');
+  EXPECT_EQ(TemporaryFileName(longest, ".part-12-0"), "." + std::string(244, 'a') + ".part-12-0");
+  std::string japanese;
+  for (int i = 0; i < 85; ++i) japanese += "あ";  // 255 bytes
+  const std::string cut = TemporaryFileName(japanese, ".tmp123");
+  EXPECT_LE(cut.size(), 255u);
+  // 255 - 1 - 7 = 247 bytes of room hold 82 whole characters.
+  EXPECT_EQ(cut, "." + japanese.substr(0, 82 * 3) + ".tmp123");
 }
 
 // Makes each file operation of a save fail in turn: every step reports its

@@ -40,5 +40,15 @@ TEST(RenderToolCommandLine, HelpGoesToStdoutAndSucceeds) {
   }
 }
 
+// Output that cannot be written is a failure, not a success with nothing shown.
+TEST(RenderToolCommandLine, ListAndHelpIntoAFullDeviceFailWithAMessage) {
+  ScratchFolder scratch;
+  for (const char* option : {"--list", "--help"}) {
+    ToolRun run = RunToolWritingTo({option}, scratch.path(), "/dev/full");
+    EXPECT_EQ(run.exitCode, 1) << option;
+    EXPECT_NE(run.err.find("standard output"), std::string::npos) << option << ": " << run.err;
+  }
+}
+
 }  // namespace
 }  // namespace tonefield::testing

@@ -1,13 +1,16 @@
 // The tool's file writing: the WAV layout and the staged (all-or-nothing) outputs.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <vector>
 
+#include "OfflineRenderer.h"
 #include "RenderedWaveWriter.h"
 #include "StagedOutputFile.h"
 #include "ToolRunner.h"
 #include "audio_io/RiffFile.h"
+#include "support/FolderWithoutWriteAccess.h"
 
 namespace tonefield::testing {
 namespace {
@@ -145,6 +148,100 @@ TEST(StagedOutputFile, OnlyRegularFilesAreReplacedAndLinksAreFollowed) {
   }
   EXPECT_TRUE(std::filesystem::is_symlink(scratch / "link.wav")) << "the link stays a link";
   EXPECT_EQ(ReadBytes(scratch / "real.wav"), std::vector<std::uint8_t>{'n'});
+}
+
+// Commits the bytes through a staged output of target; false when refused.
+bool StageAndCommit(const std::filesystem::path& target, const std::vector<std::uint8_t>& bytes) {
+  StagedOutputFile staged(target);
+  WriteBytes(staged.temporaryPath(), bytes);
+  std::string error;
+  return staged.Commit(error);
+}
+
+TEST(StagedOutputFile, AWriteProtectedTargetIsNeverReplaced) {
+  ScratchFolder scratch;
+  WriteBytes(scratch / "ro.wav", {'r', 'o'});
+  ASSERT_EQ(::chmod((scratch / "ro.wav").c_str(), 0444), 0);
+  EXPECT_FALSE(StagedOutputFile::CanReplace(scratch / "ro.wav"));
+  EXPECT_FALSE(StageAndCommit(scratch / "ro.wav", {'n'}));
+  EXPECT_EQ(ReadBytes(scratch / "ro.wav"), (std::vector<std::uint8_t>{'r', 'o'}));
+  EXPECT_EQ(scratch.Entries(), std::vector<std::string>{"ro.wav"});
+}
+
+TEST(StagedOutputFile, AReplacedTargetKeepsItsPermissionsLinksAndOwner) {
+  ScratchFolder scratch;
+  WriteBytes(scratch / "mine.wav", {'o'});
+  ASSERT_EQ(::chmod((scratch / "mine.wav").c_str(), 0600), 0);
+  ASSERT_TRUE(StageAndCommit(scratch / "mine.wav", {'n', 'e', 'w'}));
+  struct stat info {};
+  ASSERT_EQ(::stat((scratch / "mine.wav").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+
+  // Another hard link shows the new content too: written in place.
+  std::filesystem::create_hard_link(scratch / "mine.wav", scratch / "other.wav");
+  ASSERT_TRUE(StageAndCommit(scratch / "mine.wav", {'t', 'w', 'o'}));
+  EXPECT_EQ(ReadBytes(scratch / "other.wav"), (std::vector<std::uint8_t>{'t', 'w', 'o'}));
+
+  if (::geteuid() == 0) {
+    WriteBytes(scratch / "theirs.wav", {'o', 'l', 'd', '!'});
+    ASSERT_EQ(::chown((scratch / "theirs.wav").c_str(), 65534, 65534), 0);
+    ASSERT_TRUE(StageAndCommit(scratch / "theirs.wav", {'n'}));
+    ASSERT_EQ(::stat((scratch / "theirs.wav").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534u);
+    EXPECT_EQ(info.st_gid, 65534u);
+    EXPECT_EQ(ReadBytes(scratch / "theirs.wav"), std::vector<std::uint8_t>{'n'}) << "a shorter content is cut";
+  }
+  std::vector<std::string> expected{"mine.wav", "other.wav"};
+  if (::geteuid() == 0) expected.push_back("theirs.wav");
+  EXPECT_EQ(scratch.Entries(), expected) << "no temporary file is left";
+}
+
+TEST(StagedOutputFile, AWritableTargetInAFolderThatMayNotBeWrittenIsWrittenInPlace) {
+  ScratchFolder scratch;
+  const std::string name = "staged-" + std::to_string(::getpid()) + ".wav";
+  WriteBytes(scratch / name, {'o', 'l', 'd'});
+  ASSERT_EQ(::chmod((scratch / name).c_str(), 0666), 0);
+  EXPECT_TRUE(RunWithoutWriteAccessTo(scratch.path(), [&] { return StageAndCommit(scratch / name, {'n', 'e', 'w'}); }));
+  EXPECT_EQ(ReadBytes(scratch / name), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+  EXPECT_EQ(scratch.Entries(), std::vector<std::string>{name});
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+    EXPECT_EQ(entry.path().filename().string().find("." + name), std::string::npos) << "left behind";
+  }
+}
+
+TEST(StagedOutputFile, NamesUpToTheLongestAllowedCanBeWritten) {
+  ScratchFolder scratch;
+  const std::string name = std::string(251, 'n') + ".wav";
+  ASSERT_TRUE(StageAndCommit(scratch / name, {'1'}));
+  ASSERT_TRUE(StageAndCommit(scratch / name, {'2'}));
+  EXPECT_EQ(ReadBytes(scratch / name), std::vector<std::uint8_t>{'2'});
+  EXPECT_EQ(scratch.Entries(), std::vector<std::string>{name});
+}
+
+// An export that fails half-way (a disk filling up) leaves nothing behind:
+// neither key files nor the folders it made for them.
+TEST(ExportKeyBank, AFailedExportRemovesTheFoldersItMade) {
+  ScratchFolder scratch;
+  OfflineRenderer renderer;
+  renderer.UseDefaultSample();
+  std::filesystem::create_directory(scratch / "mine");
+  for (const int failing : {0, 7, 100}) {
+    SCOPED_TRACE(failing);
+    {
+      ScopedRiffFault fault(failing);
+      EXPECT_FALSE(renderer.ExportKeyBank(scratch / "bank" / "inner").ok);
+    }
+    EXPECT_EQ(scratch.Entries(), std::vector<std::string>{"mine"});
+    {
+      ScopedRiffFault fault(failing);
+      EXPECT_FALSE(renderer.ExportKeyBank(scratch / "mine").ok);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(scratch / "mine")) << "a folder that was there stays, empty";
+  }
+  ASSERT_TRUE(renderer.ExportKeyBank(scratch / "bank" / "inner").ok);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch / "bank" / "inner"),
+                          std::filesystem::directory_iterator()),
+            37);
 }
 
 }  // namespace

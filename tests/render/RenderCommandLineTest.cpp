@@ -95,6 +95,34 @@ TEST(RenderCommandLine, RefusesEveryMalformedCombination) {
   }
 }
 
+// The first mistake on the line is the one reported: a bad value is not
+// hidden behind an option missing later, nor behind a later mistake.
+TEST(RenderCommandLine, MistakesAreReportedInTheOrderOfTheArguments) {
+  struct Case {
+    std::vector<std::string_view> args;
+    std::string_view errorStart;
+  };
+  const Case cases[] = {
+      {{"--song", "abc"}, "--song must be a number"},
+      {{"--tempo", "99", "--song", "1"}, "--tempo must be a number"},
+      {{"--song", "abc", "--tempo", "99"}, "--song must be a number"},
+      {{"--tempo", "99", "--song", "abc", "--out", "o"}, "--tempo must be a number"},
+      {{"--song", "0", "--bogus"}, "--song must be a number"},
+      {{"--song", "x", "--song", "1"}, "--song must be a number"},
+      {{"--export-keys", "d", "--tempo", "fast"}, "--tempo must be a number"},
+      {{"--bogus", "--song", "abc"}, "unknown option --bogus"},
+      {{"--song", "1"}, "--out OUT.wav is missing"},
+  };
+  for (const Case& c : cases) {
+    std::string joined;
+    for (std::string_view a : c.args) joined += std::string(a) + " ";
+    const ParsedCommandLine parsed = Parse(c.args);
+    EXPECT_FALSE(parsed.ok) << joined;
+    EXPECT_TRUE(parsed.error.starts_with(c.errorStart)) << joined << "-> " << parsed.error;
+  }
+  EXPECT_EQ(Parse({"--song", "abc", "--help"}).options.mode, RenderMode::kHelp) << "help still wins";
+}
+
 TEST(RenderCommandLine, ValuesThatLookLikeOptionsAreTakenAsValues) {
   // A file literally named "--list" is still a file after --out.
   ParsedCommandLine parsed = Parse({"--song", "2", "--out", "--list"});

@@ -12,6 +12,7 @@
 
 #include "ToolRunner.h"
 #include "dsp/DefaultSample.h"
+#include "support/PipeUnblocker.h"
 
 namespace tonefield::testing {
 namespace {
@@ -136,12 +137,13 @@ TEST(RenderToolSong, ARefusedSampleExitsWithOneAndWritesNothing) {
     const char* gloss;
   };
   for (const Case& c : {Case{"notes.txt", "ファイルシークエラー (mmioSeek)", "not a RIFF WAVE file"},
-                        Case{"extensible.wav", "PCMフォーマットではありません。", "not a PCM format"},
+                        Case{"extensible.wav", "PCMフォーマットではありません。", "only 8- and 16-bit PCM"},
                         Case{"absent.wav", "ファイルオープンエラー (mmioOpen)", "cannot be opened"}}) {
     for (const char* out : {"new.wav", "keep.wav"}) {
       ToolRun run = RunTool({"--sample", c.sample, "--song", "1", "--out", out}, scratch.path());
       EXPECT_EQ(run.exitCode, 1) << c.sample;
       EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+      EXPECT_NE(run.err.find(c.gloss), std::string::npos) << run.err;
       EXPECT_GT(run.err.find(c.gloss), run.err.find(c.message)) << "the English gloss follows: " << run.err;
       EXPECT_EQ(run.out, "");
     }
@@ -170,16 +172,56 @@ TEST(RenderToolSong, ScoreFileAndOutputErrorsExitWithOne) {
       {{"--score", "folder", "--out", "o.wav"}, "ファイル folder は開けません"},
       {{"--song", "2", "--out", "folder"}, "ファイル folder に書き込めません"},
       {{"--song", "2", "--out", "nowhere/o.wav"}, "mmioOpenエラー"},
-      {{"--export-keys", "wrong.txt"}, "ファイル wrong.txt に書き込めません"},
+      {{"--export-keys", "wrong.txt"}, "フォルダ wrong.txt を作成できません"},
+      {{"--export-keys", "/proc/tonefield-bank"}, "フォルダ /proc/tonefield-bank を作成できません"},
       {{"--song", "2", "--out", "pipe"}, "ファイル pipe に書き込めません"},
+      {{"--score", "pipe", "--out", "o.wav"}, "ファイル pipe は開けません"},
+      {{"--score", "/dev/null", "--out", "o.wav"}, "ファイル /dev/null は開けません"},
   };
   for (const Case& c : cases) {
+    PipeUnblocker unblocker((scratch / "pipe").string());  // a tool waiting in open is let go
     ToolRun run = RunTool(c.args, scratch.path());
     EXPECT_EQ(run.exitCode, 1) << c.message;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
   }
   EXPECT_EQ(scratch.Entries(), (std::vector<std::string>{"folder", "magic-only.txt", "pipe", "wrong.txt"}));
   EXPECT_TRUE(std::filesystem::is_empty(scratch / "folder"));
+}
+
+// The output is replaced as the window's save replaces a file: never a
+// write-protected one, and keeping the mode and owner of the one replaced.
+TEST(RenderToolSong, OutputsAreReplacedAsTheWindowReplacesThem) {
+  ScratchFolder scratch;
+  WriteBytes(scratch / "ro.wav", {'r', 'o'});
+  ASSERT_EQ(::chmod((scratch / "ro.wav").c_str(), 0444), 0);
+  ToolRun refused = RunTool({"--song", "1", "--out", "ro.wav"}, scratch.path());
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("ファイル ro.wav に書き込めません"), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadBytes(scratch / "ro.wav"), (std::vector<std::uint8_t>{'r', 'o'}));
+
+  WriteBytes(scratch / "mine.wav", {'o'});
+  ASSERT_EQ(::chmod((scratch / "mine.wav").c_str(), 0600), 0);
+  std::vector<std::string> outputs{"mine.wav", std::string(251, 'x') + ".wav"};
+  if (::geteuid() == 0) {
+    WriteBytes(scratch / "theirs.wav", {'o'});
+    ASSERT_EQ(::chown((scratch / "theirs.wav").c_str(), 65534, 65534), 0);
+    outputs.push_back("theirs.wav");
+  }
+  for (const std::string& out : outputs) {
+    ToolRun run = RunTool({"--song", "1", "--out", out}, scratch.path());
+    ASSERT_EQ(run.exitCode, 0) << out.size() << run.err;
+    ExpectConsistentHeader(ReadBytes(scratch / out), 11025);
+  }
+  struct stat info {};
+  ASSERT_EQ(::stat((scratch / "mine.wav").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::stat((scratch / "theirs.wav").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534u);
+  }
+  outputs.push_back("ro.wav");
+  std::sort(outputs.begin(), outputs.end());
+  EXPECT_EQ(scratch.Entries(), outputs);
 }
 
 TEST(RenderToolSong, AnOutputBeyondWhatAWaveFileCanHoldIsRefusedBeforeRendering) {
@@ -198,15 +240,16 @@ TEST(RenderToolSong, AnOutputBeyondWhatAWaveFileCanHoldIsRefusedBeforeRendering)
   EXPECT_FALSE(std::filesystem::exists(scratch / "o.wav"));
 }
 
-TEST(RenderToolSong, ASampleTooSlowForAWholeBlockCannotBeRenderedButExports) {
+TEST(RenderToolSong, ASampleTooSlowForAWholeBlockIsRefusedAsTheWindowRefusesIt) {
   ScratchFolder scratch;
   WriteBytes(scratch / "slow.wav", MakeWaveBytes(1, 40, 16, std::vector<std::uint8_t>(80, 0x10)));
   ToolRun render = RunTool({"--sample", "slow.wav", "--song", "1", "--out", "o.wav"}, scratch.path());
   EXPECT_EQ(render.exitCode, 1) << "a render that could never end is refused";
-  EXPECT_NE(render.err.find("対応していないフォーマットです。"), std::string::npos) << render.err;
-  EXPECT_FALSE(std::filesystem::exists(scratch / "o.wav"));
+  EXPECT_NE(render.err.find("サンプリングレート 40 Hz の音声は再生できません。"), std::string::npos) << render.err;
   ToolRun keys = RunTool({"--sample", "slow.wav", "--export-keys", "bank"}, scratch.path());
-  EXPECT_EQ(keys.exitCode, 0) << keys.err;
+  EXPECT_EQ(keys.exitCode, 1) << "the key waves of such a sample would never be heard";
+  EXPECT_NE(keys.err.find("サンプリングレート 40 Hz の音声は再生できません。"), std::string::npos) << keys.err;
+  EXPECT_EQ(scratch.Entries(), std::vector<std::string>{"slow.wav"});
 }
 
 TEST(RenderToolKeys, ExportsThirtySixEqualKeyWavesAndAnSfzInstrument) {
@@ -250,7 +293,7 @@ TEST(RenderToolKeys, KeyTwelveIsTheNormalisedSample) {
   EXPECT_EQ(ReadBytes(scratch / "key00.wav").size(), bytes.size());
 }
 
-TEST(RenderToolKeys, AHeaderThatContradictsItselfIsNotCopiedIntoTheOutput) {
+TEST(RenderToolKeys, AHeaderThatContradictsItselfIsRefused) {
   ScratchFolder scratch;
   std::vector<std::uint8_t> file = MakeWaveBytes(1, 11025, 16, {1, 0, 2, 0, 3, 0, 4, 0});
   file[28] = 0x39;  // 12345 bytes a second
@@ -259,11 +302,11 @@ TEST(RenderToolKeys, AHeaderThatContradictsItselfIsNotCopiedIntoTheOutput) {
   file[32] = 4;  // block align 4 for 16-bit mono
   WriteBytes(scratch / "odd.wav", file);
   ToolRun keys = RunTool({"--sample", "odd.wav", "--export-keys", "bank"}, scratch.path());
-  ASSERT_EQ(keys.exitCode, 0) << keys.err;
-  ExpectConsistentHeader(ReadBytes(scratch / "bank" / "key12.wav"), 11025);
+  EXPECT_EQ(keys.exitCode, 1);
+  EXPECT_NE(keys.err.find("対応していないフォーマットです。"), std::string::npos) << keys.err;
   ToolRun song = RunTool({"--sample", "odd.wav", "--song", "4", "--out", "o.wav"}, scratch.path());
-  ASSERT_EQ(song.exitCode, 0) << song.err;
-  ExpectConsistentHeader(ReadBytes(scratch / "o.wav"), 11025);
+  EXPECT_EQ(song.exitCode, 1);
+  EXPECT_EQ(scratch.Entries(), std::vector<std::string>{"odd.wav"});
 }
 
 TEST(RenderToolSong, AnInterruptedRenderLeavesNoFileBehind) {

@@ -33,7 +33,7 @@ TEST(ErrorGloss, EveryFileMessageHasAnEnglishMeaning) {
         "fmtチャンクリードエラー (mmioRead)", "PCMフォーマットではありません。", "dataチャンクエラー(mmioAscend)",
         "dataチャンクエラー", "dataチャンクリードエラー", "fmtチャンクが不正です。", "対応していないフォーマットです。",
         "楽譜ファイルではありません。", "楽譜が空です。", "mmioOpenエラー", "mmioWriteエラー", "mmioAscendエラー",
-        "mmioCloseエラー"}) {
+        "mmioCloseエラー", "サンプリングレート 40 Hz の音声は再生できません。"}) {
     EXPECT_NE(EnglishGloss(message), "file error") << message;
   }
   // Near misses are not mistaken for each other.

@@ -95,6 +95,15 @@ int WaitFor(pid_t pid) {
 
 ToolRun RunTool(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
   const std::filesystem::path outFile = cwd.parent_path() / (cwd.filename().string() + ".stdout");
+  ToolRun run = RunToolWritingTo(args, cwd, outFile);
+  run.out = ReadText(outFile);
+  std::error_code ec;
+  std::filesystem::remove(outFile, ec);
+  return run;
+}
+
+ToolRun RunToolWritingTo(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                         const std::filesystem::path& outFile) {
   const std::filesystem::path errFile = cwd.parent_path() / (cwd.filename().string() + ".stderr");
   ToolRun run;
   const pid_t pid = SpawnTool(args, cwd, outFile, errFile);
@@ -104,10 +113,8 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::filesystem::pat
   }
   const int status = WaitFor(pid);
   if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-  run.out = ReadText(outFile);
   run.err = ReadText(errFile);
   std::error_code ec;
-  std::filesystem::remove(outFile, ec);
   std::filesystem::remove(errFile, ec);
   return run;
 }

@@ -33,6 +33,9 @@ class ScratchFolder {
 
 // Runs the tool with args, working folder cwd.
 ToolRun RunTool(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+// The same with standard output going to the file or device stdoutFile (run.out stays empty).
+ToolRun RunToolWritingTo(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                         const std::filesystem::path& stdoutFile);
 
 // The tool running in the background, its output discarded; killed if still
 // running when destroyed.

@@ -1,6 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -11,6 +14,7 @@
 #include "score/ScoreFile.h"
 #include "score/ScoreSelection.h"
 #include "score/ScoreTestSupport.h"
+#include "support/PipeUnblocker.h"
 
 namespace tonefield {
 namespace {
@@ -211,6 +215,37 @@ TEST(ScoreFileOnDisk, ReadsAFileAndReportsOneThatCannotBeOpened) {
   EXPECT_FALSE(failed.accepted);
   EXPECT_TRUE(failed.openFailed);
   EXPECT_EQ(failed.message, "ファイル " + missing.string() + " は開けません");
+}
+
+// Only a regular file (or a link to one) is a score file. A named pipe would
+// block the open until some program writes to it; a device or a folder is
+// no text file either. Each is a file that cannot be opened.
+TEST(ScoreFileOnDisk, AnythingButARegularFileCannotBeOpened) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("tonefield-score-kinds-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir / "folder.txt");
+  const std::filesystem::path pipe = dir / "pipe.txt";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  {
+    std::ofstream(dir / "real.txt", std::ios::binary) << kMagic << "t$120$";
+  }
+  std::filesystem::create_symlink("real.txt", dir / "link.txt");
+
+  for (const std::filesystem::path& refused : {pipe, dir / "folder.txt", std::filesystem::path("/dev/null")}) {
+    SCOPED_TRACE(refused.string());
+    ScoreFileResult read;
+    {
+      testing::PipeUnblocker unblocker(pipe.string());
+      read = LoadScoreFile(refused);
+    }
+    EXPECT_TRUE(read.openFailed);
+    EXPECT_FALSE(read.accepted);
+    EXPECT_EQ(read.message, "ファイル " + refused.string() + " は開けません");
+  }
+  const ScoreFileResult linked = LoadScoreFile(dir / "link.txt");
+  EXPECT_TRUE(linked.accepted);
+  EXPECT_EQ(linked.title, "t");
+  std::filesystem::remove_all(dir);
 }
 
 TEST(ScoreFileStream, ReadsLikeTheBytes) {

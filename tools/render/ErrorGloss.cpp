@@ -12,13 +12,16 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 20> kGlosses
     {"ファイルシークエラー (mmioSeek)", "not a RIFF WAVE file"},
     {"fmtチャンクエラー (mmioDescend)", "the file has no format chunk"},
     {"fmtチャンクリードエラー (mmioRead)", "the format chunk cannot be read"},
-    {"PCMフォーマットではありません。", "not a PCM format"},
+    {"PCMフォーマットではありません。",
+     "only 8- and 16-bit PCM is read: this file is compressed, floating-point or extensible, "
+     "as most 24-bit files are"},
     {"dataチャンクエラー(mmioAscend)", "the file ends inside its format chunk"},
     {"dataチャンクエラー", "no data chunk after the format chunk"},
     {"dataチャンクリードエラー", "the data chunk is shorter than it declares"},
     {"fmtチャンクが不正です。", "the format chunk is too short"},
     {"対応していないフォーマットです。",
-     "unsupported format: only 8- or 16-bit PCM, one or two channels, 10 Hz to 13,230,000 Hz"},
+     "unsupported format: only 8- or 16-bit PCM, one or two channels, 10 Hz to 13,230,000 Hz, "
+     "with a block align and byte rate that match them"},
     // Score files
     {"楽譜ファイルではありません。", "not a score file: it must begin with TONEFIELD0$"},
     {"楽譜が空です。", "the score file holds nothing after its magic, so there is nothing to play"},
@@ -36,12 +39,22 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 20> kGlosses
 constexpr std::string_view kFilePrefix = "ファイル ";
 constexpr std::string_view kCannotOpenSuffix = " は開けません";
 constexpr std::string_view kCannotWriteSuffix = " に書き込めません";
+constexpr std::string_view kFolderPrefix = "フォルダ ";
+constexpr std::string_view kCannotCreateSuffix = " を作成できません";
+constexpr std::string_view kRatePrefix = "サンプリングレート ";
+constexpr std::string_view kUnplayableRateSuffix = " Hz の音声は再生できません。";
 
 }  // namespace
 
 std::string_view EnglishGloss(std::string_view message) {
   for (const auto& [japanese, english] : kGlosses) {
     if (message == japanese) return english;
+  }
+  if (message.starts_with(kRatePrefix) && message.ends_with(kUnplayableRateSuffix)) {
+    return "this sample rate cannot be played: a 20 ms block needs a rate of at least 50 Hz";
+  }
+  if (message.starts_with(kFolderPrefix) && message.ends_with(kCannotCreateSuffix)) {
+    return "the folder cannot be created, or something other than a folder has its name";
   }
   if (message.starts_with(kFilePrefix)) {
     if (message.ends_with(kCannotOpenSuffix)) return "the file cannot be opened";
@@ -56,6 +69,10 @@ std::string CannotOpenFileMessage(std::string_view fileName) {
 
 std::string CannotWriteFileMessage(std::string_view fileName) {
   return std::string(kFilePrefix) + std::string(fileName) + std::string(kCannotWriteSuffix);
+}
+
+std::string CannotCreateFolderMessage(std::string_view folderName) {
+  return std::string(kFolderPrefix) + std::string(folderName) + std::string(kCannotCreateSuffix);
 }
 
 }  // namespace tonefield

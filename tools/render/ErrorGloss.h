@@ -15,6 +15,8 @@ std::string_view EnglishGloss(std::string_view japaneseMessage);
 std::string CannotOpenFileMessage(std::string_view fileName);
 // "ファイル %s に書き込めません": an output that cannot be put in place.
 std::string CannotWriteFileMessage(std::string_view fileName);
+// "フォルダ %s を作成できません": a folder for outputs that cannot be made.
+std::string CannotCreateFolderMessage(std::string_view folderName);
 // "楽譜が空です。": a score file with nothing after its magic.
 inline constexpr std::string_view kEmptyScoreMessage = "楽譜が空です。";
 // "ファイルが大きすぎます。": an output beyond the 4 GB a WAV file can hold.

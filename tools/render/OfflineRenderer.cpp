@@ -113,11 +113,8 @@ ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int temp
 
 ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) const {
   const std::string folderName = folder.string();
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (!std::filesystem::is_directory(folder, ec)) {
-    return ToolStatus::Failure(CannotWriteFileMessage(folderName), folderName);
-  }
+  StagedFolder madeFolder(folder);  // removed again if the export fails
+  if (!madeFolder.exists()) return ToolStatus::Failure(CannotCreateFolderMessage(folderName), folderName);
 
   std::vector<std::filesystem::path> targets;
   for (int key = 0; key < kKeyCount; ++key) targets.push_back(folder / KeyWaveFileName(key));
@@ -162,6 +159,7 @@ ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) c
       return ToolStatus::Failure(CannotWriteFileMessage(target), target);
     }
   }
+  madeFolder.Keep();
   return ToolStatus::Success();
 }
 

@@ -60,6 +60,13 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
     return values[static_cast<std::size_t>(o)];
   };
 
+  // Values are checked as they come, so the first mistake on the line is the
+  // one reported, not a missing option that the mistake hides.
+  std::optional<std::string> valueError;
+  std::optional<int> songNumber;
+  std::optional<int> tempoPosition;
+  auto fail = [&valueError](std::string message) { return Failure(valueError ? *valueError : std::move(message)); };
+
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
     std::string_view name = arg;
@@ -73,15 +80,15 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
     const OptionSpec* known = FindOption(name);
     if (known == nullptr) {
       if (arg.starts_with("-") && arg.size() > 1) {
-        return Failure("unknown option " + std::string(name));
+        return fail("unknown option " + std::string(name));
       }
-      return Failure("unexpected argument '" + std::string(arg) + "'");
+      return fail("unexpected argument '" + std::string(arg) + "'");
     }
     if (slot(known->option).has_value()) {
-      return Failure(std::string(known->name) + " given twice");
+      return fail(std::string(known->name) + " given twice");
     }
     if (!known->takesValue) {
-      if (inlineValue) return Failure(std::string(known->name) + " takes no value");
+      if (inlineValue) return fail(std::string(known->name) + " takes no value");
       slot(known->option) = std::string();
       continue;
     }
@@ -89,11 +96,22 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
     if (inlineValue) {
       value = *inlineValue;
     } else {
-      if (i + 1 >= args.size()) return Failure(std::string(known->name) + " needs a value");
+      if (i + 1 >= args.size()) return fail(std::string(known->name) + " needs a value");
       value = args[++i];
     }
-    if (value.empty()) return Failure(std::string(known->name) + " needs a non-empty value");
+    if (value.empty()) return fail(std::string(known->name) + " needs a non-empty value");
     slot(known->option) = std::string(value);
+    if (known->option == Option::kSong) {
+      songNumber = ParseNumberInRange(value, 1, kSongCount);
+      if (!songNumber && !valueError) {
+        valueError = "--song must be a number from 1 to 9, not '" + std::string(value) + "'";
+      }
+    } else if (known->option == Option::kTempo) {
+      tempoPosition = ParseNumberInRange(value, kTempoPositionMin, kTempoPositionMax);
+      if (!tempoPosition && !valueError) {
+        valueError = "--tempo must be a number from 0 to 10, not '" + std::string(value) + "'";
+      }
+    }
   }
 
   ParsedCommandLine result;
@@ -103,6 +121,7 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
     result.ok = true;
     return result;
   }
+  if (valueError) return Failure(*valueError);
 
   const bool song = slot(Option::kSong).has_value();
   const bool score = slot(Option::kScore).has_value();
@@ -147,20 +166,11 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
   options.mode = RenderMode::kRenderSong;
   options.outPath = *slot(Option::kOut);
   if (song) {
-    std::optional<int> number = ParseNumberInRange(*slot(Option::kSong), 1, kSongCount);
-    if (!number) return Failure("--song must be a number from 1 to 9, not '" + *slot(Option::kSong) + "'");
-    options.songNumber = *number;
+    options.songNumber = *songNumber;
   } else {
     options.scorePath = *slot(Option::kScore);
   }
-  if (slot(Option::kTempo)) {
-    std::optional<int> position =
-        ParseNumberInRange(*slot(Option::kTempo), kTempoPositionMin, kTempoPositionMax);
-    if (!position) {
-      return Failure("--tempo must be a number from 0 to 10, not '" + *slot(Option::kTempo) + "'");
-    }
-    options.tempoPosition = *position;
-  }
+  if (tempoPosition) options.tempoPosition = *tempoPosition;
   result.ok = true;
   return result;
 }

@@ -1,8 +1,5 @@
 #include "ScoreSource.h"
 
-#include <filesystem>
-#include <fstream>
-
 #include "ErrorGloss.h"
 #include "score/ScoreFile.h"
 #include "score/SongTable.h"
@@ -13,14 +10,11 @@ std::vector<std::string> BuiltInSongTitles() { return SongTitles(); }
 
 ScoreFileRead ReadUserScoreFile(const std::string& path) {
   ScoreFileRead result;
-  std::error_code ec;
-  std::ifstream in;
-  if (!std::filesystem::is_directory(path, ec)) in.open(path, std::ios::binary);
-  if (!in.is_open()) {
+  const ScoreFileResult read = LoadScoreFile(path);
+  if (read.openFailed) {
     result.status = ToolStatus::Failure(CannotOpenFileMessage(path), path);
     return result;
   }
-  const ScoreFileResult read = ReadScoreFile(in);
   if (!read.accepted) {
     result.status = ToolStatus::Failure(read.message, path);
     return result;

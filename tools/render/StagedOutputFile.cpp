@@ -1,10 +1,12 @@
 #include "StagedOutputFile.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <system_error>
 
@@ -70,53 +72,58 @@ void ReleasePending(int slot) {
   pending.claimed.store(false);
 }
 
-std::filesystem::path PickTemporaryName(const std::filesystem::path& target) {
-  const std::filesystem::path folder = target.parent_path();
-  // Appended piecewise: GCC 12 warns falsely on "." + std::string at -O3.
-  std::string stem = ".";
-  stem += target.filename().string();
-  stem += ".part-";
+// Creates an empty file for the new content in the plan's temporary folder
+// under a name no other file has; created tells whether that succeeded (if
+// not, the path is still returned and the writer reports the failure).
+std::filesystem::path CreateTemporary(const ReplacementPlan& plan, bool& created) {
+  const std::string name = plan.target.filename().string();
+  // Appended piecewise: GCC 12 warns falsely on "literal" + std::string at -O3.
+  std::string stem = ".part-";
   stem += std::to_string(::getpid());
   stem += "-";
+  // Beside the target the file gets the usual permissions of a new file;
+  // in the shared temporary folder only its owner may read it.
+  const bool beside = plan.temporaryFolder == plan.target.parent_path() ||
+                      (plan.target.parent_path().empty() && plan.temporaryFolder == ".");
+  const mode_t mode = beside ? 0666 : 0600;
   for (;;) {
-    std::filesystem::path candidate = folder / (stem + std::to_string(g_stagedCounter.fetch_add(1)));
-    std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec))) return candidate;
+    std::filesystem::path candidate =
+        plan.temporaryFolder / TemporaryFileName(name, stem + std::to_string(g_stagedCounter.fetch_add(1)));
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd >= 0) {
+      ::close(fd);
+      created = true;
+      return candidate;
+    }
+    if (errno != EEXIST) {
+      created = false;
+      return candidate;
+    }
   }
-}
-
-std::filesystem::path FollowLink(std::filesystem::path target) {
-  std::error_code ec;
-  if (!std::filesystem::is_symlink(target, ec)) return target;
-  std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
-  return ec ? target : resolved;
 }
 
 }  // namespace
 
-bool StagedOutputFile::CanReplace(const std::filesystem::path& target) {
-  std::error_code ec;
-  const std::filesystem::file_status status = std::filesystem::status(target, ec);
-  if (status.type() == std::filesystem::file_type::not_found) return true;
-  return !ec && status.type() == std::filesystem::file_type::regular;
-}
+bool StagedOutputFile::CanReplace(const std::filesystem::path& target) { return PlanReplacement(target).allowed; }
 
 StagedOutputFile::StagedOutputFile(std::filesystem::path target)
-    : target_(FollowLink(std::move(target))),
-      temporary_(PickTemporaryName(target_)),
-      pendingSlot_(RegisterPending(temporary_)) {}
+    : plan_(PlanReplacement(target)), target_(plan_.target), temporary_(CreateTemporary(plan_, created_)) {
+  if (created_) pendingSlot_ = RegisterPending(temporary_);
+}
 
 StagedOutputFile::StagedOutputFile(StagedOutputFile&& other) noexcept
-    : target_(std::move(other.target_)),
+    : plan_(std::move(other.plan_)),
+      target_(std::move(other.target_)),
+      created_(other.created_),
       temporary_(std::move(other.temporary_)),
       committed_(other.committed_),
       pendingSlot_(other.pendingSlot_) {
-  other.committed_ = true;  // the moved-from object owns no file any more
+  other.created_ = false;  // the moved-from object owns no file any more
   other.pendingSlot_ = -1;
 }
 
 StagedOutputFile::~StagedOutputFile() {
-  if (!committed_) {
+  if (created_ && !committed_) {
     std::error_code ec;
     std::filesystem::remove(temporary_, ec);
   }
@@ -124,16 +131,42 @@ StagedOutputFile::~StagedOutputFile() {
 }
 
 bool StagedOutputFile::Commit(std::string& error) {
-  std::error_code ec;
-  std::filesystem::rename(temporary_, target_, ec);
-  if (ec) {
-    error = ec.message();
-    return false;
+  switch (CommitReplacement(plan_, temporary_)) {
+    case ReplaceOutcome::kDone:
+      committed_ = true;
+      ReleasePending(pendingSlot_);
+      pendingSlot_ = -1;
+      return true;
+    case ReplaceOutcome::kCannotOpen:
+      error = "the target cannot be replaced";
+      return false;
+    case ReplaceOutcome::kWriteFailed:
+      error = "writing the target in place failed";
+      return false;
   }
-  committed_ = true;
-  ReleasePending(pendingSlot_);
-  pendingSlot_ = -1;
-  return true;
+  return false;
+}
+
+StagedFolder::StagedFolder(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::vector<std::filesystem::path> missing;
+  for (std::filesystem::path p = folder; !p.empty(); p = p.parent_path()) {
+    if (std::filesystem::exists(std::filesystem::symlink_status(p, ec))) break;
+    missing.insert(missing.begin(), p);
+    if (p == p.parent_path()) break;
+  }
+  std::filesystem::create_directories(folder, ec);
+  exists_ = std::filesystem::is_directory(folder, ec);
+  for (const std::filesystem::path& p : missing) {
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(p, ec))) made_.push_back(p);
+  }
+}
+
+StagedFolder::~StagedFolder() {
+  for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+    std::error_code ec;
+    std::filesystem::remove(*it, ec);  // an empty folder only; one with files stays
+  }
 }
 
 }  // namespace tonefield

@@ -1,19 +1,27 @@
 // An output file that appears whole or not at all: it is written under a
-// temporary name in the target's folder and renamed over the target only by
-// Commit. Destroyed without a successful Commit, it removes the temporary
-// file; so does an interrupt or termination signal while it is pending.
+// temporary name and put in the target's place only by Commit, by the rules
+// of the window's save (FileReplacement.h): renamed over the target, or
+// copied into it where a rename would change what the user sees (other hard
+// links, another owner, a folder that may not be written). A replaced file
+// keeps its permissions and owner; a write-protected one is never replaced.
+// Destroyed without a successful Commit, it removes the temporary file; so
+// does an interrupt or termination signal while it is pending.
 #pragma once
 
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include "audio_io/FileReplacement.h"
 
 namespace tonefield {
 
 class StagedOutputFile {
  public:
-  // True when target is absent or a regular file (a symbolic link counts as
-  // what it points to): only then may an output take its place. Devices,
-  // pipes and folders are never replaced.
+  // True when target is absent or a regular file that may be written (a
+  // symbolic link counts as what it points to): only then may an output
+  // take its place. Devices, pipes, folders and write-protected files are
+  // never replaced.
   static bool CanReplace(const std::filesystem::path& target);
 
   // A symbolic link target is followed, so the file it points to is replaced
@@ -26,18 +34,41 @@ class StagedOutputFile {
   StagedOutputFile& operator=(StagedOutputFile&&) = delete;
 
   const std::filesystem::path& target() const { return target_; }
-  // Where to write; a name in the target's folder that did not exist.
+  // Where to write: a file created for it, empty, in the target's folder
+  // (or the temporary folder when the target's may not be written).
   const std::filesystem::path& temporaryPath() const { return temporary_; }
 
-  // Renames the temporary file over the target. False (with error) when the
-  // rename fails; the temporary file is then removed by the destructor.
+  // Puts the complete temporary file in the target's place. False (with
+  // error) when that fails; the temporary file is then removed by the
+  // destructor.
   bool Commit(std::string& error);
 
  private:
+  ReplacementPlan plan_;
   std::filesystem::path target_;
+  bool created_ = false;  // temporary_ was created here (set while it is initialised)
   std::filesystem::path temporary_;
   bool committed_ = false;
   int pendingSlot_ = -1;  // in the list the signal handler cleans up
+};
+
+// A folder for outputs, made with whatever parents it lacked. Unless Keep()
+// is called, the destructor removes again the folders it made (as long as
+// they are empty), so an export that fails leaves no empty folder behind.
+class StagedFolder {
+ public:
+  explicit StagedFolder(const std::filesystem::path& folder);
+  ~StagedFolder();
+  StagedFolder(const StagedFolder&) = delete;
+  StagedFolder& operator=(const StagedFolder&) = delete;
+
+  // The folder exists now, made here or before.
+  bool exists() const { return exists_; }
+  void Keep() { made_.clear(); }
+
+ private:
+  std::vector<std::filesystem::path> made_;  // outermost first
+  bool exists_ = false;
 };
 
 }  // namespace tonefield

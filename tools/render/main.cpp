@@ -1,6 +1,8 @@
 // tonefield-render: renders a song on the window's engine into a WAV file,
 // or exports the key waves. See RenderCommandLine.h for the command line.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,16 +23,26 @@ constexpr int kExitUsageError = 2;
 // is left out when the message already names it.
 int ReportFileError(const ToolStatus& status) {
   const bool named = status.file.empty() || status.message == CannotOpenFileMessage(status.file) ||
-                     status.message == CannotWriteFileMessage(status.file);
+                     status.message == CannotWriteFileMessage(status.file) ||
+                     status.message == CannotCreateFolderMessage(status.file);
   std::fprintf(stderr, "tonefield-render: %s%s%s (%s)\n", named ? "" : status.file.c_str(), named ? "" : ": ",
                status.message.c_str(), std::string(EnglishGloss(status.message)).c_str());
+  return kExitFileError;
+}
+
+// Text asked for on standard output that did not get there (a full disk, a
+// closed pipe) is a failure, reported on stderr.
+int FinishStandardOutput() {
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return kExitSuccess;
+  const int error = errno;
+  std::fprintf(stderr, "tonefield-render: cannot write to standard output: %s\n", std::strerror(error));
   return kExitFileError;
 }
 
 int ListSongs() {
   const std::vector<std::string> titles = BuiltInSongTitles();
   for (std::size_t i = 0; i < titles.size(); ++i) std::printf("%zu  %s\n", i + 1, titles[i].c_str());
-  return kExitSuccess;
+  return FinishStandardOutput();
 }
 
 int Run(const RenderOptions& options) {
@@ -44,14 +56,6 @@ int Run(const RenderOptions& options) {
   if (options.mode == RenderMode::kExportKeys) {
     ToolStatus status = renderer.ExportKeyBank(options.exportDir);
     return status.ok ? kExitSuccess : ReportFileError(status);
-  }
-
-  if (renderer.blockLength() <= 0) {
-    // Below 50 Hz a 20 ms block holds no sample, so the song would never advance.
-    std::fprintf(stderr, "tonefield-render: %s: %s (sample rate %u Hz is below the 50 Hz needed to render)\n",
-                 options.samplePath.value_or("").c_str(), std::string(kUnsupportedFormatMessage).c_str(),
-                 renderer.outputRate());
-    return kExitFileError;
   }
 
   ScoreChoice choice = ScoreChoice::BuiltInSong(options.songNumber);
@@ -78,7 +82,7 @@ int main(int argc, char** argv) {
   switch (parsed.options.mode) {
     case RenderMode::kHelp:
       std::fputs(RenderHelpText().c_str(), stdout);
-      return kExitSuccess;
+      return FinishStandardOutput();
     case RenderMode::kListSongs:
       return ListSongs();
     case RenderMode::kRenderSong:

@@ -38,7 +38,9 @@ std::string SdlErrorTexts::Text(MmResult code) const {
     case kMmInvalidHandle: return "The sound device is not open.";
     case kMmNoDriver: return "No sound driver is available.";
     case kMmNoMemory: return "Too many blocks are queued on the sound device.";
-    case kWaveBadFormat: return "The sound device cannot play this format (16-bit PCM mono only).";
+    case kWaveBadFormat:
+      return "The sound device cannot play this sample rate (it plays " + std::to_string(kMinDeviceRate) +
+             " Hz to " + std::to_string(kMaxDeviceRate) + " Hz).";
     case kWaveStillPlaying: return "The block is still queued on the sound device.";
     case kWaveUnprepared: return "The block has not been prepared.";
     default: return "Unknown sound device error " + std::to_string(code) + ".";
