@@ -364,24 +364,46 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
   // popup or a dialog takes must still count, or the watchdog would keep the
   // note sounding.
   TrackHeldKey(*static_cast<QKeyEvent*>(event));
-  // Only the first delivery of a stroke (to the focused control, or to this
-  // window when nothing has focus), not its propagation to parents.
+  // Only the first delivery of a stroke, not its propagation to parents,
+  // and only in this window or the song list's drop-down (which counts as
+  // the list, whose strokes the window sees first).
   auto* widget = qobject_cast<QWidget*>(watched);
-  if (widget == nullptr) return false;
-  // The song list's open drop-down still counts as the list, whose strokes
-  // the window sees first.
+  if (widget == nullptr || widget != KeyReceiver()) return false;
   const QWidget* window = widget->window();
   if (window != this && window != cbxSong_->view()->window()) return false;
-  QWidget* focus = QApplication::focusWidget();
-  if (widget != (focus != nullptr ? focus : this)) return false;
   return PreviewKey(*static_cast<QKeyEvent*>(event));
+}
+
+QWidget* MainForm::KeyReceiver() {
+  // The order in which Qt picks the widget a stroke goes to first: a
+  // keyboard grab, then an open popup (its focused child, else itself; the
+  // window's focus stays where it was while a popup is open), then the
+  // focused control, then the window itself.
+  if (QWidget* grabber = QWidget::keyboardGrabber()) return grabber;
+  if (QWidget* popup = QApplication::activePopupWidget()) {
+    QWidget* focus = popup->focusWidget();
+    return focus != nullptr ? focus : popup;
+  }
+  QWidget* focus = QApplication::focusWidget();
+  return focus != nullptr ? focus : this;
 }
 
 bool MainForm::PreviewKey(QKeyEvent& event) {
   const int vk = translator_.VirtualKey(event);
-  if (vk == 0) return false;
+  if (vk <= 0 || vk >= static_cast<int>(heldBackRelease_.size()) || !Live()) return false;
+  std::optional<quint64>& heldBack = heldBackRelease_[static_cast<std::size_t>(vk)];
   if (event.type() == QEvent::KeyPress) {
-    if (!Live()) return false;
+    if (heldBack.has_value()) {
+      // The server sends a repeat's release and press with one time stamp.
+      // A press at another time is a new stroke: the key did come up in
+      // between, so that release is delivered now.
+      const bool sameStroke = event.isAutoRepeat() || *heldBack == event.timestamp();
+      heldBack.reset();
+      if (!sameStroke) {
+        int up = vk;
+        handlers_->FormKeyUp(up);
+      }
+    }
     int key = vk;
     handlers_->FormKeyDown(key);
     return key == 0;
@@ -389,7 +411,15 @@ bool MainForm::PreviewKey(QKeyEvent& event) {
   // The release half of an auto-repeat pair is not a key-up: passing it on
   // would cut and restart the held note.
   if (event.isAutoRepeat()) return false;
-  if (!Live()) return false;
+  // Qt flags a repeat's release only when the matching press has already
+  // arrived, which it often has not. Where the keyboard can be asked, a
+  // key that is still down has not been released: the release is held back
+  // until a press shows which it was.
+  if (keyHeld_.AsksServer() && keyHeld_.IsHeld(vk)) {
+    heldBack = event.timestamp();
+    return false;
+  }
+  heldBack.reset();
   int key = vk;
   handlers_->FormKeyUp(key);
   return key == 0;
