@@ -1,17 +1,23 @@
 // The real window on a real X desktop: key strokes come from the X server
-// (xdotool, with the server's own auto-repeat), popups go through the
-// window manager.
+// (xdotool, with the server's own auto-repeat), popups, placement and
+// window states go through the window manager.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
+#include <QScreen>
+#include <QSlider>
 #include <QTest>
+#include <QToolButton>
 
 #include <atomic>
 #include <thread>
 
 #include "end_to_end/EndToEndSupport.h"
+#include "end_to_end/XDesktop.h"
 #include "platform/qt/Program.h"
 #include "platform/qt/TColorButton.h"
 
@@ -30,6 +36,8 @@ void ClickOn(QWidget& widget) {
   const QPoint centre = widget.mapToGlobal(widget.rect().center());
   ASSERT_TRUE(Xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "1"}));
 }
+
+bool HasWindowManager() { return qEnvironmentVariable("TONEFIELD_NO_WM") != QLatin1String("1"); }
 
 class DesktopWindow : public ::testing::Test {
  protected:
@@ -131,6 +139,75 @@ TEST_F(DesktopWindow, PianoKeysPlayWhileTheSongListIsDroppedDownAndDoNotMoveIt) 
   songs->hidePopup();
   EXPECT_EQ(songs->currentIndex(), 1);
   EXPECT_EQ(songs->view()->currentIndex().row(), 1);
+}
+
+TEST_F(DesktopWindow, TheSongListDropsDownBelowItselfAndLeavesTheStatusLineFree) {
+  QComboBox* songs = form().songList();
+  songs->showPopup();
+  QWidget* popup = songs->view()->window();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+  QTest::qWait(100);
+  const QRect list = popup->frameGeometry();
+  const QPoint below = songs->mapToGlobal(QPoint(0, songs->height()));
+  const QWidget* status = form().control(Control::txtPanel);
+  const QRect statusOnScreen(status->mapToGlobal(QPoint(0, 0)), status->size());
+  EXPECT_GE(list.top(), below.y() - 1) << "the list opens downward";
+  EXPECT_FALSE(list.intersects(statusOnScreen));
+  EXPECT_GE(list.width(), songs->view()->minimumWidth());
+  songs->hidePopup();
+}
+
+TEST_F(DesktopWindow, TheRecordingClockShowsItsTimeClearOfItsFrame) {
+  auto* clock = static_cast<QLabel*>(form().control(Control::txtRecTime));
+  const int text = clock->fontMetrics().horizontalAdvance(QStringLiteral("00:00"));
+  EXPECT_GE(clock->contentsRect().width(), text + 2) << "a pixel of room each side of the digits";
+  EXPECT_GT(clock->geometry().left(), form().tempo()->geometry().right());
+  EXPECT_LT(clock->geometry().right(), form().control(Control::btnRecording)->geometry().left());
+}
+
+TEST_F(DesktopWindow, TheFixedWindowCanBeNeitherMaximisedNorMadeFullScreen) {
+  if (!HasWindowManager()) GTEST_SKIP() << "no window manager";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !testing::AllowedActions(form().winId()).isEmpty(); }, 2000));
+  const QStringList actions = testing::AllowedActions(form().winId());
+  for (const char* action : {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"}) {
+    EXPECT_FALSE(actions.contains(QLatin1String(action))) << action;
+  }
+  const QRect before = form().geometry();
+  for (const char* state : {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_MAXIMIZED_VERT"}) {
+    testing::RequestWindowState(form().winId(), state);
+    QTest::qWait(500);
+    EXPECT_EQ(form().windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized), Qt::WindowNoState) << state;
+    EXPECT_EQ(form().geometry(), before) << state;
+  }
+}
+
+// Without a sound server the output cannot open while the window is being
+// built; the box that says so stands in the middle of the screen.
+TEST(DesktopStartUp, TheStartUpErrorBoxIsCentredOnTheScreen) {
+  if (!OnX11()) GTEST_SKIP() << "needs an X desktop (scripts/with-x-desktop)";
+  testing::DiskAudio audio;
+  testing::ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
+  QRect seen;
+  QTimer poll;
+  poll.setInterval(20);
+  int shownFor = 0;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) return;
+    // Give the window manager time to place it.
+    if (++shownFor < 15) return;
+    seen = box->frameGeometry();
+    box->button(QMessageBox::Ok)->click();
+  });
+  poll.start();
+  Program program;
+  program.Start();
+  ASSERT_TRUE(seen.isValid()) << "the box was shown";
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const QPoint offset = seen.center() - screen.center();
+  EXPECT_LE(std::abs(offset.x()), 30) << seen.x() << "," << seen.y();
+  EXPECT_LE(std::abs(offset.y()), 30) << seen.x() << "," << seen.y();
+  program.form().close();
 }
 
 }  // namespace

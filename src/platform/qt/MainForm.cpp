@@ -10,10 +10,13 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSlider>
+#include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 #include "platform/qt/FormHandlers.h"
 #include "platform/qt/Glyphs.h"
+#include "platform/qt/SongList.h"
 #include "platform/qt/SpeedButton.h"
 #include "platform/qt/TAboutBox.h"
 #include "platform/qt/TColorButton.h"
@@ -31,6 +34,41 @@ QColor FromColour(Colour c) {
 
 // Message texts carry Windows line breaks; the box wants plain ones.
 QString BoxText(const std::string& text) { return Q(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+// Texts that may carry file names are shown as they are, never as markup.
+QLabel* PlainLabel(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+// A message box that centres itself once it knows its final size: on its
+// window when that is on screen, otherwise (a box raised while the window
+// is still being built) on the screen.
+class CentredMessageBox final : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);  // sizes the box to its text
+    const QWidget* owner = parentWidget();
+    QRect area;
+    if (owner != nullptr && owner->isVisible()) {
+      area = owner->frameGeometry();
+    } else if (const QScreen* screen = this->screen()) {
+      area = screen->availableGeometry();
+    }
+    if (area.isValid()) move(area.center() - rect().center());
+  }
+};
+
+void ShowBox(QWidget* parent, const char* name, const QString& title, const std::string& message) {
+  CentredMessageBox box(QMessageBox::Critical, title, BoxText(message), QMessageBox::Ok, parent);
+  box.setObjectName(QString::fromLatin1(name));
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
 
 }  // namespace
 
@@ -87,7 +125,7 @@ void MainForm::BuildPanel() {
   panel_->setAutoFillBackground(true);
   controls_[Control::Panel1] = panel_;
 
-  auto* txtPanel = new QLabel(QStringLiteral("Display Panel"), panel_);
+  auto* txtPanel = PlainLabel(QStringLiteral("Display Panel"), panel_);
   txtPanel->setObjectName("txtPanel");
   txtPanel->setGeometry(8, 12, 233, 17);
   txtPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -138,12 +176,12 @@ void MainForm::BuildPanel() {
     });
   }
 
-  auto* label1 = new QLabel(QStringLiteral("Label1"), panel_);
+  auto* label1 = PlainLabel(QStringLiteral("Label1"), panel_);
   label1->setObjectName("Label1");
   label1->move(368, 0);
   label1->adjustSize();
   controls_[Control::Label1] = label1;
-  auto* label2 = new QLabel(QStringLiteral("Label2"), panel_);
+  auto* label2 = PlainLabel(QStringLiteral("Label2"), panel_);
   label2->setObjectName("Label2");
   label2->move(408, 0);
   label2->adjustSize();
@@ -152,7 +190,7 @@ void MainForm::BuildPanel() {
   label1->lower();
   label2->lower();
 
-  cbxSong_ = new QComboBox(panel_);
+  cbxSong_ = new SongList(panel_);
   cbxSong_->setObjectName("cbxSong");
   cbxSong_->setGeometry(8, 42, 113, 20);
   cbxSong_->setEditable(false);
@@ -162,7 +200,7 @@ void MainForm::BuildPanel() {
     if (Live()) handlers_->cbxSongChange();
   });
 
-  auto* lblTempo = new QLabel(QStringLiteral("早さ"), panel_);
+  auto* lblTempo = PlainLabel(QStringLiteral("早さ"), panel_);
   lblTempo->setObjectName("lblTempo");
   lblTempo->move(256, 48);
   lblTempo->adjustSize();
@@ -183,10 +221,14 @@ void MainForm::BuildPanel() {
     if (Live()) handlers_->tbTempoChange();
   });
 
-  auto* txtRecTime = new QLabel(QStringLiteral("00:00"), panel_);
+  auto* txtRecTime = PlainLabel(QStringLiteral("00:00"), panel_);
   txtRecTime->setObjectName("txtRecTime");
-  txtRecTime->setGeometry(376, 44, 33, 16);
   txtRecTime->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  // Wide enough for the time in the font actually in use, with a pixel
+  // between the digits and the frame on each side.
+  const int clockWidth = txtRecTime->fontMetrics().horizontalAdvance(QStringLiteral("00:00")) +
+                         2 * txtRecTime->frameWidth() + 2;
+  txtRecTime->setGeometry(376, 44, std::max(33, clockWidth), 16);
   txtRecTime->setAlignment(Qt::AlignCenter);
   controls_[Control::txtRecTime] = txtRecTime;
 }
@@ -335,16 +377,11 @@ int MainForm::TextWidth(const std::string& text) { return QFontMetrics(font()).h
 // ---- View: boxes ----
 
 void MainForm::ShowError(const std::string& message) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"), BoxText(message), QMessageBox::Ok, this);
-  box.setObjectName("ErrorBox");
-  box.exec();
+  ShowBox(this, "ErrorBox", QStringLiteral("エラー"), message);
 }
 
 void MainForm::ShowApplicationError(const std::string& message) {
-  QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), BoxText(message),
-                  QMessageBox::Ok, this);
-  box.setObjectName("ApplicationErrorBox");
-  box.exec();
+  ShowBox(this, "ApplicationErrorBox", QGuiApplication::applicationDisplayName(), message);
 }
 
 void MainForm::ShowAboutBox() { aboutBox_->exec(); }
@@ -438,6 +475,15 @@ void MainForm::TrackHeldKey(const QKeyEvent& event) {
 
 void MainForm::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && !isActiveWindow()) keyHeld_.ReleaseAll();
+  if (event->type() == QEvent::WindowStateChange) {
+    // A fixed-size window is never maximised or full screen (it would sit
+    // in a corner of an empty screen); some window managers offer full
+    // screen to every window, so the state is taken back at once.
+    static constexpr Qt::WindowStates kRefused = Qt::WindowFullScreen | Qt::WindowMaximized;
+    if (windowState() & kRefused) {
+      QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~kRefused); });
+    }
+  }
   QWidget::changeEvent(event);
 }
 
