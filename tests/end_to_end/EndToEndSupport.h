@@ -2,6 +2,7 @@
 // is played goes to a file, what is recorded comes from one.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>

@@ -91,7 +91,7 @@ TEST(Playback, TheDevicePlaysExactlyTheBlocksTheMixerRendered) {
     static_cast<QToolButton*>(program.form.control(Control::btnPlay))->click();
     QTest::qWait(200);
     program.form.close();
-    QTRY_VERIFY_WITH_TIMEOUT(!program.form.isVisible(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form.isVisible(); }, 5000));
     ASSERT_GT(program.tee.written.size(), 60u);
     const std::vector<std::uint8_t> played = ReadAll(audio.played.str());
     // Blocks still queued at the close may have been cut short.
@@ -135,7 +135,7 @@ TEST(Playback, ClosingWithBlocksQueuedClosesWithinATick) {
   EXPECT_FALSE(program.form().close()) << "refused while blocks are queued";
   EXPECT_EQ(static_cast<QLabel*>(program.form().control(Control::txtPanel))->text(),
             QStringLiteral("終了処理中です。"));
-  QTRY_VERIFY_WITH_TIMEOUT(!program.form().isVisible(), 2000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 2000));
   // One 250 ms tick after the ring drained; the rest is slack for loaded machines.
   EXPECT_LT(clock.elapsed(), 1000);
   EXPECT_FALSE(program.waveOut().IsOpen());

@@ -34,8 +34,8 @@ TEST(SampleRecording, TheRecordedSampleStartsTwentyMillisecondsBeforeTheToneAndR
   ASSERT_TRUE(program.waveOut().IsOpen());
   static_cast<QToolButton*>(program.form().control(Control::btnRec))->click();
   // Drain, capture, rebuild and reopen: state 5, 6, then back to 2.
-  QTRY_VERIFY_WITH_TIMEOUT(program.core().GetEngineState() == 6, 3000);
-  QTRY_VERIFY_WITH_TIMEOUT(program.core().GetEngineState() == 2, 20000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return program.core().GetEngineState() == 6; }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return program.core().GetEngineState() == 2; }, 20000));
   EXPECT_EQ(static_cast<QLabel*>(program.form().control(Control::txtPanel))->text(), QStringLiteral("準備完了"));
 
   const SourceSample& sample = program.core().sourceSample();
@@ -48,7 +48,7 @@ TEST(SampleRecording, TheRecordedSampleStartsTwentyMillisecondsBeforeTheToneAndR
   EXPECT_TRUE(program.waveOut().IsOpen()) << "the output is back";
   EXPECT_FALSE(program.waveIn().IsOpen());
   program.form().close();
-  QTRY_VERIFY_WITH_TIMEOUT(!program.form().isVisible(), 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 5000));
 }
 
 }  // namespace
@@ -84,7 +84,7 @@ TEST(PerformanceRecording, WritesATimestampedWaveFileNextToTheProgram) {
   EXPECT_GE(bytes.size() - 46, 10u * 440u);
   EXPECT_EQ((bytes.size() - 46) % 440, 0u);
   program.form().close();
-  QTRY_VERIFY_WITH_TIMEOUT(!program.form().isVisible(), 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 5000));
 }
 
 }  // namespace

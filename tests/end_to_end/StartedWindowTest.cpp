@@ -29,7 +29,7 @@ class StartedWindow : public ::testing::Test {
   }
   void TearDown() override {
     form().close();
-    QTRY_VERIFY_WITH_TIMEOUT(!form().isVisible(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form().isVisible(); }, 5000));
     program_.reset();
   }
   MainForm& form() { return program_->form(); }

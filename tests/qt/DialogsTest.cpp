@@ -53,6 +53,32 @@ TEST(Dialogs, ApplicationErrorBoxUsesTheApplicationsTitle) {
   EXPECT_EQ(seen.buttons, 1);
 }
 
+TEST(Dialogs, BoxesShowFileNamesAsTheyAreNeverAsMarkup) {
+  MainForm form;
+  const QString text = QStringLiteral("ファイル /tmp/<b>x</b>.txt は開けません");
+  for (const bool general : {false, true}) {
+    QString shown;
+    int width = 0, needed = 0;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+      ASSERT_NE(label, nullptr);
+      shown = label->text();
+      width = label->sizeHint().width();
+      needed = label->fontMetrics().horizontalAdvance(text);
+      box->button(QMessageBox::Ok)->click();
+    });
+    if (general) {
+      form.ShowApplicationError(text.toStdString());
+    } else {
+      form.ShowError(text.toStdString());
+    }
+    EXPECT_EQ(shown, text);
+    EXPECT_GE(width, needed) << "every character is shown";
+  }
+}
+
 TEST(Dialogs, AboutBoxShowsIconNameVersionCopyrightAndClosesWithOk) {
   MainForm form;
   TAboutBox* about = form.aboutBox();

@@ -4,71 +4,138 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLocalServer>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include <memory>
+#include <vector>
 
 namespace tonefield {
 namespace {
 
-QString UniqueName(const char* what) {
-  return QStringLiteral("TONEFIELD TEST %1 %2!").arg(QLatin1String(what)).arg(QCoreApplication::applicationPid());
-}
+constexpr int kFirst = 0, kSecond = 3;
 
-TEST(SingleInstanceGuard, ASecondStartAsksTheFirstToComeForwardAndGivesWay) {
-  const QString name = UniqueName("pair");
-  SingleInstance first(name);
+// Every test runs in a runtime folder of its own, on X display ":91"
+// unless it says otherwise; the probes are separate processes that start
+// the way the program does.
+class SingleInstanceGuard : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(runtime_.isValid());
+    Save("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit());
+    Save("DISPLAY", ":91");
+    Save("WAYLAND_DISPLAY", {});
+    probe_ = qEnvironmentVariable("INSTANCE_PROBE");
+    ASSERT_FALSE(probe_.isEmpty());
+  }
+  void TearDown() override {
+    for (auto& process : probes_) {
+      if (process->state() != QProcess::NotRunning) {
+        process->kill();
+        process->waitForFinished();
+      }
+    }
+    for (const auto& [name, value] : saved_) {
+      if (value.isNull()) {
+        qunsetenv(name);
+      } else {
+        qputenv(name, value);
+      }
+    }
+  }
+  void Save(const char* name, const QByteArray& value) {
+    saved_.emplace_back(name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray());
+    if (value.isEmpty()) {
+      qunsetenv(name);
+    } else {
+      qputenv(name, value);
+    }
+  }
+  QProcess& Probe(const QString& display, int holdMs = 0, const QString& go = {}) {
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (display.startsWith(QLatin1String("wayland"))) {
+      env.insert(QStringLiteral("WAYLAND_DISPLAY"), display);
+    } else {
+      env.insert(QStringLiteral("DISPLAY"), display);
+    }
+    process->setProcessEnvironment(env);
+    QStringList arguments{kName, QString::number(holdMs)};
+    if (!go.isEmpty()) arguments << go;
+    process->start(probe_, arguments);
+    probes_.push_back(std::move(process));
+    return *probes_.back();
+  }
+  static int ExitOf(QProcess& process) {
+    if (!process.waitForFinished(10000)) return -1;
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+  }
+
+  static inline const QString kName = QStringLiteral("TONEFIELD TEST!");
+  QTemporaryDir runtime_;
+  QString probe_;
+  std::vector<std::pair<const char*, QByteArray>> saved_;
+  std::vector<std::unique_ptr<QProcess>> probes_;
+};
+
+TEST_F(SingleInstanceGuard, ALaterStartOnTheSameDisplayAsksTheFirstToComeForwardAndGivesWay) {
+  SingleInstance first(kName);
   int raises = 0;
   first.SetOnRaiseRequest([&] { ++raises; });
   ASSERT_TRUE(first.Acquire());
-  SingleInstance second(name);
+  SingleInstance second(kName);
   EXPECT_FALSE(second.Acquire());
-  QTRY_COMPARE(raises, 1);
-}
+  EXPECT_TRUE(QTest::qWaitFor([&] { return raises == 1; }, 5000));
 
-TEST(SingleInstanceGuard, ASecondProcessExitsAtOnce) {
-  const QString probe = qEnvironmentVariable("INSTANCE_PROBE");
-  ASSERT_FALSE(probe.isEmpty());
-  const QString name = UniqueName("process");
-  SingleInstance first(name);
-  int raises = 0;
-  first.SetOnRaiseRequest([&] { ++raises; });
-  ASSERT_TRUE(first.Acquire());
-  QProcess second;
+  // Another process, with the first instance's event loop running meanwhile.
   QElapsedTimer clock;
   clock.start();
-  second.start(probe, {name});
-  ASSERT_TRUE(second.waitForStarted());
-  // The first instance keeps its event loop running while the second knocks.
-  QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 5000);
-  EXPECT_EQ(second.exitCode(), 3);
+  QProcess& later = Probe(QStringLiteral(":91"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return later.state() == QProcess::NotRunning; }, 5000));
+  EXPECT_EQ(later.exitCode(), kSecond);
   EXPECT_LT(clock.elapsed(), 3000);
-  QTRY_COMPARE(raises, 1);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return raises == 2; }, 5000));
 }
 
-TEST(SingleInstanceGuard, ANameLeftByACrashIsRemovedAndTheStartProceeds) {
-  const QString name = UniqueName("stale");
-  const QString path = QDir::tempPath() + QLatin1Char('/') + name;
-  // A socket file that nobody listens on, as a killed instance leaves it.
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const QByteArray native = QFile::encodeName(path);
-  ASSERT_LT(static_cast<std::size_t>(native.size()), sizeof address.sun_path);
-  std::memcpy(address.sun_path, native.constData(), static_cast<std::size_t>(native.size()));
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ::close(fd);
-  ASSERT_TRUE(QFile::exists(path));
+TEST_F(SingleInstanceGuard, OfTwoStartsAtTheSameMomentExactlyOneRuns) {
+  for (int round = 0; round < 12; ++round) {
+    const QString go = runtime_.filePath(QStringLiteral("go-%1").arg(round));
+    QProcess& a = Probe(QStringLiteral(":91"), 400, go);
+    QProcess& b = Probe(QStringLiteral(":91"), 400, go);
+    ASSERT_TRUE(a.waitForStarted());
+    ASSERT_TRUE(b.waitForStarted());
+    QTest::qWait(50);  // both are waiting for the word
+    QFile(go).open(QIODevice::WriteOnly);
+    const int exits[] = {ExitOf(a), ExitOf(b)};
+    EXPECT_EQ(std::count(std::begin(exits), std::end(exits), kFirst), 1)
+        << "round " << round << ": " << exits[0] << " " << exits[1];
+    EXPECT_EQ(std::count(std::begin(exits), std::end(exits), kSecond), 1) << "round " << round;
+  }
+}
 
-  SingleInstance guard(name);
+TEST_F(SingleInstanceGuard, EachDisplayHasItsOwnInstance) {
+  SingleInstance onThisDisplay(kName);
+  ASSERT_TRUE(onThisDisplay.Acquire());
+  EXPECT_EQ(ExitOf(Probe(QStringLiteral(":92"))), kFirst) << "another X display";
+  EXPECT_EQ(ExitOf(Probe(QStringLiteral("wayland-1"))), kFirst) << "a Wayland session";
+  EXPECT_EQ(ExitOf(Probe(QStringLiteral(":91.0"))), kSecond) << "another screen of the same display";
+  EXPECT_EQ(ExitOf(Probe(QStringLiteral(":91"))), kSecond);
+}
+
+TEST_F(SingleInstanceGuard, TheLockOfACrashedInstanceIsTakenOver) {
+  QProcess& crashing = Probe(QStringLiteral(":91"), 30000);
+  SingleInstance probeView(kName);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(probeView.LockPath()); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(probeView.ServerName()); }, 5000));
+  crashing.kill();  // leaves its lock file and its socket behind
+  ASSERT_TRUE(crashing.waitForFinished());
+  ASSERT_TRUE(QFile::exists(probeView.LockPath()));
+
+  SingleInstance guard(kName);
   EXPECT_TRUE(guard.Acquire());
-  SingleInstance later(name);
-  EXPECT_FALSE(later.Acquire()) << "the new instance now answers";
+  EXPECT_EQ(ExitOf(Probe(QStringLiteral(":91"))), kSecond) << "the new instance now answers";
 }
 
 }  // namespace

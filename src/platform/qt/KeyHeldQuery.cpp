@@ -32,6 +32,7 @@ void KeyHeldQuery::Released(int virtualKey) {
 void KeyHeldQuery::ReleaseAll() { tracked_.reset(); }
 
 bool KeyHeldQuery::IsHeld(int virtualKey) const {
+  if (server_) return server_(virtualKey);
   if (display_ != nullptr) return IsHeldOnX11(virtualKey);
   return virtualKey > 0 && virtualKey < 256 && tracked_.test(static_cast<std::size_t>(virtualKey));
 }

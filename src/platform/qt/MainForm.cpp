@@ -10,10 +10,13 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSlider>
+#include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 #include "platform/qt/FormHandlers.h"
 #include "platform/qt/Glyphs.h"
+#include "platform/qt/SongList.h"
 #include "platform/qt/SpeedButton.h"
 #include "platform/qt/TAboutBox.h"
 #include "platform/qt/TColorButton.h"
@@ -31,6 +34,41 @@ QColor FromColour(Colour c) {
 
 // Message texts carry Windows line breaks; the box wants plain ones.
 QString BoxText(const std::string& text) { return Q(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+// Texts that may carry file names are shown as they are, never as markup.
+QLabel* PlainLabel(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+// A message box that centres itself once it knows its final size: on its
+// window when that is on screen, otherwise (a box raised while the window
+// is still being built) on the screen.
+class CentredMessageBox final : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);  // sizes the box to its text
+    const QWidget* owner = parentWidget();
+    QRect area;
+    if (owner != nullptr && owner->isVisible()) {
+      area = owner->frameGeometry();
+    } else if (const QScreen* screen = this->screen()) {
+      area = screen->availableGeometry();
+    }
+    if (area.isValid()) move(area.center() - rect().center());
+  }
+};
+
+void ShowBox(QWidget* parent, const char* name, const QString& title, const std::string& message) {
+  CentredMessageBox box(QMessageBox::Critical, title, BoxText(message), QMessageBox::Ok, parent);
+  box.setObjectName(QString::fromLatin1(name));
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
 
 }  // namespace
 
@@ -87,7 +125,7 @@ void MainForm::BuildPanel() {
   panel_->setAutoFillBackground(true);
   controls_[Control::Panel1] = panel_;
 
-  auto* txtPanel = new QLabel(QStringLiteral("Display Panel"), panel_);
+  auto* txtPanel = PlainLabel(QStringLiteral("Display Panel"), panel_);
   txtPanel->setObjectName("txtPanel");
   txtPanel->setGeometry(8, 12, 233, 17);
   txtPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -138,12 +176,12 @@ void MainForm::BuildPanel() {
     });
   }
 
-  auto* label1 = new QLabel(QStringLiteral("Label1"), panel_);
+  auto* label1 = PlainLabel(QStringLiteral("Label1"), panel_);
   label1->setObjectName("Label1");
   label1->move(368, 0);
   label1->adjustSize();
   controls_[Control::Label1] = label1;
-  auto* label2 = new QLabel(QStringLiteral("Label2"), panel_);
+  auto* label2 = PlainLabel(QStringLiteral("Label2"), panel_);
   label2->setObjectName("Label2");
   label2->move(408, 0);
   label2->adjustSize();
@@ -152,7 +190,7 @@ void MainForm::BuildPanel() {
   label1->lower();
   label2->lower();
 
-  cbxSong_ = new QComboBox(panel_);
+  cbxSong_ = new SongList(panel_);
   cbxSong_->setObjectName("cbxSong");
   cbxSong_->setGeometry(8, 42, 113, 20);
   cbxSong_->setEditable(false);
@@ -162,7 +200,7 @@ void MainForm::BuildPanel() {
     if (Live()) handlers_->cbxSongChange();
   });
 
-  auto* lblTempo = new QLabel(QStringLiteral("早さ"), panel_);
+  auto* lblTempo = PlainLabel(QStringLiteral("早さ"), panel_);
   lblTempo->setObjectName("lblTempo");
   lblTempo->move(256, 48);
   lblTempo->adjustSize();
@@ -183,10 +221,14 @@ void MainForm::BuildPanel() {
     if (Live()) handlers_->tbTempoChange();
   });
 
-  auto* txtRecTime = new QLabel(QStringLiteral("00:00"), panel_);
+  auto* txtRecTime = PlainLabel(QStringLiteral("00:00"), panel_);
   txtRecTime->setObjectName("txtRecTime");
-  txtRecTime->setGeometry(376, 44, 33, 16);
   txtRecTime->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  // Wide enough for the time in the font actually in use, with a pixel
+  // between the digits and the frame on each side.
+  const int clockWidth = txtRecTime->fontMetrics().horizontalAdvance(QStringLiteral("00:00")) +
+                         2 * txtRecTime->frameWidth() + 2;
+  txtRecTime->setGeometry(376, 44, std::max(33, clockWidth), 16);
   txtRecTime->setAlignment(Qt::AlignCenter);
   controls_[Control::txtRecTime] = txtRecTime;
 }
@@ -335,16 +377,11 @@ int MainForm::TextWidth(const std::string& text) { return QFontMetrics(font()).h
 // ---- View: boxes ----
 
 void MainForm::ShowError(const std::string& message) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"), BoxText(message), QMessageBox::Ok, this);
-  box.setObjectName("ErrorBox");
-  box.exec();
+  ShowBox(this, "ErrorBox", QStringLiteral("エラー"), message);
 }
 
 void MainForm::ShowApplicationError(const std::string& message) {
-  QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), BoxText(message),
-                  QMessageBox::Ok, this);
-  box.setObjectName("ApplicationErrorBox");
-  box.exec();
+  ShowBox(this, "ApplicationErrorBox", QGuiApplication::applicationDisplayName(), message);
 }
 
 void MainForm::ShowAboutBox() { aboutBox_->exec(); }
@@ -364,24 +401,46 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
   // popup or a dialog takes must still count, or the watchdog would keep the
   // note sounding.
   TrackHeldKey(*static_cast<QKeyEvent*>(event));
-  // Only the first delivery of a stroke (to the focused control, or to this
-  // window when nothing has focus), not its propagation to parents.
+  // Only the first delivery of a stroke, not its propagation to parents,
+  // and only in this window or the song list's drop-down (which counts as
+  // the list, whose strokes the window sees first).
   auto* widget = qobject_cast<QWidget*>(watched);
-  if (widget == nullptr) return false;
-  // The song list's open drop-down still counts as the list, whose strokes
-  // the window sees first.
+  if (widget == nullptr || widget != KeyReceiver()) return false;
   const QWidget* window = widget->window();
   if (window != this && window != cbxSong_->view()->window()) return false;
-  QWidget* focus = QApplication::focusWidget();
-  if (widget != (focus != nullptr ? focus : this)) return false;
   return PreviewKey(*static_cast<QKeyEvent*>(event));
+}
+
+QWidget* MainForm::KeyReceiver() {
+  // The order in which Qt picks the widget a stroke goes to first: a
+  // keyboard grab, then an open popup (its focused child, else itself; the
+  // window's focus stays where it was while a popup is open), then the
+  // focused control, then the window itself.
+  if (QWidget* grabber = QWidget::keyboardGrabber()) return grabber;
+  if (QWidget* popup = QApplication::activePopupWidget()) {
+    QWidget* focus = popup->focusWidget();
+    return focus != nullptr ? focus : popup;
+  }
+  QWidget* focus = QApplication::focusWidget();
+  return focus != nullptr ? focus : this;
 }
 
 bool MainForm::PreviewKey(QKeyEvent& event) {
   const int vk = translator_.VirtualKey(event);
-  if (vk == 0) return false;
+  if (vk <= 0 || vk >= static_cast<int>(heldBackRelease_.size()) || !Live()) return false;
+  std::optional<quint64>& heldBack = heldBackRelease_[static_cast<std::size_t>(vk)];
   if (event.type() == QEvent::KeyPress) {
-    if (!Live()) return false;
+    if (heldBack.has_value()) {
+      // The server sends a repeat's release and press with one time stamp.
+      // A press at another time is a new stroke: the key did come up in
+      // between, so that release is delivered now.
+      const bool sameStroke = event.isAutoRepeat() || *heldBack == event.timestamp();
+      heldBack.reset();
+      if (!sameStroke) {
+        int up = vk;
+        handlers_->FormKeyUp(up);
+      }
+    }
     int key = vk;
     handlers_->FormKeyDown(key);
     return key == 0;
@@ -389,7 +448,15 @@ bool MainForm::PreviewKey(QKeyEvent& event) {
   // The release half of an auto-repeat pair is not a key-up: passing it on
   // would cut and restart the held note.
   if (event.isAutoRepeat()) return false;
-  if (!Live()) return false;
+  // Qt flags a repeat's release only when the matching press has already
+  // arrived, which it often has not. Where the keyboard can be asked, a
+  // key that is still down has not been released: the release is held back
+  // until a press shows which it was.
+  if (keyHeld_.AsksServer() && keyHeld_.IsHeld(vk)) {
+    heldBack = event.timestamp();
+    return false;
+  }
+  heldBack.reset();
   int key = vk;
   handlers_->FormKeyUp(key);
   return key == 0;
@@ -408,6 +475,15 @@ void MainForm::TrackHeldKey(const QKeyEvent& event) {
 
 void MainForm::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && !isActiveWindow()) keyHeld_.ReleaseAll();
+  if (event->type() == QEvent::WindowStateChange) {
+    // A fixed-size window is never maximised or full screen (it would sit
+    // in a corner of an empty screen); some window managers offer full
+    // screen to every window, so the state is taken back at once.
+    static constexpr Qt::WindowStates kRefused = Qt::WindowFullScreen | Qt::WindowMaximized;
+    if (windowState() & kRefused) {
+      QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~kRefused); });
+    }
+  }
   QWidget::changeEvent(event);
 }
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "app/Host.h"
 #include "app/View.h"
@@ -116,6 +117,8 @@ class MainForm final : public QWidget, public View, public Host {
   bool Live() const { return handlers_ != nullptr && !closed_; }
   void BuildPanel();
   QToolButton* AddButton(Control c, const char* name, QRect geometry, const char* caption, const char* hint);
+  // The widget that a key stroke is delivered to first.
+  QWidget* KeyReceiver();
   // Key preview: true when the core consumed the stroke.
   bool PreviewKey(QKeyEvent& event);
   // Keeps the event-tracked held-key state up to date (not auto-repeats).
@@ -132,6 +135,9 @@ class MainForm final : public QWidget, public View, public Host {
   QTimer timer1_;
   KeyTranslator translator_;
   KeyHeldQuery keyHeld_;
+  // Per virtual-key code: the time stamp of a key-up held back because the
+  // key was still down when it arrived.
+  std::array<std::optional<quint64>, 256> heldBackRelease_{};
   bool closed_ = false;
 };
 

@@ -1,35 +1,56 @@
-// One instance per desktop: the first start listens on a local server of a
-// fixed name; a later start connects, asks it to raise its window, and
-// exits. A name left behind by a crashed instance is removed and the start
-// goes on.
+// One instance per desktop. The first start on a display takes a lock file
+// named after the display in the user's runtime folder, then listens on a
+// local server of the same name; a later start on that display finds the
+// lock taken, asks the running instance to raise its window, and exits.
+// Taking the lock is atomic, so of two starts at the same moment exactly
+// one runs; a second display of the same user gets its own instance. The
+// lock of a crashed instance is stale (its process is gone) and is taken
+// over, its server name removed.
 #pragma once
 
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QLocalServer;
+class QLockFile;
 
 namespace tonefield {
 
 class SingleInstance : public QObject {
  public:
+  // On the display the program runs on (CurrentDisplay()).
   explicit SingleInstance(QString name, QObject* parent = nullptr);
+  // On a named display.
+  SingleInstance(QString name, QString display, QObject* parent = nullptr);
   ~SingleInstance() override;
 
-  // True when this is the first instance (the server now listens); false
-  // when another instance answered, which has then been asked to come forward.
+  // True when this is the first instance on the display (the server now
+  // listens); false when another instance holds it, which has then been
+  // asked to come forward.
   bool Acquire();
   // Runs on the first instance whenever a later start asks it to come forward.
   void SetOnRaiseRequest(std::function<void()> onRaise) { onRaise_ = std::move(onRaise); }
 
+  // The desktop this process shows its windows on: the Wayland display, or
+  // the X display without its screen number (":0.1" is on ":0"); empty
+  // where there is neither.
+  static QString CurrentDisplay();
+  // Where the lock and the server live: the user's runtime folder.
+  QString LockPath() const { return base_ + QStringLiteral(".lock"); }
+  QString ServerName() const;
+
   static constexpr const char* kRaiseRequest = "raise\n";
 
  private:
-  bool AskRunningInstanceToRaise();
+  // Knocks until the running instance answers or the time is up.
+  bool AskRunningInstanceToRaise(int patienceMs);
+  void Listen();
   void OnNewConnection();
 
-  QString name_;
+  QString base_;  // runtime folder + file name made of the name and display
+  std::unique_ptr<QLockFile> lock_;
   QLocalServer* server_ = nullptr;
   std::function<void()> onRaise_;
 };

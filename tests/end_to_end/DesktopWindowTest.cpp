@@ -1,0 +1,214 @@
+// The real window on a real X desktop: key strokes come from the X server
+// (xdotool, with the server's own auto-repeat), popups, placement and
+// window states go through the window manager.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QScreen>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+
+#include <atomic>
+#include <thread>
+
+#include "end_to_end/EndToEndSupport.h"
+#include "end_to_end/XDesktop.h"
+#include "platform/qt/Program.h"
+#include "platform/qt/TColorButton.h"
+
+namespace tonefield {
+namespace {
+
+constexpr int kRate = 11025;  // the built-in tone's rate; each key wave is one second long
+const QColor kRed(255, 0, 0);
+
+bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
+bool Xdotool(const QStringList& arguments) { return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0; }
+
+// A real click of the left mouse button in the middle of a widget.
+void ClickOn(QWidget& widget) {
+  const QPoint centre = widget.mapToGlobal(widget.rect().center());
+  ASSERT_TRUE(Xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "1"}));
+}
+
+bool HasWindowManager() { return qEnvironmentVariable("TONEFIELD_NO_WM") != QLatin1String("1"); }
+
+class DesktopWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!OnX11()) GTEST_SKIP() << "needs an X desktop (scripts/with-x-desktop)";
+    program_ = std::make_unique<Program>();
+    program_->Start();
+    form().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form()));
+  }
+  void TearDown() override {
+    if (!program_) return;
+    form().close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form().isVisible(); }, 5000));
+    program_.reset();
+  }
+  MainForm& form() { return program_->form(); }
+  // The recorded output as 16-bit samples (the device is closed by then).
+  std::vector<std::int16_t> Played() {
+    TearDown();
+    const std::vector<std::uint8_t> bytes = testing::ReadAll(audio_.played.str());
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+      samples[i] = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    }
+    return samples;
+  }
+
+  testing::DiskAudio audio_;
+  std::unique_ptr<Program> program_;
+};
+
+// A key held down with the server's auto-repeat on (660 ms, 25/s) plays its
+// one-second wave once: nothing sounds after the wave's end until the key
+// comes up, and the key stays red until then. Three keys, one after the
+// other, each held for 2.5 s.
+TEST_F(DesktopWindow, AKeyHeldWithAutoRepeatPlaysItsWaveOnceUntilReleased) {
+  form().songList()->setFocus();
+  // A busy desktop: other programs keep the processors loaded, so the
+  // window's threads do not always run the moment the server sends.
+  std::atomic<bool> busy{true};
+  std::vector<std::thread> load;
+  for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i) {
+    load.emplace_back([&busy] {
+      while (busy.load(std::memory_order_relaxed)) {
+      }
+    });
+  }
+  for (const auto& [name, key] : {std::pair{"z", 0}, std::pair{"c", 4}, std::pair{"b", 7}}) {
+    ASSERT_TRUE(Xdotool({"keydown", name}));
+    QTest::qWait(2500);
+    EXPECT_EQ(form().keyButton(key)->Color(), kRed) << name << " is still held";
+    ASSERT_TRUE(Xdotool({"keyup", name}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form().keyButton(key)->Color() == QColor(Qt::white); }, 1000)) << name;
+    QTest::qWait(500);
+  }
+  busy = false;
+  for (std::thread& thread : load) thread.join();
+
+  // Each stroke is one stretch of sound that holds no more sound than the
+  // key's wave (a late block may leave a gap of silence inside it).
+  const std::vector<std::int16_t> played = Played();
+  struct Stretch {
+    std::size_t last = 0;
+    long sounding = 0;
+  };
+  std::vector<Stretch> stretches;
+  constexpr std::size_t kGap = kRate / 4;
+  for (std::size_t i = 0; i < played.size(); ++i) {
+    if (played[i] == 0) continue;
+    if (stretches.empty() || i - stretches.back().last > kGap) stretches.push_back({});
+    stretches.back().last = i;
+    ++stretches.back().sounding;
+  }
+  ASSERT_FALSE(stretches.empty()) << "the keys sounded";
+  EXPECT_EQ(stretches.size(), 3u) << "one stretch of sound per stroke";
+  for (const Stretch& stretch : stretches) {
+    EXPECT_LE(stretch.sounding, kRate) << "a note started again: " << (stretch.sounding - kRate) * 1000 / kRate
+                                       << " ms more sound than its wave";
+  }
+}
+
+TEST_F(DesktopWindow, PianoKeysPlayWhileTheSongListIsDroppedDownAndDoNotMoveIt) {
+  QComboBox* songs = form().songList();
+  ASSERT_EQ(songs->currentIndex(), 1);
+  ClickOn(*songs);
+  QWidget* popup = songs->view()->window();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return popup->isVisible(); }, 2000));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+  QTest::qWait(200);
+  ASSERT_TRUE(Xdotool({"keydown", "z"}));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form().keyButton(0)->Color() == kRed; }, 1000));
+  ASSERT_TRUE(Xdotool({"keyup", "z"}));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form().keyButton(0)->Color() == QColor(Qt::white); }, 1000));
+  // W plays G; it is not a jump to "We Wish You A Merry Christmas".
+  ASSERT_TRUE(Xdotool({"key", "w"}));
+  QTest::qWait(200);
+  EXPECT_TRUE(popup->isVisible());
+  songs->hidePopup();
+  EXPECT_EQ(songs->currentIndex(), 1);
+  EXPECT_EQ(songs->view()->currentIndex().row(), 1);
+}
+
+TEST_F(DesktopWindow, TheSongListDropsDownBelowItselfAndLeavesTheStatusLineFree) {
+  QComboBox* songs = form().songList();
+  songs->showPopup();
+  QWidget* popup = songs->view()->window();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+  QTest::qWait(100);
+  const QRect list = popup->frameGeometry();
+  const QPoint below = songs->mapToGlobal(QPoint(0, songs->height()));
+  const QWidget* status = form().control(Control::txtPanel);
+  const QRect statusOnScreen(status->mapToGlobal(QPoint(0, 0)), status->size());
+  EXPECT_GE(list.top(), below.y() - 1) << "the list opens downward";
+  EXPECT_FALSE(list.intersects(statusOnScreen));
+  EXPECT_GE(list.width(), songs->view()->minimumWidth());
+  songs->hidePopup();
+}
+
+TEST_F(DesktopWindow, TheRecordingClockShowsItsTimeClearOfItsFrame) {
+  auto* clock = static_cast<QLabel*>(form().control(Control::txtRecTime));
+  const int text = clock->fontMetrics().horizontalAdvance(QStringLiteral("00:00"));
+  EXPECT_GE(clock->contentsRect().width(), text + 2) << "a pixel of room each side of the digits";
+  EXPECT_GT(clock->geometry().left(), form().tempo()->geometry().right());
+  EXPECT_LT(clock->geometry().right(), form().control(Control::btnRecording)->geometry().left());
+}
+
+TEST_F(DesktopWindow, TheFixedWindowCanBeNeitherMaximisedNorMadeFullScreen) {
+  if (!HasWindowManager()) GTEST_SKIP() << "no window manager";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !testing::AllowedActions(form().winId()).isEmpty(); }, 2000));
+  const QStringList actions = testing::AllowedActions(form().winId());
+  for (const char* action : {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"}) {
+    EXPECT_FALSE(actions.contains(QLatin1String(action))) << action;
+  }
+  const QRect before = form().geometry();
+  for (const char* state : {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_MAXIMIZED_VERT"}) {
+    testing::RequestWindowState(form().winId(), state);
+    QTest::qWait(500);
+    EXPECT_EQ(form().windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized), Qt::WindowNoState) << state;
+    EXPECT_EQ(form().geometry(), before) << state;
+  }
+}
+
+// Without a sound server the output cannot open while the window is being
+// built; the box that says so stands in the middle of the screen.
+TEST(DesktopStartUp, TheStartUpErrorBoxIsCentredOnTheScreen) {
+  if (!OnX11()) GTEST_SKIP() << "needs an X desktop (scripts/with-x-desktop)";
+  testing::DiskAudio audio;
+  testing::ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
+  QRect seen;
+  QTimer poll;
+  poll.setInterval(20);
+  int shownFor = 0;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) return;
+    // Give the window manager time to place it.
+    if (++shownFor < 15) return;
+    seen = box->frameGeometry();
+    box->button(QMessageBox::Ok)->click();
+  });
+  poll.start();
+  Program program;
+  program.Start();
+  ASSERT_TRUE(seen.isValid()) << "the box was shown";
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const QPoint offset = seen.center() - screen.center();
+  EXPECT_LE(std::abs(offset.x()), 30) << seen.x() << "," << seen.y();
+  EXPECT_LE(std::abs(offset.y()), 30) << seen.x() << "," << seen.y();
+  program.form().close();
+}
+
+}  // namespace
+}  // namespace tonefield

@@ -1,0 +1,16 @@
+// Questions and requests to the X server and its window manager, kept out
+// of the test sources because Xlib's macros clash with Qt's names.
+#pragma once
+
+#include <QStringList>
+#include <QWindow>
+
+namespace tonefield::testing {
+
+// Asks the window manager to add a _NET_WM_STATE_... state to a window, as
+// a pager or one of its key bindings does.
+void RequestWindowState(WId window, const char* state);
+// The names in the window's _NET_WM_ALLOWED_ACTIONS.
+QStringList AllowedActions(WId window);
+
+}  // namespace tonefield::testing
