@@ -181,6 +181,21 @@ TEST_F(DesktopWindow, TheFixedWindowCanBeNeitherMaximisedNorMadeFullScreen) {
   }
 }
 
+// Tab from the panel walks its controls row by row, the song list included.
+TEST_F(DesktopWindow, TabWalksThePanelsControlsInOrder) {
+  const Control order[] = {Control::btnOpenWave, Control::btnSave,    Control::btnRec,
+                           Control::btnInputVolume, Control::btnOutputVolume, Control::cbxSong,
+                           Control::btnOpenScore, Control::btnPlay,    Control::tbTempo,
+                           Control::btnRecording, Control::btnAbout,   Control::btnQuit};
+  form().FocusPanel();
+  for (Control c : order) {
+    ASSERT_TRUE(Xdotool({"key", "Tab"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == form().control(c); }, 1000))
+        << form().control(c)->objectName().toStdString() << " after Tab; focus on "
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "nothing");
+  }
+}
+
 // Without a sound server the output cannot open while the window is being
 // built; the box that says so stands in the middle of the screen.
 TEST(DesktopStartUp, TheStartUpErrorBoxIsCentredOnTheScreen) {
