@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 
 #include <X11/Xatom.h>
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
 namespace tonefield::testing {
@@ -52,6 +53,13 @@ QStringList AllowedActions(WId window) {
     XFree(data);
   }
   return names;
+}
+
+void LockKeyboardGroup(int group) {
+  Display* display = XDisplay();
+  if (display == nullptr) return;
+  XkbLockGroup(display, XkbUseCoreKbd, static_cast<unsigned>(group));
+  XFlush(display);
 }
 
 }  // namespace tonefield::testing

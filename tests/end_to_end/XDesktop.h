@@ -12,5 +12,8 @@ namespace tonefield::testing {
 void RequestWindowState(WId window, const char* state);
 // The names in the window's _NET_WM_ALLOWED_ACTIONS.
 QStringList AllowedActions(WId window);
+// Switches the keyboard to another of its layouts (XKB group), as a
+// layout-switch key does.
+void LockKeyboardGroup(int group);
 
 }  // namespace tonefield::testing

@@ -313,6 +313,7 @@ namespace {
 
 // The panel's buttons are speed buttons: clicking one leaves the keyboard
 // focus where it was, so a later Space (no piano key) cannot press it again.
+// (Tab still reaches them.)
 TEST(SpeedButtonFocus, ClickingAButtonLeavesTheFocusAndSpaceDoesNotPressIt) {
   MainForm form;
   testing::RecordingHandlers handlers;
@@ -332,7 +333,7 @@ TEST(SpeedButtonFocus, ClickingAButtonLeavesTheFocusAndSpaceDoesNotPressIt) {
   for (Control c : {Control::btnOpenWave, Control::btnSave, Control::btnRec, Control::btnInputVolume,
                     Control::btnOutputVolume, Control::btnOpenScore, Control::btnPlay, Control::btnRecording,
                     Control::btnAbout, Control::btnQuit}) {
-    EXPECT_EQ(form.control(c)->focusPolicy(), Qt::NoFocus) << static_cast<int>(c);
+    EXPECT_FALSE(form.control(c)->focusPolicy() & Qt::ClickFocus) << static_cast<int>(c);
   }
 }
 

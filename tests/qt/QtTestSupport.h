@@ -45,12 +45,16 @@ class RecordingHandlers : public FormHandlers {
     log.push_back("cbxSongChange");
     if (onSongChange) onSongChange();
   }
-  void cbxSongExit() override { log.push_back("cbxSongExit"); }
+  void cbxSongExit() override {
+    log.push_back("cbxSongExit");
+    if (onSongExit) onSongExit();
+  }
 
   std::vector<int> keyDowns, keyUps;
   std::vector<std::string> log;
   std::function<bool(int)> consumeKeyDown;
   std::function<void()> onSongChange;
+  std::function<void()> onSongExit;
   bool consumeKeyUp = true;
   bool allowClose = true;
   int ticks = 0;

@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "platform/qt/Accessibility.h"
 #include "platform/qt/FormHandlers.h"
 #include "platform/qt/Glyphs.h"
 #include "platform/qt/SongList.h"
@@ -28,17 +29,17 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-QColor FromColour(Colour c) {
-  return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
-}
-
 // Message texts carry Windows line breaks; the box wants plain ones.
 QString BoxText(const std::string& text) { return Q(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 
 // Texts that may carry file names are shown as they are, never as markup.
-QLabel* PlainLabel(const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
+// The name comes first: assistive technology may look at the label as soon
+// as it has a text.
+QLabel* PlainLabel(const char* name, const QString& text, QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(QString::fromLatin1(name));
   label->setTextFormat(Qt::PlainText);
+  label->setText(text);
   return label;
 }
 
@@ -83,17 +84,25 @@ QFont MainForm::WindowFont() {
 MainForm::MainForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+  InstallAccessibleInterfaces();
   setObjectName("Form1");
   setWindowTitle(QStringLiteral("Tonefield "));
   setFont(WindowFont());
   setFixedSize(630, 223);
   BuildPanel();
+  SetTabOrder();
   aboutBox_ = new TAboutBox(this);
   aboutBox_->setFont(font());
   timer1_.setInterval(250);
   connect(&timer1_, &QTimer::timeout, this, [this] {
     if (Live()) handlers_->Timer1Timer();
   });
+  // Key labels follow the keyboard layout: the X server reports a new
+  // keymap in a burst of events, answered by one relabelling.
+  relabelSoon_.setSingleShot(true);
+  relabelSoon_.setInterval(50);
+  connect(&relabelSoon_, &QTimer::timeout, this, [this] { RelabelKeys(); });
+  layout_.SetOnChange([this] { relabelSoon_.start(); });
   // Key preview: the window sees every key stroke before the focused control.
   qApp->installEventFilter(this);
 }
@@ -110,8 +119,9 @@ QToolButton* MainForm::AddButton(Control c, const char* name, QRect geometry, co
   button->setGeometry(geometry);
   button->setText(QString::fromUtf8(caption));
   if (hint != nullptr) button->setToolTip(QString::fromUtf8(hint));
-  // Speed buttons never take the keyboard focus.
-  button->setFocusPolicy(Qt::NoFocus);
+  // Tab reaches the buttons, a click does not move the focus to them (so a
+  // Space after a click does not press the button again).
+  button->setFocusPolicy(Qt::TabFocus);
   controls_[c] = button;
   return button;
 }
@@ -123,10 +133,10 @@ void MainForm::BuildPanel() {
   panel_->setGeometry(0, 0, 630, 73);
   panel_->setFocusPolicy(Qt::ClickFocus);
   panel_->setAutoFillBackground(true);
+  panel_->setAccessibleName(QStringLiteral("操作パネル"));
   controls_[Control::Panel1] = panel_;
 
-  auto* txtPanel = PlainLabel(QStringLiteral("Display Panel"), panel_);
-  txtPanel->setObjectName("txtPanel");
+  auto* txtPanel = PlainLabel("txtPanel", QStringLiteral("Display Panel"), panel_);
   txtPanel->setGeometry(8, 12, 233, 17);
   txtPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   txtPanel->setAutoFillBackground(true);
@@ -134,6 +144,7 @@ void MainForm::BuildPanel() {
   lime.setColor(QPalette::Window, QColor(0x00, 0xFF, 0x00));
   lime.setColor(QPalette::WindowText, Qt::black);
   txtPanel->setPalette(lime);
+  txtPanel->setAccessibleDescription(QStringLiteral("状態表示"));
   controls_[Control::txtPanel] = txtPanel;
 
   struct ButtonRow {
@@ -176,13 +187,11 @@ void MainForm::BuildPanel() {
     });
   }
 
-  auto* label1 = PlainLabel(QStringLiteral("Label1"), panel_);
-  label1->setObjectName("Label1");
+  auto* label1 = PlainLabel("Label1", QStringLiteral("Label1"), panel_);
   label1->move(368, 0);
   label1->adjustSize();
   controls_[Control::Label1] = label1;
-  auto* label2 = PlainLabel(QStringLiteral("Label2"), panel_);
-  label2->setObjectName("Label2");
+  auto* label2 = PlainLabel("Label2", QStringLiteral("Label2"), panel_);
   label2->move(408, 0);
   label2->adjustSize();
   controls_[Control::Label2] = label2;
@@ -195,13 +204,14 @@ void MainForm::BuildPanel() {
   cbxSong_->setGeometry(8, 42, 113, 20);
   cbxSong_->setEditable(false);
   cbxSong_->setMaxVisibleItems(10);
+  cbxSong_->setAccessibleName(QStringLiteral("曲"));
+  cbxSong_->setAccessibleDescription(QStringLiteral("演奏する曲を選びます"));
   controls_[Control::cbxSong] = cbxSong_;
   connect(cbxSong_, &QComboBox::activated, this, [this](int) {
     if (Live()) handlers_->cbxSongChange();
   });
 
-  auto* lblTempo = PlainLabel(QStringLiteral("早さ"), panel_);
-  lblTempo->setObjectName("lblTempo");
+  auto* lblTempo = PlainLabel("lblTempo", QStringLiteral("早さ"), panel_);
   lblTempo->move(256, 48);
   lblTempo->adjustSize();
   controls_[Control::lblTempo] = lblTempo;
@@ -216,13 +226,14 @@ void MainForm::BuildPanel() {
   tbTempo_->setTickInterval(1);
   tbTempo_->setTickPosition(QSlider::TicksAbove);
   tbTempo_->setToolTip(QStringLiteral("自動演奏のテンポを調整します"));
+  tbTempo_->setAccessibleName(lblTempo->text());
+  lblTempo->setBuddy(tbTempo_);
   controls_[Control::tbTempo] = tbTempo_;
   connect(tbTempo_, &QSlider::valueChanged, this, [this](int) {
     if (Live()) handlers_->tbTempoChange();
   });
 
-  auto* txtRecTime = PlainLabel(QStringLiteral("00:00"), panel_);
-  txtRecTime->setObjectName("txtRecTime");
+  auto* txtRecTime = PlainLabel("txtRecTime", QStringLiteral("00:00"), panel_);
   txtRecTime->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   // Wide enough for the time in the font actually in use, with a pixel
   // between the digits and the frame on each side.
@@ -230,7 +241,17 @@ void MainForm::BuildPanel() {
                          2 * txtRecTime->frameWidth() + 2;
   txtRecTime->setGeometry(376, 44, std::max(33, clockWidth), 16);
   txtRecTime->setAlignment(Qt::AlignCenter);
+  txtRecTime->setAccessibleDescription(QStringLiteral("演奏録音の時間"));
   controls_[Control::txtRecTime] = txtRecTime;
+}
+
+void MainForm::SetTabOrder() {
+  // Row by row, left to right, as the panel reads.
+  const Control order[] = {Control::btnOpenWave, Control::btnSave,      Control::btnRec,
+                           Control::btnInputVolume, Control::btnOutputVolume, Control::cbxSong,
+                           Control::btnOpenScore, Control::btnPlay,      Control::tbTempo,
+                           Control::btnRecording, Control::btnAbout,     Control::btnQuit};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(control(order[i - 1]), control(order[i]));
 }
 
 void MainForm::CenterOnScreen() {
@@ -268,35 +289,6 @@ void MainForm::FreeSplash() { splash_.reset(); }
 
 void MainForm::SetWindowCaption(const std::string& text) { setWindowTitle(Q(text)); }
 
-void MainForm::CreateKeyButton(const KeyButtonSpec& placement) {
-  if (placement.key < 0 || placement.key >= static_cast<int>(keys_.size())) return;
-  auto*& slot = keys_[static_cast<std::size_t>(placement.key)];
-  delete slot;
-  auto* button = new TColorButton(this);
-  button->setObjectName(QStringLiteral("key%1").arg(placement.key));
-  button->setGeometry(placement.left, placement.top, placement.width, placement.height);
-  button->setText(Q(placement.caption));
-  button->SetColor(FromColour(placement.colour));
-  button->SetFontColor(FromColour(placement.fontColour));
-  button->SetKeyNum(placement.key);
-  button->SetOnMouseDown([this](TColorButton& b) {
-    if (Live()) handlers_->KeyButtonMouseDown(b.KeyNum());
-  });
-  button->SetOnMouseUp([this](TColorButton& b) {
-    if (Live()) handlers_->KeyButtonMouseUp(b.KeyNum());
-  });
-  button->setProperty("blackKey", placement.black);
-  button->show();
-  slot = button;
-}
-
-void MainForm::RaiseBlackKeysThenPanel() {
-  for (TColorButton* key : keys_) {
-    if (key != nullptr && key->property("blackKey").toBool()) key->raise();
-  }
-  panel_->raise();
-}
-
 int MainForm::PanelHeight() { return panel_->height(); }
 
 void MainForm::SetPanelWidth(int width) { panel_->resize(width, panel_->height()); }
@@ -312,7 +304,14 @@ void MainForm::SetStatusText(const std::string& text) { SetControlText(Control::
 void MainForm::SetControlText(Control c, const std::string& text) {
   QWidget* widget = control(c);
   if (auto* label = qobject_cast<QLabel*>(widget)) {
-    label->setText(Q(text));
+    const QString shown = Q(text);
+    if (label->text() == shown) return;
+    // The status line's news reach assistive technology as a change of
+    // its name (QLabel sends it): only when there is news.
+    label->setText(shown);
+    // The two unused labels show nothing; emptied, they leave the window
+    // (and what a screen reader lists) altogether.
+    if (c == Control::Label1 || c == Control::Label2) label->setVisible(!shown.isEmpty());
   } else if (auto* button = qobject_cast<QToolButton*>(widget)) {
     button->setText(Q(text));
   }
@@ -340,17 +339,6 @@ void MainForm::RepaintNow() { repaint(); }
 void MainForm::FocusPanel() { panel_->setFocus(Qt::OtherFocusReason); }
 
 int MainForm::TempoPosition() { return tbTempo_->value(); }
-
-// ---- View: keys ----
-
-void MainForm::SetKeyColour(int key, Colour colour) {
-  if (TColorButton* button = keyButton(key)) button->SetColor(FromColour(colour));
-}
-
-bool MainForm::IsKeyDrawnPressed(int key) {
-  const TColorButton* button = keyButton(key);
-  return button != nullptr && button->DrawnPressed();
-}
 
 // ---- View: song list ----
 
@@ -388,93 +376,10 @@ void MainForm::ShowAboutBox() { aboutBox_->exec(); }
 
 // ---- Events ----
 
-bool MainForm::eventFilter(QObject* watched, QEvent* event) {
-  // Installed on the application only, so each delivery is seen once.
-  const QEvent::Type type = event->type();
-  if (watched == cbxSong_ && type == QEvent::FocusOut) {
-    const auto* focus = static_cast<QFocusEvent*>(event);
-    if (focus->reason() != Qt::PopupFocusReason && Live()) handlers_->cbxSongExit();
-    return false;
-  }
-  if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
-  // Held keys are tracked from the strokes of every window: a key-up that a
-  // popup or a dialog takes must still count, or the watchdog would keep the
-  // note sounding.
-  TrackHeldKey(*static_cast<QKeyEvent*>(event));
-  // Only the first delivery of a stroke, not its propagation to parents,
-  // and only in this window or the song list's drop-down (which counts as
-  // the list, whose strokes the window sees first).
-  auto* widget = qobject_cast<QWidget*>(watched);
-  if (widget == nullptr || widget != KeyReceiver()) return false;
-  const QWidget* window = widget->window();
-  if (window != this && window != cbxSong_->view()->window()) return false;
-  return PreviewKey(*static_cast<QKeyEvent*>(event));
-}
-
-QWidget* MainForm::KeyReceiver() {
-  // The order in which Qt picks the widget a stroke goes to first: a
-  // keyboard grab, then an open popup (its focused child, else itself; the
-  // window's focus stays where it was while a popup is open), then the
-  // focused control, then the window itself.
-  if (QWidget* grabber = QWidget::keyboardGrabber()) return grabber;
-  if (QWidget* popup = QApplication::activePopupWidget()) {
-    QWidget* focus = popup->focusWidget();
-    return focus != nullptr ? focus : popup;
-  }
-  QWidget* focus = QApplication::focusWidget();
-  return focus != nullptr ? focus : this;
-}
-
-bool MainForm::PreviewKey(QKeyEvent& event) {
-  const int vk = translator_.VirtualKey(event);
-  if (vk <= 0 || vk >= static_cast<int>(heldBackRelease_.size()) || !Live()) return false;
-  std::optional<quint64>& heldBack = heldBackRelease_[static_cast<std::size_t>(vk)];
-  if (event.type() == QEvent::KeyPress) {
-    if (heldBack.has_value()) {
-      // The server sends a repeat's release and press with one time stamp.
-      // A press at another time is a new stroke: the key did come up in
-      // between, so that release is delivered now.
-      const bool sameStroke = event.isAutoRepeat() || *heldBack == event.timestamp();
-      heldBack.reset();
-      if (!sameStroke) {
-        int up = vk;
-        handlers_->FormKeyUp(up);
-      }
-    }
-    int key = vk;
-    handlers_->FormKeyDown(key);
-    return key == 0;
-  }
-  // The release half of an auto-repeat pair is not a key-up: passing it on
-  // would cut and restart the held note.
-  if (event.isAutoRepeat()) return false;
-  // Qt flags a repeat's release only when the matching press has already
-  // arrived, which it often has not. Where the keyboard can be asked, a
-  // key that is still down has not been released: the release is held back
-  // until a press shows which it was.
-  if (keyHeld_.AsksServer() && keyHeld_.IsHeld(vk)) {
-    heldBack = event.timestamp();
-    return false;
-  }
-  heldBack.reset();
-  int key = vk;
-  handlers_->FormKeyUp(key);
-  return key == 0;
-}
-
-void MainForm::TrackHeldKey(const QKeyEvent& event) {
-  if (event.isAutoRepeat()) return;
-  const int vk = translator_.VirtualKey(event);
-  if (vk == 0) return;
-  if (event.type() == QEvent::KeyPress) {
-    keyHeld_.Pressed(vk);
-  } else {
-    keyHeld_.Released(vk);
-  }
-}
-
 void MainForm::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && !isActiveWindow()) keyHeld_.ReleaseAll();
+  // The layout may have changed while another window was active.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) RelabelKeys();
   if (event->type() == QEvent::WindowStateChange) {
     // A fixed-size window is never maximised or full screen (it would sit
     // in a corner of an empty screen); some window managers offer full

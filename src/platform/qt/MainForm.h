@@ -16,6 +16,7 @@
 #include "app/View.h"
 #include "platform/qt/KeyHeldQuery.h"
 #include "platform/qt/KeyTranslator.h"
+#include "platform/qt/KeyboardLayout.h"
 
 class QComboBox;
 class QFrame;
@@ -60,6 +61,10 @@ class MainForm final : public QWidget, public View, public Host {
   TForm2* splash() const { return splash_.get(); }
   QTimer& timer() { return timer1_; }
   KeyHeldQuery& keyHeld() { return keyHeld_; }
+  // Reads the keyboard layout again and relabels the piano keys after it:
+  // each key shows what the user's layout prints on it, or its own label
+  // where the layout gives the key no character.
+  void RelabelKeys();
   const KeyTranslator& translator() const { return translator_; }
   void SetTranslator(const KeyTranslator& translator) { translator_ = translator; }
 
@@ -123,6 +128,10 @@ class MainForm final : public QWidget, public View, public Host {
   bool PreviewKey(QKeyEvent& event);
   // Keeps the event-tracked held-key state up to date (not auto-repeats).
   void TrackHeldKey(const QKeyEvent& event);
+  // Shows a key's label under the layout last read.
+  void LabelKey(int key);
+  // Panel controls in the order Tab visits them.
+  void SetTabOrder();
 
   FormHandlers* handlers_ = nullptr;
   QFrame* panel_ = nullptr;
@@ -135,6 +144,9 @@ class MainForm final : public QWidget, public View, public Host {
   QTimer timer1_;
   KeyTranslator translator_;
   KeyHeldQuery keyHeld_;
+  KeyboardLayout layout_;
+  std::array<QString, 36> ownLabels_;  // the labels the keys were created with
+  QTimer relabelSoon_;  // one relabel for a burst of keymap events
   // Per virtual-key code: the time stamp of a key-up held back because the
   // key was still down when it arrived.
   std::array<std::optional<quint64>, 256> heldBackRelease_{};
