@@ -102,22 +102,38 @@ std::filesystem::path CreateTemporary(const ReplacementPlan& plan, bool& created
   }
 }
 
+// Creates the temporary file and registers it for removal with the
+// interrupt signals held back in between, so a Ctrl+C can never find the
+// file made but not yet registered.
+std::filesystem::path CreateRegisteredTemporary(const ReplacementPlan& plan, bool& created, int& pendingSlot) {
+  sigset_t interrupts;
+  sigset_t previous;
+  sigemptyset(&interrupts);
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interrupts, signalNumber);
+  InstallInterruptCleanup();
+  ::pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
+  std::filesystem::path temporary = CreateTemporary(plan, created);
+  if (created) pendingSlot = RegisterPending(temporary);
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return temporary;
+}
+
 }  // namespace
 
 bool StagedOutputFile::CanReplace(const std::filesystem::path& target) { return PlanReplacement(target).allowed; }
 
 StagedOutputFile::StagedOutputFile(std::filesystem::path target)
-    : plan_(PlanReplacement(target)), target_(plan_.target), temporary_(CreateTemporary(plan_, created_)) {
-  if (created_) pendingSlot_ = RegisterPending(temporary_);
-}
+    : plan_(PlanReplacement(target)),
+      target_(plan_.target),
+      temporary_(CreateRegisteredTemporary(plan_, created_, pendingSlot_)) {}
 
 StagedOutputFile::StagedOutputFile(StagedOutputFile&& other) noexcept
     : plan_(std::move(other.plan_)),
       target_(std::move(other.target_)),
       created_(other.created_),
+      pendingSlot_(other.pendingSlot_),
       temporary_(std::move(other.temporary_)),
-      committed_(other.committed_),
-      pendingSlot_(other.pendingSlot_) {
+      committed_(other.committed_) {
   other.created_ = false;  // the moved-from object owns no file any more
   other.pendingSlot_ = -1;
 }

@@ -46,10 +46,12 @@ class StagedOutputFile {
  private:
   ReplacementPlan plan_;
   std::filesystem::path target_;
-  bool created_ = false;  // temporary_ was created here (set while it is initialised)
+  // created_ and pendingSlot_ are set while temporary_ is initialised, so
+  // they are declared before it.
+  bool created_ = false;  // temporary_ was created here
+  int pendingSlot_ = -1;  // in the list the signal handler cleans up
   std::filesystem::path temporary_;
   bool committed_ = false;
-  int pendingSlot_ = -1;  // in the list the signal handler cleans up
 };
 
 // A folder for outputs, made with whatever parents it lacked. Unless Keep()
