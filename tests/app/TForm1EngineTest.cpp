@@ -1,3 +1,6 @@
+#include <cstdio>
+#include <fstream>
+
 #include "app/FormFixture.h"
 
 namespace tonefield {
@@ -267,6 +270,43 @@ TEST_F(CreatedForm, ALostOutputThatCannotReopenIsRetriedQuietlyEveryTick) {
   form.Timer1Timer();
   EXPECT_TRUE(device.isOpen);
   EXPECT_EQ(view.statusText, "出力デバイスに再接続しました。");
+}
+
+TEST_F(CreatedForm, ALostCaptureDeviceGivesTheOutputAndTheControlsBack) {
+  form.btnRecClick();
+  PlayBlocks(1);
+  form.Timer1Timer();
+  ASSERT_EQ(form.GetEngineState(), kStateRecordingSample);
+  ASSERT_TRUE(capture.isOpen);
+  const auto opensBefore = device.opened.size();
+  capture.lost = true;
+  form.Timer1Timer();
+  EXPECT_FALSE(capture.isOpen);
+  EXPECT_EQ(view.statusText, "録音デバイスが切断されました。");
+  EXPECT_EQ(form.GetEngineState(), kStateReady);
+  EXPECT_FALSE(form.IsFeedStopped());
+  EXPECT_EQ(device.opened.size(), opensBefore + 1);
+  EXPECT_TRUE(view.enabled[Control::btnRec]);
+  EXPECT_TRUE(view.errors.empty());
+}
+
+TEST_F(FormFixture, TheLatencyLogHasOneLinePerStampedNote) {
+  const std::string path = ::testing::TempDir() + "tonefield-latency-" +
+                           std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".log";
+  std::remove(path.c_str());
+  ASSERT_TRUE(form.SetLatencyLog(path));
+  form.FormCreate();
+  form.NoteInputTime(1000);
+  form.KeyButtonMouseDown(12);
+  form.KeyButtonMouseDown(13);  // not stamped: not logged
+  PlayBlocks(1, 64);
+  std::ifstream log(path);
+  std::string line;
+  ASSERT_TRUE(std::getline(log, line));
+  EXPECT_EQ(line.rfind("key 12: input to callback ", 0), 0u) << line;
+  EXPECT_NE(line.find("buffer 64 samples at 11025 Hz (5.805 ms)"), std::string::npos) << line;
+  EXPECT_FALSE(std::getline(log, line));
+  std::remove(path.c_str());
 }
 
 }  // namespace
