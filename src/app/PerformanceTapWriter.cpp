@@ -112,17 +112,16 @@ RecorderResult PerformanceTapWriter::Stop() {
     thread_.join();
   }
   std::lock_guard lock(mutex_);
-  if (!recorder_.IsActive()) return RecorderResult{};
-  DrainLocked();
-  if (recorder_.IsActive() && filled_ > 0) AppendLocked({block_.data(), filled_}, format_);
-  filled_ = 0;
-  if (!recorder_.IsActive()) {
-    // The last block ended it (the limit or a failed write).
-    RecorderResult result = selfStop_.value_or(RecorderResult{});
-    selfStop_.reset();
-    return result;
+  if (recorder_.IsActive()) {
+    DrainLocked();
+    if (recorder_.IsActive() && filled_ > 0) AppendLocked({block_.data(), filled_}, format_);
+    filled_ = 0;
+    if (recorder_.IsActive()) return recorder_.Stop();
   }
-  return recorder_.Stop();
+  // It had ended by itself (the limit, a failed write): that stop's outcome.
+  RecorderResult result = selfStop_.value_or(RecorderResult{});
+  selfStop_.reset();
+  return result;
 }
 
 bool PerformanceTapWriter::IsActive() {

@@ -49,41 +49,22 @@ void LiveEngine::Post(LiveCommand command) {
 
 void LiveEngine::NoteOn(int owner, int key, std::int64_t inputTime) {
   if (key < 0 || key >= kKeyCount) return;
-  LiveCommand command;
-  command.type = LiveCommandType::NoteOn;
-  command.owner = owner;
-  command.key = key;
-  command.inputTime = inputTime;
   ++notesStarted_;
-  Post(command);
+  Post({.type = LiveCommandType::NoteOn, .owner = owner, .key = key, .inputTime = inputTime});
 }
 
 void LiveEngine::NoteOff(int owner, int key) {
-  LiveCommand command;
-  command.type = LiveCommandType::NoteOff;
-  command.owner = owner;
-  command.key = key;
-  Post(command);
+  Post({.type = LiveCommandType::NoteOff, .owner = owner, .key = key});
 }
 
-void LiveEngine::AllNotesOff() {
-  LiveCommand command;
-  command.type = LiveCommandType::AllNotesOff;
-  Post(command);
-}
+void LiveEngine::AllNotesOff() { Post({.type = LiveCommandType::AllNotesOff}); }
 
 void LiveEngine::StopFeed() {
-  LiveCommand command;
-  command.type = LiveCommandType::StopFeed;
   stopSeq_ = nextSeq_;
-  Post(command);
+  Post({.type = LiveCommandType::StopFeed});
 }
 
-void LiveEngine::ResumeFeed() {
-  LiveCommand command;
-  command.type = LiveCommandType::ResumeFeed;
-  Post(command);
-}
+void LiveEngine::ResumeFeed() { Post({.type = LiveCommandType::ResumeFeed}); }
 
 bool LiveEngine::Drained() const { return channels_.feedStopAck.load() >= stopSeq_; }
 
@@ -100,25 +81,14 @@ std::uint64_t LiveEngine::StartScore(Sequencer& sequencer) {
     if (lent.object.get() == &sequencer) lent.withAudio = true;
   }
   current_ = &sequencer;
-  LiveCommand command;
-  command.type = LiveCommandType::StartScore;
-  command.sequencer = &sequencer;
-  command.generation = ++scoreGeneration_;
-  Post(command);
+  Post({.type = LiveCommandType::StartScore, .generation = ++scoreGeneration_, .sequencer = &sequencer});
   return scoreGeneration_;
 }
 
-void LiveEngine::StopScore() {
-  LiveCommand command;
-  command.type = LiveCommandType::StopScore;
-  Post(command);
-}
+void LiveEngine::StopScore() { Post({.type = LiveCommandType::StopScore}); }
 
 void LiveEngine::SetSamplesPerTick(std::int32_t samples) {
-  LiveCommand command;
-  command.type = LiveCommandType::SetSamplesPerTick;
-  command.value = samples;
-  Post(command);
+  Post({.type = LiveCommandType::SetSamplesPerTick, .value = samples});
 }
 
 KeyWaveBank& LiveEngine::SpareBank() {
@@ -133,24 +103,14 @@ void LiveEngine::UseBank(KeyWaveBank& bank) {
   for (Lent<KeyWaveBank>& lent : banks_) {
     if (lent.object.get() == &bank) lent.withAudio = true;
   }
-  LiveCommand command;
-  command.type = LiveCommandType::SwapBank;
-  command.bank = &bank;
-  Post(command);
+  Post({.type = LiveCommandType::SwapBank, .bank = &bank});
 }
 
 void LiveEngine::TapOn(std::uint64_t generation) {
-  LiveCommand command;
-  command.type = LiveCommandType::TapOn;
-  command.generation = generation;
-  Post(command);
+  Post({.type = LiveCommandType::TapOn, .generation = generation});
 }
 
-void LiveEngine::TapOff() {
-  LiveCommand command;
-  command.type = LiveCommandType::TapOff;
-  Post(command);
-}
+void LiveEngine::TapOff() { Post({.type = LiveCommandType::TapOff}); }
 
 void LiveEngine::Paint(int key, std::uint32_t colour) { client_.PaintKey(key, colour); }
 
