@@ -13,6 +13,11 @@
 #include "engine/LiveTestSupport.h"
 #include "fakes/ThreadedWaveOut.h"
 
+// The replacements below pair malloc with free on purpose.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 namespace {
 
 thread_local bool t_onAudioPath = false;
