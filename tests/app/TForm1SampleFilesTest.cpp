@@ -147,7 +147,8 @@ TEST_F(SampleFiles, ARateTooLowToPlayIsRefusedAndTheSampleKept) {
   EXPECT_FALSE(form.IsFeedStopped());
   form.Timer1Timer();
   EXPECT_EQ(device.opened.size(), opensBefore);
-  EXPECT_EQ(form.ring().queuedBlocks(), 5);
+  EXPECT_TRUE(form.OutputOpen());
+  EXPECT_TRUE(device.started);
 }
 
 TEST_F(SampleFiles, SaveWritesTheDefaultToneAndChangesNothingElse) {
