@@ -21,6 +21,29 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   return args;
 }
 
+// The window's own options with their values, leaving Qt's (and anything
+// unknown, refused once Qt has taken its own) for later.
+std::vector<std::string> OwnArguments(int argc, char** argv) {
+  std::vector<std::string> own;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    for (const char* name : {"--buffer", "--output-device", "--input-device"}) {
+      if (arg == name) {
+        own.push_back(arg);
+        if (i + 1 < argc) own.emplace_back(argv[++i]);
+      } else if (arg.rfind(std::string(name) + "=", 0) == 0) {
+        own.push_back(arg);
+      }
+    }
+  }
+  return own;
+}
+
+int UsageError(const std::string& error) {
+  std::fprintf(stderr, "tonefield: %s\n%s", error.c_str(), tonefield::LaunchUsage().c_str());
+  return 2;
+}
+
 int ListDevices() {
   for (const bool capture : {false, true}) {
     std::string error;
@@ -48,12 +71,13 @@ int main(int argc, char** argv) {
     }
   }
 
+  // A wrong value is said before Qt needs a display.
+  if (const auto own = tonefield::ParseLaunchOptions(OwnArguments(argc, argv)); !own.error.empty()) {
+    return UsageError(own.error);
+  }
   QApplication app(argc, argv);  // takes Qt's own options out of argv
   const tonefield::LaunchOptions options = tonefield::ParseLaunchOptions(Arguments(argc, argv));
-  if (!options.error.empty()) {
-    std::fprintf(stderr, "tonefield: %s\n%s", options.error.c_str(), tonefield::LaunchUsage().c_str());
-    return 2;
-  }
+  if (!options.error.empty()) return UsageError(options.error);
   QApplication::setApplicationName(QStringLiteral("Tonefield"));
   tonefield::SetUpDesktopIntegration();  // desktop entry, icon, Qt's Japanese texts
 
