@@ -7,14 +7,17 @@
 namespace tonefield {
 
 TForm1::TForm1(View& view, Host& host, WaveOutDevice& waveOut, WaveInDevice& waveIn)
-    : view_(view),
-      host_(host),
-      waveOut_(waveOut),
-      waveIn_(waveIn),
-      voices_(this),
-      ring_(waveOut, *this, *this) {}
+    : view_(view), host_(host), waveOut_(waveOut), waveIn_(waveIn) {}
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // The device's thread must be gone before the renderer it calls.
+  if (outputOpen_) {
+    waveOut_.Stop();
+    waveOut_.Close();
+    outputOpen_ = false;
+  }
+  (void)tapWriter_.Stop();
+}
 
 void TForm1::FormCreate() {
   std::lock_guard lock(EngineLock);
@@ -58,14 +61,11 @@ void TForm1::FormCreate() {
   EngineState = kStateStarting;
   UserScore.clear();
   userScoreCache_.Invalidate();
-  sequencer_.score().tempo = kDefaultTempo;
+  scoreTempo_ = kDefaultTempo;
   view_.SetControlText(Control::Label1, "");
   view_.SetControlText(Control::Label2, "");
-  voices_.Clear();
 
   FillSongList();
-
-  if (!ring_.Allocate()) ShowError("出力バッファを確保できません。");
 
   view_.FreeSplash();
   view_.SetStatusText(std::string(kWelcomeText));
@@ -79,14 +79,14 @@ void TForm1::FormCreate() {
 void TForm1::FormCloseQuery(bool& canClose) {
   {
     std::lock_guard lock(EngineLock);
-    feedStopped = true;
+    if (!feedStopped) StopFeed();
     if (EngineState != kStateClosing) {
       EngineState = kStateClosing;
       closeCountdown = kCloseCountdownTicks;
       view_.SetStatusText(std::string(kShuttingDownText));
     }
   }
-  canClose = ring_.queuedBlocks() == 0 || closeCountdown == 0;
+  canClose = live_.Drained() || closeCountdown == 0;
 }
 
 void TForm1::FormClose() {
@@ -99,7 +99,6 @@ void TForm1::FormClose() {
   CloseOutput();
   sourceSample_ = SourceSample{};
   FreeKeyWaves(keyWaves_);
-  ring_.Free();
   closed_ = true;
 }
 
@@ -125,14 +124,20 @@ void TForm1::SetControlsEnabled(bool enabled) {
 
 void TForm1::PaintKey(int key, std::uint32_t colour) { view_.SetKeyColour(key, colour); }
 
-void TForm1::ReportError(const std::string& message) { ShowError(message); }
+const Sequencer& TForm1::sequencer() const {
+  return live_.currentScore() != nullptr ? *live_.currentScore() : idleSequencer_;
+}
 
 void TForm1::RebuildKeyWavesForSample() {
   RebuildKeyWaves(sourceSample_, upsampleFilter_, keyWaves_, [this](std::string_view text) {
     view_.SetStatusText(std::string(text));
     view_.RepaintNow();
   });
-  voices_.FinishVoicesBeyond(keyWaves_.bank);
+  // The new waves go to the renderer whole; the bank it gives back is
+  // rebuilt next time. Voices beyond the new length finish there.
+  KeyWaveBank& bank = live_.SpareBank();
+  std::swap(bank, keyWaves_.bank);
+  live_.UseBank(bank);
 }
 
 std::uint32_t TForm1::SampleRate() const {

@@ -1,12 +1,15 @@
 // The main window's state and every handler, free of any toolkit. The shell
 // forwards window events here (FormCreate once, Timer1Timer every 250 ms,
-// clicks, key strokes as Windows virtual-key codes, block-done and
-// buffer-full calls of the devices) and draws what this class tells the
-// View. Everything runs on one thread; EngineLock is re-entrant because the
+// clicks, key strokes as Windows virtual-key codes, the audio thread's news
+// and the capture's buffer-full call) and draws what this class tells the
+// View. Every handler runs on the GUI thread; the sound is rendered on the
+// output device's own thread by the LiveEngine's renderer, which this class
+// steers through queued commands. EngineLock is re-entrant because the
 // modal error box keeps dispatching events inside handlers that hold it.
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "app/Host.h"
+#include "app/PerformanceTapWriter.h"
 #include "app/View.h"
 #include "audio_io/PerformanceRecorder.h"
 #include "audio_io/WaveInDevice.h"
@@ -21,7 +25,7 @@
 #include "dsp/KeyWaveBuilder.h"
 #include "dsp/TFIRFilter.h"
 #include "engine/EngineState.h"
-#include "engine/OutputRing.h"
+#include "engine/LiveEngine.h"
 #include "engine/VoiceTable.h"
 #include "engine/WaveOutDevice.h"
 #include "keyboard/NoteInput.h"
@@ -32,11 +36,11 @@ namespace tonefield {
 
 inline constexpr std::string_view kWelcomeText = "*** Welcome to Tonefield ! ***";
 inline constexpr std::string_view kShuttingDownText = "終了処理中です。";
+inline constexpr std::string_view kOutputLostText = "出力デバイスが切断されました。";
+inline constexpr std::string_view kOutputBackText = "出力デバイスに再接続しました。";
+inline constexpr std::string_view kCaptureLostText = "録音デバイスが切断されました。";
 
-class TForm1 final : public WaveOutListener,
-                     public WaveInListener,
-                     private KeyPainter,
-                     private RenderClient {
+class TForm1 final : public WaveInListener, private LiveEngineClient, private PlayedNotes {
  public:
   TForm1(View& view, Host& host, WaveOutDevice& waveOut, WaveInDevice& waveIn);
   ~TForm1();
@@ -59,11 +63,21 @@ class TForm1 final : public WaveOutListener,
   void Timer1Timer();
   bool TimerRunning() const { return timerRunning_; }
 
-  // Output ring (TForm1_Output.cpp). Callers hold EngineLock.
+  // Output device (TForm1_Output.cpp). Callers hold EngineLock.
   void OpenOutput();
   void CloseOutput();
-  void RenderBlock();
-  void OnWaveOutDone(std::uint64_t generation, WaveHeader* header) override;
+  // The audio thread has news (key paints, the score's end, returned banks,
+  // latency stamps); also run by every timer tick.
+  void OnAudioNews();
+  // Called before the device starts: wakes the GUI thread from any thread.
+  void SetAudioWake(std::function<void()> wake);
+  // The device buffer to ask for (0: about 5 ms at the rate).
+  void SetBufferRequest(std::uint32_t samples) { bufferRequest_ = samples; }
+  // Latency probe: the time of the input event about to be handled, and the
+  // file each note's input-to-callback time is logged to.
+  void NoteInputTime(std::int64_t steadyNanoseconds) { pendingInputTime_ = steadyNanoseconds; }
+  bool SetLatencyLog(const std::string& path);
+  bool LatencyLogEnabled() const { return latencyLog_.is_open(); }
 
   // Note input (TForm1_NoteInput.cpp); key codes are Windows virtual-key
   // codes, set to 0 when the stroke is consumed.
@@ -100,16 +114,26 @@ class TForm1 final : public WaveOutListener,
   void StartPerformanceRecording();
   void StopPerformanceRecording();
   void UpdateRecordingClock();
-  bool IsPerformanceRecordingActive() const;
-  void AppendToPerformanceRecording(std::span<const std::uint8_t> block);
+  bool IsPerformanceRecordingActive() const { return recordingActive_; }
+  // Writes what the audio thread has tapped so far (the writer thread does so
+  // on its own every few milliseconds).
+  void FlushPerformanceRecording();
 
   // Read-only views for the shell and tests.
   int GetEngineState() const { return EngineState; }
   bool IsFeedStopped() const { return feedStopped; }
   int GetCloseCountdown() const { return closeCountdown; }
-  const VoiceTable& voices() const { return voices_; }
-  const OutputRing& ring() const { return ring_; }
-  const Sequencer& sequencer() const { return sequencer_; }
+  // The voices as the GUI knows them: keys and owners, with the notes it has
+  // just queued (positions are the renderer's: live().renderer().voices()).
+  const VoiceTable& voices() const { return live_.mirror(); }
+  const LiveEngine& live() const { return live_; }
+  bool OutputOpen() const { return outputOpen_; }
+  // True once the audio thread has acknowledged the last feed stop: the
+  // device has played everything it was given.
+  bool OutputDrained() const { return live_.Drained(); }
+  // The score last started (its counters belong to the audio thread while it plays).
+  const Sequencer& sequencer() const;
+  std::int32_t SamplesPerTick() const { return samplesPerTick_; }
   const SourceSample& sourceSample() const { return sourceSample_; }
   const KeyWaves& keyWaves() const { return keyWaves_; }
   const std::string& userScore() const { return UserScore; }
@@ -122,14 +146,24 @@ class TForm1 final : public WaveOutListener,
  private:
   friend class TForm1TestAccess;  // tests reach into the fields the file units own
 
-  // KeyPainter: the voices colour the key buttons.
+  // LiveEngineClient: the voices colour the key buttons; latency stamps.
   void PaintKey(int key, std::uint32_t colour) override;
-  // RenderClient: the ring asks for block contents and reports errors.
-  void FillBlock(std::span<std::int16_t> samples) override;
-  void BlockRendered(std::span<const std::uint8_t> bytes) override;
-  void ReportError(const std::string& message) override;
+  void LatencyMeasured(const LatencyRecord& record) override;
+  // PlayedNotes: note input and the watchdog play through the live engine
+  // and decide from its mirror.
+  void NoteOn(int owner, int key) override;
+  void NoteOff(int owner, int key) override;
+  int KeyInSlot(int slot) const override { return live_.mirror().KeyInSlot(slot); }
+  bool HoldsKey(int key) const override { return live_.mirror().HoldsKey(key); }
 
   void ShowError(const std::string& message) { view_.ShowError(message); }
+  void ReportDeviceError(std::string_view prefix, MmResult code);
+  // Stops the feed (the renderer plays silence and advances nothing).
+  void StopFeed();
+  // Opens the output; report false keeps failures quiet (reopening a lost device).
+  bool OpenOutputDevice(bool report);
+  void CheckDevicesLost();
+  void HandleRecordingSelfStop();
   // Rebuilds the key waves of the current sample (progress in the status
   // line); voices whose position lies beyond their new wave become finished.
   void RebuildKeyWavesForSample();
@@ -151,6 +185,7 @@ class TForm1 final : public WaveOutListener,
   void StopSampleCaptureForClose();
   // Performance recording (TForm1_Recording.cpp): the button after a stop.
   void FinishPerformanceRecordingStop(const RecorderResult& stop);
+  void UpdateRecordingClockText(int blocks);
 
   View& view_;
   Host& host_;
@@ -164,12 +199,17 @@ class TForm1 final : public WaveOutListener,
 
   SourceSample sourceSample_;
   UpsampleFilter upsampleFilter_{};
-  KeyWaves keyWaves_;
-  VoiceTable voices_;
-  OutputRing ring_;
+  KeyWaves keyWaves_;  // formats, and the bank being rebuilt before it goes to the renderer
+  LiveEngine live_{*this};
   StuckNoteWatchdog watchdog_;
+  bool outputOpen_ = false;
+  bool outputLost_ = false;  // reopen the default device at the next ticks
+  std::uint32_t bufferRequest_ = 0;
 
-  Sequencer sequencer_;
+  Sequencer idleSequencer_;  // what sequencer() shows before the first score
+  std::int32_t scoreTempo_ = kDefaultTempo;
+  std::int32_t samplesPerTick_ = 1;
+  std::uint64_t scoreGeneration_ = 0;
   std::string UserScore;  // bytes of the last accepted score file
   UserScoreCache userScoreCache_;
 
@@ -180,7 +220,16 @@ class TForm1 final : public WaveOutListener,
   std::unique_ptr<WaveHeader> captureHeader_;
   std::vector<std::uint8_t> captureBuffer_;
 
-  PerformanceRecorder performanceRecorder_;
+  std::function<void()> audioWake_;
+  PerformanceTapWriter tapWriter_{live_.channels(), [this] {
+                                    if (audioWake_) audioWake_();
+                                  }};
+  bool recordingActive_ = false;
+  std::uint64_t tapGeneration_ = 0;
+  int lastClockBlocks_ = 0;
+
+  std::ofstream latencyLog_;
+  std::int64_t pendingInputTime_ = 0;
 
   std::string openDialogDir_;  // shared by the sample and score loaders
   std::string saveDialogDir_;

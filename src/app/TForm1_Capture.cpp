@@ -11,7 +11,7 @@ namespace tonefield {
 void TForm1::btnRecClick() {
   view_.SetStatusText("-----");
   std::lock_guard lock(EngineLock);
-  feedStopped = true;
+  if (!feedStopped) StopFeed();
   EngineState = kStateRecordRequested;
 }
 

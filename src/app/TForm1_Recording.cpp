@@ -1,5 +1,6 @@
-// Performance recording: every rendered block into a WAV file named after
-// the local time of the start, in the program's folder or the user's music
+// Performance recording: everything the audio thread renders, tapped into a
+// FIFO and written by PerformanceTapWriter into a WAV file named after the
+// local time of the start, in the program's folder or the user's music
 // folder (RecordingFolder).
 #include "app/TForm1.h"
 
@@ -22,18 +23,25 @@ void TForm1::StartPerformanceRecording() {
   const std::string stem =
       PerformanceFileStem(now.year, now.month, now.day, now.hour, now.minute, now.second);
   const RecorderResult started =
-      performanceRecorder_.StartInFolder(RecordingFolder(host_), stem, keyWaves_.outputFormat);
+      tapWriter_.Start(RecordingFolder(host_), stem, keyWaves_.outputFormat, ++tapGeneration_);
   if (!started.ok) {
     ShowError(started.message);
     return;
   }
+  recordingActive_ = true;
+  lastClockBlocks_ = 0;
+  // The tap opens at the start of the audio thread's next buffer.
+  live_.TapOn(tapGeneration_);
   view_.SetControlText(Control::btnRecording, "録音停止");
   view_.SetButtonGlyph(Control::btnRecording, Glyph::Stop);
 }
 
 void TForm1::StopPerformanceRecording() {
   if (!IsPerformanceRecordingActive()) return;
-  FinishPerformanceRecordingStop(performanceRecorder_.Stop());
+  recordingActive_ = false;
+  live_.TapOff();
+  // What was rendered up to now is written; later chunks of this tap are dropped.
+  FinishPerformanceRecordingStop(tapWriter_.Stop());
 }
 
 void TForm1::FinishPerformanceRecordingStop(const RecorderResult& stop) {
@@ -42,22 +50,39 @@ void TForm1::FinishPerformanceRecordingStop(const RecorderResult& stop) {
   view_.SetButtonGlyph(Control::btnRecording, Glyph::Rec);
   view_.SetControlText(Control::btnRecording, "演奏録音");
   // Say where the file went, as the folder depends on the installation.
-  view_.SetStatusText(FitToStatusLine(performanceRecorder_.Path()));
+  view_.SetStatusText(FitToStatusLine(tapWriter_.Path()));
+}
+
+void TForm1::HandleRecordingSelfStop() {
+  if (!recordingActive_) return;
+  std::optional<RecorderResult> stopped = tapWriter_.TakeSelfStop();
+  if (!stopped) return;
+  // The limit or a failed write ended the file.
+  lastClockBlocks_ = tapWriter_.BlockCount();
+  recordingActive_ = false;
+  live_.TapOff();
+  (void)tapWriter_.Stop();
+  FinishPerformanceRecordingStop(*stopped);
+}
+
+void TForm1::FlushPerformanceRecording() {
+  if (!recordingActive_) return;
+  tapWriter_.Flush();
+  lastClockBlocks_ = tapWriter_.BlockCount();
+  HandleRecordingSelfStop();
 }
 
 void TForm1::UpdateRecordingClock() {
-  const int seconds = performanceRecorder_.BlockCount() / kBlocksPerSecond;
+  FlushPerformanceRecording();
+  UpdateRecordingClockText(lastClockBlocks_);
+}
+
+void TForm1::UpdateRecordingClockText(int blocks) {
+  const int seconds = blocks / kBlocksPerSecond;
   const int minutes = seconds / 60;
   char text[32];
   std::snprintf(text, sizeof text, "%.2d:%.2d", minutes, seconds % 60);
   view_.SetControlText(Control::txtRecTime, text);
-}
-
-bool TForm1::IsPerformanceRecordingActive() const { return performanceRecorder_.IsActive(); }
-
-void TForm1::AppendToPerformanceRecording(std::span<const std::uint8_t> block) {
-  const AppendResult appended = performanceRecorder_.Append(block, keyWaves_.outputFormat);
-  if (appended.stopped) FinishPerformanceRecordingStop(appended.stop);
 }
 
 }  // namespace tonefield

@@ -33,7 +33,7 @@ void TForm1::btnOpenWaveClick() {
   if (loaded.ok) {
     sourceSample_ = std::move(loaded.sample);
     // The output drains and reopens in the new format from the timer.
-    feedStopped = true;
+    if (!feedStopped) StopFeed();
     EngineState = kStateNewSample;
     view_.SetStatusText("Calculating Data...");
     view_.RepaintNow();

@@ -1,11 +1,14 @@
-// The 250 ms timer: stuck-note watchdog, the steps that wait for the output
-// ring to drain, the close countdown and the recording clock.
+// The 250 ms timer: the audio thread's news, lost devices, the stuck-note
+// watchdog, the steps that wait for the output to drain, the close
+// countdown and the recording clock.
 #include "app/TForm1.h"
 
 namespace tonefield {
 
 void TForm1::Timer1Timer() {
   if (!timerRunning_ || closed_) return;
+  OnAudioNews();
+  CheckDevicesLost();
   if (EngineState != kStatePlayingScore) RunStuckNoteWatchdog();
 
   switch (EngineState) {
@@ -14,7 +17,7 @@ void TForm1::Timer1Timer() {
       host_.RequestClose();
       break;
     case kStateNewSample:
-      if (ring_.queuedBlocks() == 0) {
+      if (live_.Drained()) {
         std::lock_guard lock(EngineLock);
         feedStopped = false;
         EngineState = kStateReady;
@@ -22,7 +25,7 @@ void TForm1::Timer1Timer() {
       }
       break;
     case kStateRecordRequested:
-      if (ring_.queuedBlocks() == 0) {
+      if (live_.Drained()) {
         std::lock_guard lock(EngineLock);
         EngineState = kStateRecordingSample;
         StartSampleRecording();

@@ -1,4 +1,6 @@
-// The play/stop button and the tempo track bar.
+// The play/stop button and the tempo track bar. The score plays on the
+// audio thread: a started sequencer is handed over whole, its end comes
+// back as the score's generation (so a stop racing the end is harmless).
 #include "app/TForm1.h"
 
 #include "score/ScoreSelection.h"
@@ -14,13 +16,16 @@ void TForm1::btnPlayClick() {
 }
 
 void TForm1::StartScore() {
-  Score& score = sequencer_.score();
+  Sequencer& sequencer = live_.SpareSequencer();
+  Score& score = sequencer.score();
   // Entry 0 without a score file plays nothing; its parse is cached.
   if (!LoadSelectedScore(view_.SelectedSong(), UserScore, userScoreCache_, score)) return;
 
-  sequencer_.SetSamplesPerTick(ComputeSamplesPerTick(score.tempo, view_.TempoPosition(), OutputRate()));
-  voices_.AllNotesOff();
-  sequencer_.Rewind();
+  scoreTempo_ = score.tempo;
+  samplesPerTick_ = ComputeSamplesPerTick(score.tempo, view_.TempoPosition(), OutputRate());
+  sequencer.SetSamplesPerTick(samplesPerTick_);
+  live_.AllNotesOff();
+  sequencer.Rewind();
 
   SetControlsEnabled(false);
   view_.SetControlEnabled(Control::tbTempo, true);
@@ -31,20 +36,22 @@ void TForm1::StartScore() {
   view_.SetControlEnabled(Control::btnPlay, true);
 
   std::lock_guard lock(EngineLock);
-  sequencer_.ClearSamplesInTick();
+  sequencer.ClearSamplesInTick();
+  scoreGeneration_ = live_.StartScore(sequencer);
   EngineState = kStatePlayingScore;
 }
 
 void TForm1::StopScore() {
   std::lock_guard lock(EngineLock);
   EngineState = kStateReady;
-  voices_.AllNotesOff();
+  live_.StopScore();
+  live_.AllNotesOff();
   ResetPlayButton();
 }
 
 void TForm1::tbTempoChange() {
-  sequencer_.SetSamplesPerTick(
-      ComputeSamplesPerTick(sequencer_.score().tempo, view_.TempoPosition(), OutputRate()));
+  samplesPerTick_ = ComputeSamplesPerTick(scoreTempo_, view_.TempoPosition(), OutputRate());
+  live_.SetSamplesPerTick(samplesPerTick_);
 }
 
 void TForm1::ResetPlayButton() {

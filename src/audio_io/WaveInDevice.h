@@ -30,6 +30,8 @@ class WaveInDevice {
   virtual MmResult Unprepare(WaveHeader& header) = 0;
   virtual MmResult Close() = 0;
   virtual std::string ErrorText(MmResult code) = 0;
+  // True once the open device has gone away (unplugged).
+  virtual bool Lost() { return false; }
 };
 
 }  // namespace tonefield

@@ -14,11 +14,7 @@ inline constexpr int kReferenceKey = 12;   // plays the sample at its own pitch
 // Voices
 inline constexpr int kVoiceCount = 8;
 
-// Output ring
-inline constexpr int kRingBlocks = 50;
-inline constexpr int kBlockBufferBytes = 529200;  // fits any rate up to kMaxSampleRate
-inline constexpr int kMaxQueuedBlocks = 5;        // about 100 ms ahead
-inline constexpr int kPrimingCalls = 25;
+// Output
 inline constexpr int kBlocksPerSecond = 50;       // a block is rate / 50 samples (20 ms)
 
 // Timer

@@ -2,7 +2,7 @@
 // (key != -1) form a prefix in start order, slot 0 the oldest; a key sits in
 // at most one slot. position -1 = played to the end (silent, slot kept).
 // Keys are painted red while they hold a slot and in their rest colour when
-// they give it up. No locking: the caller holds the engine lock.
+// they give it up. Not thread-safe: one thread at a time uses a table.
 #pragma once
 
 #include <array>
@@ -38,6 +38,16 @@ class VoiceTable final : public PlayedNotes {
   // After the key waves were replaced: a position at or beyond its key's
   // new sample count becomes -1 (finished), so it is never read.
   void FinishVoicesBeyond(const KeyWaveBank& bank);
+  // Takes over the keys and owners of another table (positions 0, free
+  // slots -1). Paints nothing.
+  template <typename Slots>
+  void RestoreSlots(const Slots& keys, const Slots& owners) {
+    for (int slot = 0; slot < kVoiceCount; ++slot) {
+      keys_[slot] = keys[slot];
+      owners_[slot] = owners[slot];
+      positions_[slot] = keys[slot] == -1 ? -1 : 0;
+    }
+  }
 
   int KeyInSlot(int slot) const override { return keys_[slot]; }
   bool HoldsKey(int key) const override;

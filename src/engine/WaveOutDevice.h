@@ -1,28 +1,28 @@
-// The wave output device the output ring plays through (the default device,
-// 16-bit mono at the sample's rate). Result codes: 0 is success, anything
-// else is an error whose text ErrorText gives.
+// The sound output device, pulled by its driver: once started, the driver's
+// own thread calls the source's Render for every buffer it needs, until Stop
+// or Close returns. Result codes: 0 is success, anything else an error whose
+// text ErrorText gives.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "common/WaveFormat.h"
-#include "common/WaveHeader.h"
 
 namespace tonefield {
 
 using MmResult = std::uint32_t;
 inline constexpr MmResult kMmSuccess = 0;
 
-class WaveOutListener {
+// What the device plays. Render runs on the driver's thread and fills the
+// whole buffer; it must not lock, allocate, wait or touch a file.
+class AudioSource {
  public:
-  // Called on the GUI thread once for every block written, in the order
-  // written, also for the blocks a Reset or Close returns. generation is the
-  // value given to the Open the block was written under.
-  virtual void OnWaveOutDone(std::uint64_t generation, WaveHeader* header) = 0;
+  virtual void Render(std::span<std::int16_t> buffer) noexcept = 0;
 
  protected:
-  ~WaveOutListener() = default;
+  ~AudioSource() = default;
 };
 
 class WaveOutDevice {
@@ -30,15 +30,25 @@ class WaveOutDevice {
   virtual ~WaveOutDevice() = default;
   // Asks whether the format can be played, opening nothing.
   virtual MmResult Query(const WaveFormat& format) = 0;
-  virtual MmResult Open(const WaveFormat& format, WaveOutListener& listener,
-                        std::uint64_t generation) = 0;
-  virtual MmResult Prepare(WaveHeader& header) = 0;
-  virtual MmResult Write(WaveHeader& header) = 0;
-  virtual MmResult Unprepare(WaveHeader& header) = 0;
-  virtual MmResult Pause() = 0;
-  virtual MmResult Reset() = 0;
+  // Opens the device for 16-bit mono at the format's rate, asking for
+  // buffers of bufferSamples; it stays silent until Start.
+  virtual MmResult Open(const WaveFormat& format, std::uint32_t bufferSamples,
+                        AudioSource& source) = 0;
+  virtual MmResult Start() = 0;
+  // Pauses the device: once it returns, Render is not called again.
+  virtual MmResult Stop() = 0;
+  // Once it returns, Render is not called again.
   virtual MmResult Close() = 0;
+  // The buffer size the driver granted, 0 while closed.
+  virtual std::uint32_t BufferSamples() const = 0;
+  // True once the open device has gone away (unplugged); the next Open
+  // falls back to the system's default device.
+  virtual bool Lost() = 0;
   virtual std::string ErrorText(MmResult code) = 0;
 };
+
+// The buffer asked for when none is given: the power of two nearest 5 ms
+// at the rate (64 samples at 11025 Hz, 256 at 44100 and 48000), at least 16.
+std::uint32_t DefaultBufferSamples(std::uint32_t rate);
 
 }  // namespace tonefield

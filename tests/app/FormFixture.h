@@ -21,12 +21,11 @@ class TForm1TestAccess {
   static void SetMaySave(TForm1& form, bool maySave) { form.sourceSample_.maySave = maySave; }
   // What a successful sample load does before rebuilding.
   static void StopFeedForNewSample(TForm1& form) {
-    form.feedStopped = true;
+    form.StopFeed();
     form.EngineState = kStateNewSample;
   }
   static void RebuildKeyWaves(TForm1& form) { form.RebuildKeyWavesForSample(); }
   static SourceSample& Sample(TForm1& form) { return form.sourceSample_; }
-  static VoiceTable& Voices(TForm1& form) { return form.voices_; }
   static std::recursive_mutex& Lock(TForm1& form) { return form.EngineLock; }
 };
 
@@ -41,18 +40,30 @@ class FormFixture : public ::testing::Test {
     };
   }
 
-  // Hands back up to count blocks, oldest first; returns how many came
-  // back. Each is refilled unless the test has stopped the feed.
-  int ReturnBlocks(int count) {
-    int returned = 0;
-    while (returned < count && device.ReturnOne()) ++returned;
-    return returned;
+  // The device pulls count buffers of `samples` (one 20 ms block at
+  // 11025 Hz by default), then the GUI takes the audio thread's news, as a
+  // wake-up would make it. Returns the buffers played (0 while stopped).
+  int PlayBlocks(int count, std::size_t samples = 220) {
+    int played = 0;
+    for (int i = 0; i < count && device.Play(samples); ++i) ++played;
+    form.OnAudioNews();
+    return played;
+  }
+  // Plays block by block until pred holds: the blocks played, or -1 after limit.
+  template <typename Pred>
+  int PlayUntil(Pred pred, int limit) {
+    for (int n = 1; n <= limit; ++n) {
+      if (PlayBlocks(1) != 1) return -1;
+      if (pred()) return n;
+    }
+    return -1;
   }
   int Ticks(int count) {
     for (int i = 0; i < count; ++i) form.Timer1Timer();
     return count;
   }
-  int WrittenBlocks() const { return static_cast<int>(device.written.size()); }
+  // The renderer's own table (positions included); read between buffers only.
+  const VoiceTable& Rendered() const { return form.live().renderer().voices(); }
 
   fakes::FakeView view;
   fakes::FakeHost host;
@@ -62,7 +73,7 @@ class FormFixture : public ::testing::Test {
   std::vector<bool> closeAnswers;
 };
 
-// A form after FormCreate, with the output primed.
+// A form after FormCreate, with the output open and started.
 class CreatedForm : public FormFixture {
  protected:
   void SetUp() override {

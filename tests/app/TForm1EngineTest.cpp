@@ -1,3 +1,6 @@
+#include <cstdio>
+#include <fstream>
+
 #include "app/FormFixture.h"
 
 namespace tonefield {
@@ -9,99 +12,139 @@ constexpr int kVkZ = 0x5A;   // key 0
 constexpr int kVkV = 0x56;   // key 5
 constexpr int kVkA = 0x41;   // not a piano key
 
-TEST_F(CreatedForm, EveryReturnedBlockIsRefilledWhileTheFeedRuns) {
-  for (int i = 0; i < 12; ++i) {
-    ASSERT_TRUE(device.ReturnOne());
-    EXPECT_EQ(form.ring().queuedBlocks(), 5);
-  }
-  EXPECT_EQ(form.ring().nextBlock(), 17);
-  EXPECT_EQ(WrittenBlocks(), 17);
+TEST_F(CreatedForm, TheOutputAsksForAboutFiveMillisecondsAndPlaysSilenceWhenIdle) {
+  ASSERT_EQ(device.requestedBuffers, std::vector<std::uint32_t>{64});
+  EXPECT_EQ(device.calls, (std::vector<std::string>{"Query", "Open", "Start"}));
+  EXPECT_EQ(PlayBlocks(3, 64), 3);
+  EXPECT_EQ(device.played, std::vector<std::int16_t>(192, 0));
 }
 
-TEST_F(CreatedForm, ASampleRecordingRequestDrainsThenStartsAtTheNextTick) {
+TEST_F(CreatedForm, ANoteLandsOnTheNextBufferAndTheKeyTurnsRedWithIt) {
+  form.KeyButtonMouseDown(12);
+  EXPECT_EQ(form.voices().KeyInSlot(0), 12) << "the GUI counts the queued note at once";
+  EXPECT_EQ(Rendered().KeyInSlot(0), -1) << "the audio thread has not taken it yet";
+  EXPECT_NE(view.keyColours[12], kColourRed);
+  PlayBlocks(1, 100);
+  EXPECT_EQ(Rendered().PositionInSlot(0), 100);
+  EXPECT_EQ(view.keyColours[12], kColourRed);
+  // The buffer starts with the key wave's first sample.
+  const KeyWave& wave = form.live().renderer().bank()->keys[12];
+  EXPECT_TRUE(std::equal(device.played.begin(), device.played.end(), wave.samples.begin()));
+  form.KeyButtonMouseUp(12);
+  PlayBlocks(1, 100);
+  EXPECT_EQ(Rendered().SoundingCount(), 0);
+  EXPECT_EQ(view.keyColours[12], kColourWhite);
+  EXPECT_EQ(std::vector<std::int16_t>(device.played.begin() + 100, device.played.end()),
+            std::vector<std::int16_t>(100, 0));
+}
+
+TEST_F(CreatedForm, ASampleRecordingRequestWaitsUntilTheDeviceHasPlayedEverything) {
+  form.KeyButtonMouseDown(3);
+  PlayBlocks(1);
   form.btnRecClick();
   EXPECT_EQ(view.statusText, "-----");
   EXPECT_EQ(form.GetEngineState(), kStateRecordRequested);
   EXPECT_TRUE(form.IsFeedStopped());
-  form.Timer1Timer();  // blocks still queued: waits
+  form.Timer1Timer();  // the audio thread has not acknowledged the stop yet
   EXPECT_EQ(form.GetEngineState(), kStateRecordRequested);
-  EXPECT_EQ(ReturnBlocks(5), 5);
-  EXPECT_EQ(form.ring().queuedBlocks(), 0);
-  EXPECT_EQ(WrittenBlocks(), 5);
+  EXPECT_FALSE(form.OutputDrained());
+  const std::int32_t position = Rendered().PositionInSlot(0);
+  PlayBlocks(2);
+  EXPECT_TRUE(form.OutputDrained());
+  EXPECT_EQ(Rendered().PositionInSlot(0), position) << "nothing advances while the feed is stopped";
+  EXPECT_EQ(std::vector<std::int16_t>(device.played.begin() + 220, device.played.end()),
+            std::vector<std::int16_t>(440, 0));
   form.Timer1Timer();
-  EXPECT_NE(form.GetEngineState(), kStateRecordRequested);
+  EXPECT_EQ(form.GetEngineState(), kStateRecordingSample);
 }
 
 TEST_F(CreatedForm, ANewSampleReopensTheOutputOnceDrainedAndKeepsHeldVoices) {
   form.KeyButtonMouseDown(12);
-  ASSERT_TRUE(device.ReturnOne());  // one block mixes the voice
-  const std::int32_t position = form.voices().PositionInSlot(0);
+  PlayBlocks(1);
+  const std::int32_t position = Rendered().PositionInSlot(0);
   EXPECT_EQ(position, 220);
 
   TForm1TestAccess::StopFeedForNewSample(form);
   TForm1TestAccess::RebuildKeyWaves(form);
-  EXPECT_EQ(ReturnBlocks(4), 4);
   form.Timer1Timer();
-  EXPECT_EQ(form.GetEngineState(), kStateNewSample);  // a block was still out
-  EXPECT_EQ(ReturnBlocks(5), 1);
-  EXPECT_EQ(form.voices().PositionInSlot(0), position);  // nothing mixed while stopped
+  EXPECT_EQ(form.GetEngineState(), kStateNewSample) << "not drained yet";
+  PlayBlocks(1);
+  EXPECT_EQ(Rendered().PositionInSlot(0), position);
   const auto opensBefore = device.opened.size();
   form.Timer1Timer();
   EXPECT_EQ(form.GetEngineState(), kStateReady);
   EXPECT_FALSE(form.IsFeedStopped());
   EXPECT_EQ(device.opened.size(), opensBefore + 1);
-  EXPECT_EQ(form.ring().queuedBlocks(), 5);
-  EXPECT_EQ(form.ring().nextBlock(), 5);
-  EXPECT_EQ(form.voices().KeyInSlot(0), 12);
-  EXPECT_EQ(form.voices().PositionInSlot(0), position + 5 * 220);
+  EXPECT_TRUE(device.started);
+  PlayBlocks(5);
+  EXPECT_EQ(Rendered().KeyInSlot(0), 12);
+  EXPECT_EQ(Rendered().PositionInSlot(0), position + 5 * 220);
   EXPECT_EQ(view.keyColours[12], kColourRed);
 }
 
 TEST_F(CreatedForm, AShorterNewSampleFinishesVoicesBeyondItsEnd) {
   form.KeyButtonMouseDown(12);
   form.KeyButtonMouseDown(13);
-  ReturnBlocks(3);
+  PlayBlocks(3);
   SourceSample& sample = TForm1TestAccess::Sample(form);
   sample.data.resize(800);  // 400 samples, shorter than what was played
   TForm1TestAccess::StopFeedForNewSample(form);
   TForm1TestAccess::RebuildKeyWaves(form);
-  EXPECT_EQ(form.voices().PositionInSlot(0), -1);
-  EXPECT_EQ(form.voices().PositionInSlot(1), -1);
-  EXPECT_EQ(form.voices().KeyInSlot(1), 13);
+  PlayBlocks(1);  // the audio thread takes the new bank
+  EXPECT_EQ(Rendered().PositionInSlot(0), -1);
+  EXPECT_EQ(Rendered().PositionInSlot(1), -1);
+  EXPECT_EQ(Rendered().KeyInSlot(1), 13);
   EXPECT_EQ(view.keyColours[13], kColourRed);
 }
 
+TEST_F(CreatedForm, BanksAndScoresComeBackForReuseSoTwoBanksServeEveryNewSample) {
+  for (int i = 0; i < 4; ++i) {
+    TForm1TestAccess::RebuildKeyWaves(form);
+    PlayBlocks(1);
+  }
+  const KeyWaveBank* inUse = form.live().renderer().bank();
+  TForm1TestAccess::RebuildKeyWaves(form);
+  PlayBlocks(1);
+  TForm1TestAccess::RebuildKeyWaves(form);
+  PlayBlocks(1);
+  EXPECT_EQ(form.live().renderer().bank(), inUse) << "the two banks take turns";
+}
+
 TEST_F(CreatedForm, AnErrorBoxInsideTheLockLetsOtherHandlersRun) {
-  device.Fail(WaveOutCall::Unprepare, 4, 1);
+  device.Fail(WaveOutCall::Stop, 4, 1);
   int keyPressedInside = -1;
   view.onError = [&](const std::string&) {
     view.onError = nullptr;
-    ASSERT_TRUE(device.ReturnOne());  // the next block comes back inside the box
     form.KeyButtonMouseDown(7);
     keyPressedInside = form.voices().KeyInSlot(0);
   };
-  ASSERT_TRUE(device.ReturnOne());
-  EXPECT_EQ(view.errors, std::vector<std::string>{"waveOutUnPrepareHeaderエラー\r\n\r\ndevice error 4"});
+  form.CloseOutput();
+  EXPECT_EQ(view.errors, std::vector<std::string>{"WaveOutPauseエラー\r\n\r\ndevice error 4"});
   EXPECT_EQ(keyPressedInside, 7);
-  // The failed return was not counted; the one inside was, and refilled.
-  EXPECT_EQ(form.ring().queuedBlocks(), 5);
-  EXPECT_EQ(form.ring().nextBlock(), 6);
+  EXPECT_FALSE(device.isOpen);
+  // The device is gone: the note was applied here, without sound.
+  EXPECT_EQ(Rendered().KeyInSlot(0), 7);
+  EXPECT_EQ(view.keyColours[7], kColourRed);
 }
 
 TEST_F(CreatedForm, KeyStrokesPlayOnceAndPassAutoRepeatOn) {
   int key = kVkZ;
   form.FormKeyDown(key);
   EXPECT_EQ(key, 0);
-  EXPECT_EQ(form.voices().KeyInSlot(0), 0);
+  // An auto-repeat before the audio thread took the note is still a repeat.
+  key = kVkZ;
+  form.FormKeyDown(key);
+  EXPECT_EQ(key, kVkZ);
+  PlayBlocks(1);
+  EXPECT_EQ(Rendered().KeyInSlot(0), 0);
   EXPECT_EQ(view.keyColours[0], kColourRed);
-  ReturnBlocks(1);
-  const std::int32_t position = form.voices().PositionInSlot(0);
   for (int repeat = 0; repeat < 3; ++repeat) {
     key = kVkZ;
     form.FormKeyDown(key);
     EXPECT_EQ(key, kVkZ);
   }
-  EXPECT_EQ(form.voices().PositionInSlot(0), position);  // not restarted
+  PlayBlocks(1);
+  EXPECT_EQ(Rendered().PositionInSlot(0), 440) << "not restarted";
   key = kVkA;
   form.FormKeyDown(key);
   EXPECT_EQ(key, kVkA);
@@ -112,6 +155,8 @@ TEST_F(CreatedForm, KeyStrokesPlayOnceAndPassAutoRepeatOn) {
   form.FormKeyUp(key);
   EXPECT_EQ(key, 0);
   EXPECT_EQ(form.voices().SoundingCount(), 0);
+  PlayBlocks(1);
+  EXPECT_EQ(Rendered().SoundingCount(), 0);
   EXPECT_EQ(view.keyColours[0], kColourWhite);
 }
 
@@ -120,16 +165,46 @@ TEST_F(CreatedForm, AKeyAlreadySoundingFromTheMouseIsNotConsumed) {
   int key = kVkV;
   form.FormKeyDown(key);
   EXPECT_EQ(key, kVkV);
-  EXPECT_EQ(form.voices().SoundingCount(), 1);
+  PlayBlocks(1);
+  EXPECT_EQ(Rendered().SoundingCount(), 1);
 }
 
 TEST_F(CreatedForm, AMouseClickOnASoundingKeyRestartsIt) {
   form.KeyButtonMouseDown(5);
-  ReturnBlocks(2);
-  EXPECT_EQ(form.voices().PositionInSlot(0), 440);
+  PlayBlocks(2);
+  EXPECT_EQ(Rendered().PositionInSlot(0), 440);
   form.KeyButtonMouseDown(5);
-  EXPECT_EQ(form.voices().PositionInSlot(0), 0);
-  EXPECT_EQ(form.voices().SoundingCount(), 1);
+  PlayBlocks(1, 1);
+  EXPECT_EQ(Rendered().PositionInSlot(0), 1);
+  EXPECT_EQ(Rendered().SoundingCount(), 1);
+}
+
+TEST_F(CreatedForm, KeyColoursFollowTheTableEvenWhenPaintsOverflow) {
+  // Nine keys: the first is dropped and goes back to its own colour.
+  for (int k = 0; k < 9; ++k) form.KeyButtonMouseDown(k);
+  PlayBlocks(1);
+  EXPECT_EQ(view.keyColours[0], kColourWhite);
+  EXPECT_EQ(view.keyColours[1], kColourRed);
+  EXPECT_EQ(view.keyColours[8], kColourRed);
+
+  // A GUI that does not look for a long time: more paints than the queue
+  // holds. Once it looks again, every key shows its voice's state.
+  for (int round = 0; round < 6; ++round) {
+    for (int i = 0; i < 400; ++i) {
+      form.KeyButtonMouseDown(20 + i % 10);
+      form.KeyButtonMouseUp(20 + i % 10);
+    }
+    ASSERT_TRUE(device.Play(16));
+  }
+  form.KeyButtonMouseDown(30);
+  ASSERT_TRUE(device.Play(16));
+  PlayBlocks(2);
+  for (int k = 0; k < kKeyCount; ++k) {
+    const bool held = Rendered().HoldsKey(k);
+    EXPECT_EQ(view.keyColours[k] == kColourRed, held) << k;
+    EXPECT_EQ(form.voices().HoldsKey(k), held) << k;
+  }
+  EXPECT_TRUE(Rendered().HoldsKey(30));
 }
 
 TEST_F(CreatedForm, WatchdogReleasesALostKeyUpWithinFourTicksOnly) {
@@ -140,12 +215,14 @@ TEST_F(CreatedForm, WatchdogReleasesALostKeyUpWithinFourTicksOnly) {
   host.heldKeys.insert(kVkV);
   form.KeyButtonMouseDown(9);  // held with the mouse
   view.drawnPressed[9] = true;
+  PlayBlocks(1);
 
   Ticks(3);
   EXPECT_EQ(form.voices().SoundingCount(), 3);
   form.Timer1Timer();
   EXPECT_EQ(form.voices().SoundingCount(), 2);
   EXPECT_FALSE(form.voices().HoldsKey(0));
+  PlayBlocks(1);
   EXPECT_EQ(view.keyColours[0], kColourWhite);
 
   Ticks(8);  // two more checks: the held notes stay
@@ -159,6 +236,77 @@ TEST_F(CreatedForm, WatchdogReleasesALostKeyUpWithinFourTicksOnly) {
   // Compaction moved key 9 into the checked slot: the next check ends it.
   Ticks(4);
   EXPECT_EQ(form.voices().SoundingCount(), 0);
+  PlayBlocks(1);
+  EXPECT_EQ(Rendered().SoundingCount(), 0);
+}
+
+TEST_F(CreatedForm, ALostOutputReleasesTheNotesAndTheDefaultDeviceComesBack) {
+  form.KeyButtonMouseDown(4);
+  PlayBlocks(1);
+  device.lost = true;
+  form.Timer1Timer();
+  EXPECT_EQ(view.statusText, "出力デバイスが切断されました。");
+  EXPECT_EQ(form.voices().SoundingCount(), 0);
+  EXPECT_EQ(view.keyColours[4], kColourWhite);
+  EXPECT_FALSE(device.isOpen);
+  // The default device answers: the next tick reopens it.
+  form.Timer1Timer();
+  EXPECT_TRUE(device.isOpen);
+  EXPECT_EQ(view.statusText, "出力デバイスに再接続しました。");
+  EXPECT_TRUE(view.errors.empty());
+  form.KeyButtonMouseDown(4);
+  PlayBlocks(1);
+  EXPECT_EQ(Rendered().PositionInSlot(0), 220) << "playing goes on";
+}
+
+TEST_F(CreatedForm, ALostOutputThatCannotReopenIsRetriedQuietlyEveryTick) {
+  device.lost = true;
+  device.Fail(WaveOutCall::Open, 2, 3);
+  form.Timer1Timer();
+  EXPECT_FALSE(device.isOpen);
+  Ticks(3);
+  EXPECT_FALSE(device.isOpen);
+  EXPECT_TRUE(view.errors.empty());
+  form.Timer1Timer();
+  EXPECT_TRUE(device.isOpen);
+  EXPECT_EQ(view.statusText, "出力デバイスに再接続しました。");
+}
+
+TEST_F(CreatedForm, ALostCaptureDeviceGivesTheOutputAndTheControlsBack) {
+  form.btnRecClick();
+  PlayBlocks(1);
+  form.Timer1Timer();
+  ASSERT_EQ(form.GetEngineState(), kStateRecordingSample);
+  ASSERT_TRUE(capture.isOpen);
+  const auto opensBefore = device.opened.size();
+  capture.lost = true;
+  form.Timer1Timer();
+  EXPECT_FALSE(capture.isOpen);
+  EXPECT_EQ(view.statusText, "録音デバイスが切断されました。");
+  EXPECT_EQ(form.GetEngineState(), kStateReady);
+  EXPECT_FALSE(form.IsFeedStopped());
+  EXPECT_EQ(device.opened.size(), opensBefore + 1);
+  EXPECT_TRUE(view.enabled[Control::btnRec]);
+  EXPECT_TRUE(view.errors.empty());
+}
+
+TEST_F(FormFixture, TheLatencyLogHasOneLinePerStampedNote) {
+  const std::string path = ::testing::TempDir() + "tonefield-latency-" +
+                           std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".log";
+  std::remove(path.c_str());
+  ASSERT_TRUE(form.SetLatencyLog(path));
+  form.FormCreate();
+  form.NoteInputTime(1000);
+  form.KeyButtonMouseDown(12);
+  form.KeyButtonMouseDown(13);  // not stamped: not logged
+  PlayBlocks(1, 64);
+  std::ifstream log(path);
+  std::string line;
+  ASSERT_TRUE(std::getline(log, line));
+  EXPECT_EQ(line.rfind("key 12: input to callback ", 0), 0u) << line;
+  EXPECT_NE(line.find("buffer 64 samples at 11025 Hz (5.805 ms)"), std::string::npos) << line;
+  EXPECT_FALSE(std::getline(log, line));
+  std::remove(path.c_str());
 }
 
 }  // namespace

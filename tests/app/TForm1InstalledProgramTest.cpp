@@ -23,7 +23,7 @@ class RecordingFolderChoice : public CreatedForm {
   void RecordOneBlock() {
     form.btnRecordingClick();
     ASSERT_TRUE(form.IsPerformanceRecordingActive());
-    ASSERT_TRUE(device.ReturnOne());
+    ASSERT_EQ(PlayBlocks(1), 1);
     form.btnRecordingClick();
     ASSERT_FALSE(form.IsPerformanceRecordingActive());
   }
@@ -84,7 +84,10 @@ TEST_F(RecordingFolderChoice, AStopByTheBlockLimitAlsoSaysWhere) {
   host.readOnlyFolders.insert(host.exeDir);
   view.controlWidths[Control::txtPanel] = 2000;
   form.btnRecordingClick();
-  for (int i = 0; i < 30000; ++i) ASSERT_TRUE(device.ReturnOne());
+  for (int i = 0; i < 30000; i += 500) {
+    ASSERT_EQ(PlayBlocks(500), 500);
+    form.FlushPerformanceRecording();
+  }
   EXPECT_FALSE(form.IsPerformanceRecordingActive());
   EXPECT_EQ(view.statusText, InMusic(kFileName));
 }

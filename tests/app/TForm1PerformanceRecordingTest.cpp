@@ -1,5 +1,7 @@
 // The performance recording button, the append from the render path and
 // the clock, through the fakes with the recording written to a real folder.
+#include <algorithm>
+
 #include "app/FormFixture.h"
 #include "audio_io/AudioTestFiles.h"
 
@@ -15,9 +17,13 @@ class PerformanceRecording : public CreatedForm {
     CreatedForm::SetUp();
   }
   std::string FileOfTheStart() const { return folder.File("20240301-090507.wav"); }
-  // Each returned block is refilled: one rendered (and recorded) block each.
+  // The device plays count 20 ms blocks; the writer takes them as they come.
   void RenderBlocks(int count) {
-    for (int i = 0; i < count; ++i) ASSERT_TRUE(device.ReturnOne());
+    for (int done = 0; done < count; done += 200) {
+      const int now = std::min(200, count - done);
+      ASSERT_EQ(PlayBlocks(now), now);
+      form.FlushPerformanceRecording();
+    }
   }
 
   TempFolder folder;
@@ -31,16 +37,17 @@ TEST_F(PerformanceRecording, StartRecordsEveryRenderedBlockAndStopCompletesTheFi
                                                 "Glyph:btnRecording=Stop"}));
   EXPECT_EQ(ReadFile(FileOfTheStart()).size(), 46u);
 
-  const std::size_t before = device.written.size();
+  form.KeyButtonMouseDown(12);  // something to hear in the file
+  const std::size_t before = device.played.size();
   RenderBlocks(10);
   Bytes expectedData;
-  for (std::size_t i = before; i < device.written.size(); ++i) {
-    for (const std::int16_t s : device.written[i].samples) {
-      expectedData.push_back(static_cast<std::uint8_t>(s & 0xFF));
-      expectedData.push_back(static_cast<std::uint8_t>((s >> 8) & 0xFF));
-    }
+  for (std::size_t i = before; i < device.played.size(); ++i) {
+    const std::int16_t s = device.played[i];
+    expectedData.push_back(static_cast<std::uint8_t>(s & 0xFF));
+    expectedData.push_back(static_cast<std::uint8_t>((s >> 8) & 0xFF));
   }
   ASSERT_EQ(expectedData.size(), 10u * 440u);
+  ASSERT_NE(expectedData, Bytes(4400, 0));
 
   view.ClearLog();
   form.btnRecordingClick();
@@ -115,8 +122,11 @@ TEST_F(PerformanceRecording, ANewSampleAtAnotherRateEndsTheRecordingBeforeItsFir
   host.openAnswers.push_back(path);
   form.btnOpenWaveClick();
   EXPECT_TRUE(form.IsPerformanceRecordingActive());  // nothing rendered while draining
-  ReturnBlocks(5);
-  form.Timer1Timer();  // reopens at 22050 and primes: the first new block stops it
+  PlayBlocks(2);
+  form.Timer1Timer();  // reopens at 22050
+  EXPECT_TRUE(form.IsPerformanceRecordingActive());
+  PlayBlocks(1, 441);   // the first sound at the new rate stops it
+  form.FlushPerformanceRecording();
   EXPECT_FALSE(form.IsPerformanceRecordingActive());
   EXPECT_EQ(view.texts[Control::btnRecording], "演奏録音");
   const Bytes file = ReadFile(FileOfTheStart());
@@ -128,7 +138,7 @@ TEST_F(PerformanceRecording, ClosingTheWindowCompletesTheFile) {
   form.btnRecordingClick();
   RenderBlocks(4);
   form.btnQuitClick();
-  ReturnBlocks(5);
+  PlayBlocks(1);
   form.Timer1Timer();
   ASSERT_TRUE(form.closed());
   const Bytes file = ReadFile(FileOfTheStart());

@@ -49,14 +49,12 @@ TEST_F(FormFixture, FormCreateShowsItsStepsInOrder) {
   EXPECT_EQ(view.statusText, "*** Welcome to Tonefield ! ***");
   EXPECT_EQ(view.LogLines("Error").size(), 0u);
 
-  // The output is opened last, in the default sample's format.
-  EXPECT_EQ(device.calls[0], "Query");
-  EXPECT_EQ(device.calls[1], "Open");
+  // The output is opened last, in the default sample's format, and started.
+  EXPECT_EQ(device.calls, (std::vector<std::string>{"Query", "Open", "Start"}));
   ASSERT_EQ(device.opened.size(), 1u);
   EXPECT_EQ(device.opened[0], (WaveFormat{1, 1, 11025, 22050, 2, 16}));
-  EXPECT_EQ(form.ring().queuedBlocks(), 5);
-  EXPECT_EQ(form.ring().nextBlock(), 5);
-  EXPECT_EQ(form.ring().blockLength(), 220);
+  EXPECT_TRUE(form.OutputOpen());
+  EXPECT_EQ(form.live().renderer().blockLength(), 220);
 
   EXPECT_EQ(form.GetEngineState(), kStateReady);
   EXPECT_FALSE(form.IsFeedStopped());
@@ -91,12 +89,15 @@ TEST_F(FormFixture, AFailedOpenAtStartLeavesAWorkingWindowWithoutSound) {
   EXPECT_EQ(form.GetEngineState(), kStateReady);
   EXPECT_EQ(view.statusText, "*** Welcome to Tonefield ! ***");
 
+  // Without a device the notes are applied at once: keys go red and back,
+  // the voices do not advance.
   form.KeyButtonMouseDown(4);
   EXPECT_EQ(view.keyColours[4], kColourRed);
+  EXPECT_EQ(form.live().renderer().voices().PositionInSlot(0), 0);
   form.KeyButtonMouseUp(4);
   EXPECT_EQ(view.keyColours[4], kColourWhite);
 
-  // Nothing is queued, so the first close request is granted.
+  // Nothing was handed to a device, so the first close request is granted.
   bool canClose = false;
   form.FormCloseQuery(canClose);
   EXPECT_TRUE(canClose);
@@ -129,7 +130,9 @@ TEST_F(CreatedForm, SetControlsEnabledKeepsItsOrderAndTheSaveRule) {
   EXPECT_EQ(view.keyColours[0], kColourWhite);  // keys untouched
 }
 
-TEST_F(CreatedForm, CloseWhileTheRingIsFullWaitsForTheDrain) {
+TEST_F(CreatedForm, CloseWaitsUntilTheDeviceHasPlayedEverythingItWasGiven) {
+  form.KeyButtonMouseDown(12);
+  PlayBlocks(1);
   bool canClose = true;
   form.FormCloseQuery(canClose);
   EXPECT_FALSE(canClose);
@@ -138,14 +141,16 @@ TEST_F(CreatedForm, CloseWhileTheRingIsFullWaitsForTheDrain) {
   EXPECT_TRUE(form.IsFeedStopped());
   EXPECT_EQ(form.GetCloseCountdown(), 12);
 
-  EXPECT_EQ(ReturnBlocks(10), 5);  // released, not refilled
-  EXPECT_EQ(form.ring().queuedBlocks(), 0);
+  EXPECT_EQ(PlayBlocks(1), 1);  // the audio thread takes the stop: silence from here
+  EXPECT_TRUE(form.OutputDrained());
+  EXPECT_EQ(std::vector<std::int16_t>(device.played.begin() + 220, device.played.end()),
+            std::vector<std::int16_t>(220, 0));
   device.calls.clear();
   form.Timer1Timer();
   EXPECT_EQ(host.closeRequests, 1);
   EXPECT_EQ(closeAnswers, std::vector<bool>{true});
   EXPECT_TRUE(form.closed());
-  EXPECT_EQ(device.calls, (std::vector<std::string>{"Pause", "Reset", "Close"}));
+  EXPECT_EQ(device.calls, (std::vector<std::string>{"Stop", "Close"}));
   EXPECT_FALSE(form.TimerRunning());
 }
 
@@ -165,9 +170,10 @@ TEST_F(CreatedForm, CloseWhileBlocksNeverComeBackIsGrantedAtTheTwelfthTick) {
   EXPECT_TRUE(form.closed());
   EXPECT_EQ(host.closeRequests, 12);
 
-  // The reset hands the queued blocks back after the close: they touch nothing.
+  // News arriving after the close touch nothing.
   device.calls.clear();
-  EXPECT_EQ(device.ReturnAll(), 5);
+  EXPECT_FALSE(device.Play(220));
+  form.OnAudioNews();
   EXPECT_TRUE(device.calls.empty());
   form.Timer1Timer();
   EXPECT_EQ(host.closeRequests, 12);
@@ -181,23 +187,25 @@ TEST_F(CreatedForm, QuitButtonAsksTheWindowToCloseLikeTheCloseBox) {
 }
 
 TEST_F(CreatedForm, CloseFailuresAreReportedAndTheCloseGoesOn) {
-  device.Fail(WaveOutCall::Reset, 9);
+  device.Fail(WaveOutCall::Stop, 8);
+  device.Fail(WaveOutCall::Close, 9);
   bool canClose = false;
   form.FormCloseQuery(canClose);
-  ReturnBlocks(5);
+  PlayBlocks(1);
   form.FormCloseQuery(canClose);
   ASSERT_TRUE(canClose);
   form.FormClose();
-  EXPECT_EQ(view.errors, std::vector<std::string>{"WaveOutResetエラー\r\n\r\ndevice error 9"});
+  EXPECT_EQ(view.errors, (std::vector<std::string>{"WaveOutPauseエラー\r\n\r\ndevice error 8",
+                                                   "WaveOutCloseエラー\r\n\r\ndevice error 9"}));
   EXPECT_FALSE(device.isOpen);
-  EXPECT_FALSE(form.ring().isOpen());
+  EXPECT_FALSE(form.OutputOpen());
 }
 
 TEST_F(CreatedForm, TimerTicksDuringACloseErrorBoxDoNotCloseAgain) {
   bool canClose = false;
   form.FormCloseQuery(canClose);
-  ReturnBlocks(5);
-  device.Fail(WaveOutCall::Pause, 1);
+  PlayBlocks(1);
+  device.Fail(WaveOutCall::Stop, 1);
   view.onError = [&](const std::string&) { Ticks(3); };
   form.Timer1Timer();
   EXPECT_TRUE(form.closed());

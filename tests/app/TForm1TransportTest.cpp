@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -9,19 +10,7 @@
 namespace tonefield {
 namespace {
 
-class TransportTest : public CreatedForm {
- protected:
-  // Returns blocks one by one (each is refilled) until pred holds; the
-  // number of blocks rendered, or -1 after limit.
-  template <typename Pred>
-  int RenderUntil(Pred pred, int limit) {
-    for (int n = 1; n <= limit; ++n) {
-      if (!device.ReturnOne()) return -1;
-      if (pred()) return n;
-    }
-    return -1;
-  }
-};
+class TransportTest : public CreatedForm {};
 
 TEST_F(TransportTest, TheFirstSongStartsOnSample6013AndEndsAtTheNextBlockAfter50Ticks) {
   view.ClearLog();
@@ -30,17 +19,17 @@ TEST_F(TransportTest, TheFirstSongStartsOnSample6013AndEndsAtTheNextBlockAfter50
   EXPECT_EQ(form.sequencer().samplesPerTick(), 6013);
 
   // 27 blocks are 5940 samples; sample 6013 is index 72 of the 28th block.
-  const int firstNotes = RenderUntil([&] { return form.voices().SoundingCount() > 0; }, 100);
+  const int firstNotes = PlayUntil([&] { return Rendered().SoundingCount() > 0; }, 100);
   EXPECT_EQ(firstNotes, 28);
   EXPECT_EQ(form.voices().SoundingCount(), 2);
   EXPECT_EQ(form.voices().OwnerInSlot(0), 0);
   EXPECT_EQ(form.voices().OwnerInSlot(1), 1);
-  EXPECT_EQ(form.voices().PositionInSlot(0), 148);
-  EXPECT_EQ(form.voices().PositionInSlot(1), 148);
+  EXPECT_EQ(Rendered().PositionInSlot(0), 148);
+  EXPECT_EQ(Rendered().PositionInSlot(1), 148);
 
   // 50 ticks end at sample 300650, inside block 1367; the test at the start
   // of block 1368 ends the playback.
-  const int end = RenderUntil([&] { return form.GetEngineState() != kStatePlayingScore; }, 2000);
+  const int end = PlayUntil([&] { return form.GetEngineState() != kStatePlayingScore; }, 2000);
   EXPECT_EQ(firstNotes + end, 1368);
   EXPECT_EQ(form.GetEngineState(), kStateReady);
   EXPECT_EQ(view.texts[Control::btnPlay], "演奏");
@@ -48,13 +37,45 @@ TEST_F(TransportTest, TheFirstSongStartsOnSample6013AndEndsAtTheNextBlockAfter50
   EXPECT_EQ(view.glyphs[Control::btnPlay], Glyph::Play);
   EXPECT_TRUE(view.enabled[Control::btnOpenWave]);
   EXPECT_EQ(form.voices().SoundingCount(), 0);  // every note had its note-off
+  // The score's block phase, not the device's buffers, places the end.
+  EXPECT_EQ(device.played.size(), 1368u * 220u);
+}
+
+TEST_F(TransportTest, TheSongEndsOnTheSameSampleWhateverTheDeviceBuffer) {
+  form.btnPlayClick();
+  std::size_t played = 0;
+  while (form.GetEngineState() == kStatePlayingScore && played < 400000) {
+    ASSERT_EQ(PlayBlocks(1, 64), 1);
+    played += 64;
+  }
+  // 1367 blocks of 220 samples hold the song; the rest of that buffer is silent.
+  ASSERT_GE(device.played.size(), 1367u * 220u);
+  EXPECT_LT(device.played.size(), 1367u * 220u + 64u);
+  EXPECT_TRUE(std::all_of(device.played.begin() + 1367 * 220, device.played.end(),
+                          [](std::int16_t s) { return s == 0; }));
+}
+
+TEST_F(TransportTest, AStopRacingTheEndLeavesTheNextScorePlaying) {
+  form.btnPlayClick();
+  // The audio thread finishes the score; the GUI has not heard of it yet.
+  for (int n = 0; n < 2000 && form.live().renderer().score() != nullptr; ++n) ASSERT_TRUE(device.Play(220));
+  ASSERT_EQ(form.live().renderer().score(), nullptr);
+  EXPECT_EQ(form.GetEngineState(), kStatePlayingScore);
+  form.btnPlayClick();  // stop
+  form.btnPlayClick();  // start again
+  EXPECT_EQ(form.GetEngineState(), kStatePlayingScore);
+  form.OnAudioNews();
+  EXPECT_EQ(form.GetEngineState(), kStatePlayingScore) << "the end of the earlier score is not this one's";
+  EXPECT_EQ(view.texts[Control::btnPlay], "停止");
 }
 
 TEST_F(TransportTest, StartingLeavesOnlyTheTransportControlsEnabled) {
   form.KeyButtonMouseDown(3);  // silenced by the start
+  PlayBlocks(1);
   view.ClearLog();
   form.btnPlayClick();
   EXPECT_EQ(form.voices().SoundingCount(), 0);
+  PlayBlocks(1);
   EXPECT_EQ(view.keyColours[3], kColourBlack);
   const auto enables = view.LogLines("Enable:");
   ASSERT_EQ(enables.size(), 16u);
@@ -69,18 +90,21 @@ TEST_F(TransportTest, StartingLeavesOnlyTheTransportControlsEnabled) {
 
 TEST_F(TransportTest, StoppingSilencesScoreAndKeyboardNotes) {
   form.btnPlayClick();
-  RenderUntil([&] { return form.voices().SoundingCount() > 0; }, 100);
+  PlayUntil([&] { return form.voices().SoundingCount() > 0; }, 100);
   form.KeyButtonMouseDown(30);
+  PlayBlocks(1);
   ASSERT_EQ(view.keyColours[30], kColourRed);
   form.btnPlayClick();
   EXPECT_EQ(form.GetEngineState(), kStateReady);
   EXPECT_EQ(form.voices().SoundingCount(), 0);
+  PlayBlocks(1);
+  EXPECT_EQ(Rendered().SoundingCount(), 0);
   EXPECT_EQ(view.keyColours[30], kColourBlack);
   EXPECT_EQ(view.texts[Control::btnPlay], "演奏");
   EXPECT_TRUE(view.enabled[Control::btnSave]);
   // The sequencer no longer advances.
   const int cursor = form.sequencer().score().tracks[0].cursor;
-  for (int i = 0; i < 40; ++i) device.ReturnOne();
+  PlayBlocks(40);
   EXPECT_EQ(form.sequencer().score().tracks[0].cursor, cursor);
 }
 
@@ -88,14 +112,16 @@ TEST_F(TransportTest, TheTempoBarScalesTicksAndAppliesDuringPlayback) {
   view.tempoPosition = 6;
   form.btnPlayClick();
   EXPECT_EQ(form.sequencer().samplesPerTick(), 5250);
-  device.ReturnOne();
+  PlayBlocks(1);
   const int counted = form.sequencer().samplesInTick();
   EXPECT_EQ(counted, 220);
   for (auto [position, expected] : {std::pair{4, 6963}, {0, 12027}, {10, 3006}, {5, 6013}}) {
     view.tempoPosition = position;
     form.tbTempoChange();
-    EXPECT_EQ(form.sequencer().samplesPerTick(), expected) << position;
+    EXPECT_EQ(form.SamplesPerTick(), expected) << position;
   }
+  PlayBlocks(1, 0);  // the audio thread takes the last tempo at its next buffer
+  EXPECT_EQ(form.sequencer().samplesPerTick(), 6013);
   EXPECT_EQ(form.sequencer().samplesInTick(), counted);  // the tick is not restarted
 }
 
@@ -129,12 +155,12 @@ TEST_F(TransportTest, TheUserEntryWithoutAScoreDoesNothing) {
 
 TEST_F(TransportTest, ClosingWhileAScorePlaysStopsTheSequencerWithTheFeed) {
   form.btnPlayClick();
-  RenderUntil([&] { return form.voices().SoundingCount() > 0; }, 100);
+  PlayUntil([&] { return form.voices().SoundingCount() > 0; }, 100);
   const int samples = form.sequencer().samplesInTick();
   bool canClose = true;
   form.FormCloseQuery(canClose);
   EXPECT_FALSE(canClose);
-  EXPECT_EQ(ReturnBlocks(10), 5);
+  EXPECT_EQ(PlayBlocks(10), 10);
   EXPECT_EQ(form.sequencer().samplesInTick(), samples);
   form.Timer1Timer();
   EXPECT_TRUE(form.closed());
@@ -284,7 +310,7 @@ TEST_F(ScoreFileTest, UnusualAcceptedFilesStillLeaveAPlayableOrSilentEntry) {
   EXPECT_EQ(form.sequencer().samplesPerTick(), 5512);
   int blocks = 0;
   while (form.GetEngineState() == kStatePlayingScore && blocks < 100) {
-    ASSERT_TRUE(device.ReturnOne());
+    ASSERT_EQ(PlayBlocks(1), 1);
     ++blocks;
   }
   EXPECT_EQ(blocks, 52);  // 11024 samples end inside block 51; the start of 52 ends it

@@ -6,6 +6,9 @@
 #include <QLabel>
 #include <QTest>
 #include <QToolButton>
+#include <cstring>
+#include <mutex>
+#include <span>
 
 #include "end_to_end/EndToEndSupport.h"
 #include "platform/qt/Program.h"
@@ -16,71 +19,72 @@ namespace {
 
 using testing::ReadAll;
 
-// Passes everything to the real device and keeps a copy of each block written.
-class TeeWaveOut final : public WaveOutDevice {
+// Passes everything to the real device; the source it gets is wrapped so
+// that a copy of each rendered buffer is kept (test code: it may allocate).
+class TeeWaveOut final : public WaveOutDevice, private AudioSource {
  public:
   explicit TeeWaveOut(WaveOutDevice& real) : real_(real) {}
   MmResult Query(const WaveFormat& f) override { return real_.Query(f); }
-  MmResult Open(const WaveFormat& f, WaveOutListener& l, std::uint64_t g) override { return real_.Open(f, l, g); }
-  MmResult Prepare(WaveHeader& h) override { return real_.Prepare(h); }
-  MmResult Write(WaveHeader& h) override {
-    const MmResult result = real_.Write(h);
-    if (result == kMmSuccess) written.emplace_back(h.data, h.data + h.bufferLength);
-    return result;
+  MmResult Open(const WaveFormat& f, std::uint32_t samples, AudioSource& source) override {
+    source_ = &source;
+    return real_.Open(f, samples, *this);
   }
-  MmResult Unprepare(WaveHeader& h) override { return real_.Unprepare(h); }
-  MmResult Pause() override { return real_.Pause(); }
-  MmResult Reset() override { return real_.Reset(); }
+  MmResult Start() override { return real_.Start(); }
+  MmResult Stop() override { return real_.Stop(); }
   MmResult Close() override { return real_.Close(); }
+  std::uint32_t BufferSamples() const override { return real_.BufferSamples(); }
+  bool Lost() override { return real_.Lost(); }
   std::string ErrorText(MmResult code) override { return real_.ErrorText(code); }
-  std::vector<std::vector<std::uint8_t>> written;
+  std::vector<std::int16_t> Rendered() {
+    std::lock_guard lock(mutex_);
+    return rendered_;
+  }
 
  private:
+  void Render(std::span<std::int16_t> buffer) noexcept override {
+    source_->Render(buffer);
+    std::lock_guard lock(mutex_);
+    rendered_.insert(rendered_.end(), buffer.begin(), buffer.end());
+  }
+
   WaveOutDevice& real_;
+  AudioSource* source_ = nullptr;
+  std::mutex mutex_;
+  std::vector<std::int16_t> rendered_;
 };
 
 // The program's wiring with the tee in front of the output device.
 struct TeedProgram {
-  TeedProgram() { form.SetHandlers(&handlers); }
+  TeedProgram() {
+    form.SetHandlers(&handlers);
+    core.SetAudioWake(wake.Waker());
+  }
   ~TeedProgram() { form.SetHandlers(nullptr); }
   MainForm form;
   GuiWake wake{[this] {
-    out.DeliverDone();
+    core.OnAudioNews();
     in.DeliverFull();
   }};
-  SdlWaveOut out{wake.Waker()};
+  SdlWaveOut out;
   TeeWaveOut tee{out};
   SdlWaveIn in{wake.Waker()};
   TForm1 core{form, form, tee, in};
   TForm1Handlers handlers{core};
 };
 
-// Where the blocks start in what was played, each after optional silence
-// (a late block leaves a gap); npos when a block is not found in order.
-std::size_t MatchInOrder(const std::vector<std::uint8_t>& played,
-                         const std::vector<std::vector<std::uint8_t>>& blocks, std::size_t count) {
-  std::size_t cursor = 0;
-  for (std::size_t b = 0; b < count; ++b) {
-    const auto& block = blocks[b];
-    while (true) {
-      if (cursor + block.size() > played.size()) return std::string::npos;
-      if (std::equal(block.begin(), block.end(), played.begin() + static_cast<std::ptrdiff_t>(cursor))) break;
-      if (played[cursor] != 0) return std::string::npos;
-      ++cursor;
-    }
-    cursor += block.size();
-  }
-  return cursor;
-}
+std::size_t ContentStart(const std::vector<std::int16_t>& samples);
+std::size_t FindExactly(const std::vector<std::int16_t>& whole, const std::vector<std::int16_t>& part);
 
-TEST(Playback, TheDevicePlaysExactlyTheBlocksTheMixerRendered) {
+TEST(Playback, TheDevicePlaysExactlyWhatTheRendererRendered) {
   testing::DiskAudio audio;
+  std::vector<std::int16_t> rendered;
   {
     TeedProgram program;
     program.core.FormCreate();
     program.form.show();
     program.form.StartTimer();
     ASSERT_TRUE(program.out.IsOpen());
+    EXPECT_EQ(program.out.BufferSamples(), 64u) << "about 5 ms at 11025 Hz";
     TColorButton* key = program.form.keyButton(12);
     QTest::mousePress(key, Qt::LeftButton);
     QTest::qWait(300);
@@ -92,17 +96,36 @@ TEST(Playback, TheDevicePlaysExactlyTheBlocksTheMixerRendered) {
     QTest::qWait(200);
     program.form.close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form.isVisible(); }, 5000));
-    ASSERT_GT(program.tee.written.size(), 60u);
-    const std::vector<std::uint8_t> played = ReadAll(audio.played.str());
-    // Blocks still queued at the close may have been cut short.
-    const std::size_t sure = program.tee.written.size() - 5;
-    const std::size_t end = MatchInOrder(played, program.tee.written, sure);
-    ASSERT_NE(end, std::string::npos) << "played bytes differ from the rendered blocks";
-    const bool anySound = std::any_of(program.tee.written.begin(), program.tee.written.end(), [](const auto& b) {
-      return std::any_of(b.begin(), b.end(), [](std::uint8_t v) { return v != 0; });
-    });
-    EXPECT_TRUE(anySound);
+    rendered = program.tee.Rendered();
   }
+  ASSERT_GT(rendered.size(), 11025u);
+  EXPECT_TRUE(std::any_of(rendered.begin(), rendered.end(), [](std::int16_t s) { return s != 0; }));
+  // The disk driver wrote every rendered buffer, in order, and nothing else
+  // but the silence it writes while the device is paused.
+  const std::vector<std::uint8_t> bytes = ReadAll(audio.played.str());
+  std::vector<std::int16_t> played(bytes.size() / 2);
+  std::memcpy(played.data(), bytes.data(), played.size() * 2);
+  EXPECT_EQ(FindExactly(played, rendered), ContentStart(played) - ContentStart(rendered));
+}
+
+// Where the first non-zero sample is (the size when there is none).
+std::size_t ContentStart(const std::vector<std::int16_t>& samples) {
+  return static_cast<std::size_t>(std::find_if(samples.begin(), samples.end(), [](std::int16_t s) { return s != 0; }) -
+                                  samples.begin());
+}
+
+// The offset at which `part` lies in `whole` with only silence around it,
+// aligned on their first sounds; npos when it does not.
+std::size_t FindExactly(const std::vector<std::int16_t>& whole, const std::vector<std::int16_t>& part) {
+  const std::size_t a = ContentStart(whole);
+  const std::size_t b = ContentStart(part);
+  if (a == whole.size() || b == part.size() || a < b) return std::string::npos;
+  const std::size_t offset = a - b;
+  if (offset + part.size() > whole.size()) return std::string::npos;
+  if (!std::equal(part.begin(), part.end(), whole.begin() + static_cast<std::ptrdiff_t>(offset))) return std::string::npos;
+  const bool silentAfter = std::all_of(whole.begin() + static_cast<std::ptrdiff_t>(offset + part.size()), whole.end(),
+                                       [](std::int16_t s) { return s == 0; });
+  return silentAfter ? offset : std::string::npos;
 }
 
 TEST(Playback, AnOutputThatCannotOpenIsReportedAndTheWindowWorksWithoutSound) {
@@ -118,25 +141,25 @@ TEST(Playback, AnOutputThatCannotOpenIsReportedAndTheWindowWorksWithoutSound) {
   EXPECT_TRUE(program.form().isVisible());
   TColorButton* key = program.form().keyButton(5);
   QTest::mousePress(key, Qt::LeftButton);
-  EXPECT_EQ(key->Color(), QColor(255, 0, 0));
+  EXPECT_EQ(key->Color(), QColor(255, 0, 0)) << "without a device the note is applied at once";
   QTest::mouseRelease(key, Qt::LeftButton);
   EXPECT_EQ(key->Color(), QColor(Qt::white));
   EXPECT_TRUE(program.form().close()) << "nothing queued, so the first request is granted";
 }
 
-TEST(Playback, ClosingWithBlocksQueuedClosesWithinATick) {
+TEST(Playback, ClosingWaitsForTheAudioThreadAndEndsWithinATick) {
   testing::DiskAudio audio;
   Program program;
   program.Start();
   QTest::qWait(200);
-  ASSERT_GT(program.core().ring().queuedBlocks(), 0);
+  ASSERT_TRUE(program.core().OutputOpen());
   QElapsedTimer clock;
   clock.start();
-  EXPECT_FALSE(program.form().close()) << "refused while blocks are queued";
+  EXPECT_FALSE(program.form().close()) << "refused until the audio thread has taken the stop";
   EXPECT_EQ(static_cast<QLabel*>(program.form().control(Control::txtPanel))->text(),
             QStringLiteral("終了処理中です。"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 2000));
-  // One 250 ms tick after the ring drained; the rest is slack for loaded machines.
+  // One 250 ms tick after the drain; the rest is slack for loaded machines.
   EXPECT_LT(clock.elapsed(), 1000);
   EXPECT_FALSE(program.waveOut().IsOpen());
   EXPECT_TRUE(program.core().closed());

@@ -80,9 +80,11 @@ TEST(PerformanceRecording, WritesATimestampedWaveFileNextToTheProgram) {
   ASSERT_GT(bytes.size(), 46u);
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 4, "RIFF"));
   EXPECT_EQ(ReadLe32(bytes.data() + 4) + 8, bytes.size());
-  // At 11025 Hz a block is 440 bytes; 400 ms hold a dozen or more.
+  // At 11025 Hz a 20 ms block is 440 bytes; 400 ms hold a dozen or more,
+  // the last one as far as it was played.
   EXPECT_GE(bytes.size() - 46, 10u * 440u);
-  EXPECT_EQ((bytes.size() - 46) % 440, 0u);
+  EXPECT_EQ((bytes.size() - 46) % 2, 0u);
+  EXPECT_EQ(ReadLe32(bytes.data() + 42), bytes.size() - 46);
   program.form().close();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 5000));
 }

@@ -23,6 +23,7 @@ class FakeWaveIn : public WaveInDevice {
   MmResult Unprepare(WaveHeader& header) override;
   MmResult Close() override;
   std::string ErrorText(MmResult code) override;
+  bool Lost() override { return isOpen && lost; }
 
   void Fail(WaveInCall call, MmResult code, int times = -1);
   void ClearFailures() { failures_.clear(); }
@@ -37,6 +38,7 @@ class FakeWaveIn : public WaveInDevice {
   std::vector<WaveFormat> opened;
   bool isOpen = false;
   bool started = false;
+  bool lost = false;
   WaveHeader* buffer = nullptr;
   std::map<MmResult, std::string> errorTexts;
 

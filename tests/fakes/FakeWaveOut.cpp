@@ -16,47 +16,35 @@ MmResult FakeWaveOut::Query(const WaveFormat& format) {
   return Check(WaveOutCall::Query, "Query");
 }
 
-MmResult FakeWaveOut::Open(const WaveFormat& format, WaveOutListener& listener, std::uint64_t gen) {
+MmResult FakeWaveOut::Open(const WaveFormat& format, std::uint32_t buffer, AudioSource& source) {
   if (MmResult r = Check(WaveOutCall::Open, "Open"); r != kMmSuccess) return r;
   opened.push_back(format);
-  listener_ = &listener;
-  generation = gen;
+  requestedBuffers.push_back(buffer);
+  bufferSamples = buffer;
+  source_ = &source;
   isOpen = true;
+  started = false;
+  lost = false;
   return kMmSuccess;
 }
 
-MmResult FakeWaveOut::Prepare(WaveHeader& header) {
-  if (MmResult r = Check(WaveOutCall::Prepare, "Prepare"); r != kMmSuccess) return r;
-  header.flags |= kWaveHeaderPrepared;
+MmResult FakeWaveOut::Start() {
+  if (MmResult r = Check(WaveOutCall::Start, "Start"); r != kMmSuccess) return r;
+  started = isOpen;
   return kMmSuccess;
 }
 
-MmResult FakeWaveOut::Write(WaveHeader& header) {
-  if (MmResult r = Check(WaveOutCall::Write, "Write"); r != kMmSuccess) return r;
-  Written block;
-  block.generation = generation;
-  block.header = &header;
-  const auto* samples = reinterpret_cast<const std::int16_t*>(header.data);
-  block.samples.assign(samples, samples + header.bufferLength / 2);
-  header.flags |= kWaveHeaderInQueue;
-  written.push_back(block);
-  pending_.push_back(std::move(block));
-  return kMmSuccess;
+MmResult FakeWaveOut::Stop() {
+  const MmResult r = Check(WaveOutCall::Stop, "Stop");
+  started = false;
+  return r;
 }
-
-MmResult FakeWaveOut::Unprepare(WaveHeader& header) {
-  if (MmResult r = Check(WaveOutCall::Unprepare, "Unprepare"); r != kMmSuccess) return r;
-  header.flags &= ~kWaveHeaderPrepared;
-  return kMmSuccess;
-}
-
-MmResult FakeWaveOut::Pause() { return Check(WaveOutCall::Pause, "Pause"); }
-
-MmResult FakeWaveOut::Reset() { return Check(WaveOutCall::Reset, "Reset"); }
 
 MmResult FakeWaveOut::Close() {
   const MmResult r = Check(WaveOutCall::Close, "Close");
   isOpen = false;
+  started = false;
+  source_ = nullptr;
   return r;
 }
 
@@ -65,24 +53,14 @@ std::string FakeWaveOut::ErrorText(MmResult code) {
   return it != errorTexts.end() ? it->second : "device error " + std::to_string(code);
 }
 
-void FakeWaveOut::Fail(WaveOutCall call, MmResult code, int times) {
-  failures_[call] = Failure{code, times};
-}
+void FakeWaveOut::Fail(WaveOutCall call, MmResult code, int times) { failures_[call] = Failure{code, times}; }
 
-bool FakeWaveOut::ReturnOne() {
-  if (pending_.empty() || listener_ == nullptr) return false;
-  Written block = std::move(pending_.front());
-  pending_.pop_front();
-  block.header->flags &= ~kWaveHeaderInQueue;
-  block.header->flags |= kWaveHeaderDone;
-  listener_->OnWaveOutDone(block.generation, block.header);
+bool FakeWaveOut::Play(std::size_t samples) {
+  if (!isOpen || !started || source_ == nullptr) return false;
+  std::vector<std::int16_t> buffer(samples, 0x5555);  // what a driver leaves is never zero
+  source_->Render(buffer);
+  played.insert(played.end(), buffer.begin(), buffer.end());
   return true;
-}
-
-int FakeWaveOut::ReturnAll() {
-  int count = 0;
-  while (ReturnOne()) ++count;
-  return count;
 }
 
 }  // namespace tonefield::fakes

@@ -1,12 +1,11 @@
-// A wave output device that keeps the blocks written to it. The test hands
-// them back one at a time (ReturnOne) through the listener, with the
-// generation they were written under, as the real device does, also after
-// Reset and Close. Any call can be made to fail with a code; ErrorText
-// gives "device error <code>" unless a text was set.
+// An output device driven by the test: Play(n) pulls n samples from the
+// source on the calling thread, as the driver's thread would, and keeps
+// them. A device that never calls back is simply never played. Any call can
+// be made to fail with a code; ErrorText gives "device error <code>" unless
+// a text was set; Lost() answers what the test sets.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,42 +14,36 @@
 
 namespace tonefield::fakes {
 
-enum class WaveOutCall { Query, Open, Prepare, Write, Unprepare, Pause, Reset, Close };
+enum class WaveOutCall { Query, Open, Start, Stop, Close };
 
 class FakeWaveOut : public WaveOutDevice {
  public:
   MmResult Query(const WaveFormat& format) override;
-  MmResult Open(const WaveFormat& format, WaveOutListener& listener, std::uint64_t generation) override;
-  MmResult Prepare(WaveHeader& header) override;
-  MmResult Write(WaveHeader& header) override;
-  MmResult Unprepare(WaveHeader& header) override;
-  MmResult Pause() override;
-  MmResult Reset() override;
+  MmResult Open(const WaveFormat& format, std::uint32_t bufferSamples, AudioSource& source) override;
+  MmResult Start() override;
+  MmResult Stop() override;
   MmResult Close() override;
+  std::uint32_t BufferSamples() const override { return isOpen ? bufferSamples : 0; }
+  bool Lost() override { return isOpen && lost; }
   std::string ErrorText(MmResult code) override;
 
   // Fail the next `times` calls of this kind (-1: until cleared).
   void Fail(WaveOutCall call, MmResult code, int times = -1);
   void ClearFailures() { failures_.clear(); }
 
-  // Hands the oldest written block back; false when none is pending.
-  bool ReturnOne();
-  // Hands back every pending block; returns how many.
-  int ReturnAll();
-  std::size_t pending() const { return pending_.size(); }
+  // One buffer of `samples` pulled from the source; false (nothing played)
+  // unless the device is open and started.
+  bool Play(std::size_t samples);
 
-  struct Written {
-    std::uint64_t generation = 0;
-    WaveHeader* header = nullptr;
-    std::vector<std::int16_t> samples;  // copy taken at write time
-  };
-
-  std::vector<std::string> calls;  // "Query", "Open", "Prepare", ... in order
-  std::vector<Written> written;
+  std::vector<std::string> calls;  // "Query", "Open", "Start", "Stop", "Close" in order
   std::vector<WaveFormat> queried;
   std::vector<WaveFormat> opened;
+  std::vector<std::uint32_t> requestedBuffers;
+  std::vector<std::int16_t> played;  // every sample rendered, in order
+  std::uint32_t bufferSamples = 0;   // granted: what was asked for
   bool isOpen = false;
-  std::uint64_t generation = 0;
+  bool started = false;
+  bool lost = false;
   std::map<MmResult, std::string> errorTexts;
 
  private:
@@ -61,8 +54,7 @@ class FakeWaveOut : public WaveOutDevice {
     int times = -1;
   };
   std::map<WaveOutCall, Failure> failures_;
-  std::deque<Written> pending_;
-  WaveOutListener* listener_ = nullptr;
+  AudioSource* source_ = nullptr;
 };
 
 }  // namespace tonefield::fakes

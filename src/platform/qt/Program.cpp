@@ -1,35 +1,38 @@
 #include "platform/qt/Program.h"
 
 #include <QApplication>
+#include <cstdlib>
 
 #include "platform/qt/Glyphs.h"
 
 namespace tonefield {
 
-Program::Program()
+Program::Program(const LaunchOptions& options)
     : wake_([this] { DeliverDeviceNews(); }),
-      waveOut_(wake_.Waker()),
-      waveIn_(wake_.Waker()),
+      waveOut_(options.outputDevice),
+      waveIn_(wake_.Waker(), options.inputDevice),
       core_(form_, form_, waveOut_, waveIn_),
       handlers_(core_) {
   if (QApplication::windowIcon().isNull()) QApplication::setWindowIcon(MakeApplicationIcon());
   form_.setWindowIcon(QApplication::windowIcon());
   form_.SetHandlers(&handlers_);
+  core_.SetBufferRequest(options.bufferSamples);
+  core_.SetAudioWake(wake_.Waker());
 }
 
 Program::~Program() {
   form_.StopTimer();
   form_.SetHandlers(nullptr);
-  // Stop both devices before the core and its ring buffers go, so no audio
-  // callback can touch freed blocks (a no-op when FormClose closed them).
+  // Stop both devices before the core and its renderer go, so no audio
+  // callback can touch them (a no-op when FormClose closed them).
   waveOut_.Close();
   waveIn_.Close();
-  // Blocks still on their way back are dropped, not delivered to a core
-  // that is going away.
-  waveOut_.DropDone();
 }
 
 void Program::Start() {
+  if (const char* log = std::getenv("TONEFIELD_LATENCY_LOG"); log != nullptr && *log != '\0') {
+    core_.SetLatencyLog(log);
+  }
   core_.FormCreate();
   form_.CenterOnScreen();
   form_.show();
@@ -38,7 +41,7 @@ void Program::Start() {
 }
 
 void Program::DeliverDeviceNews() {
-  waveOut_.DeliverDone();
+  core_.OnAudioNews();
   waveIn_.DeliverFull();
 }
 

@@ -1,5 +1,9 @@
-// Passes the on-screen form's events to the core's TForm1.
+// Passes the on-screen form's events to the core's TForm1. Note events are
+// stamped here, as early as the form's events reach the program, for the
+// latency probe.
 #pragma once
+
+#include <chrono>
 
 #include "app/TForm1.h"
 #include "platform/qt/FormHandlers.h"
@@ -10,9 +14,15 @@ class TForm1Handlers final : public FormHandlers {
  public:
   explicit TForm1Handlers(TForm1& form) : form_(form) {}
 
-  void FormKeyDown(int& key) override { form_.FormKeyDown(key); }
+  void FormKeyDown(int& key) override {
+    Stamp();
+    form_.FormKeyDown(key);
+  }
   void FormKeyUp(int& key) override { form_.FormKeyUp(key); }
-  void KeyButtonMouseDown(int key) override { form_.KeyButtonMouseDown(key); }
+  void KeyButtonMouseDown(int key) override {
+    Stamp();
+    form_.KeyButtonMouseDown(key);
+  }
   void KeyButtonMouseUp(int key) override { form_.KeyButtonMouseUp(key); }
   void FormCloseQuery(bool& canClose) override { form_.FormCloseQuery(canClose); }
   void FormClose() override { form_.FormClose(); }
@@ -32,6 +42,13 @@ class TForm1Handlers final : public FormHandlers {
   void cbxSongExit() override { form_.cbxSongExit(); }
 
  private:
+  void Stamp() {
+    if (!form_.LatencyLogEnabled()) return;
+    form_.NoteInputTime(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count());
+  }
+
   TForm1& form_;
 };
 

@@ -1,13 +1,83 @@
-// Process entry: one instance per desktop, then the window and its message loop.
+// Process entry: the command line, one instance per desktop, then the
+// window and its message loop.
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
+#include "app/LaunchOptions.h"
 #include "common/Constants.h"
 #include "platform/qt/DesktopIntegration.h"
 #include "platform/qt/Program.h"
 #include "platform/qt/SingleInstance.h"
+#include "platform/sdl/SdlAudio.h"
+
+namespace {
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  return args;
+}
+
+// The window's own options with their values, leaving Qt's (and anything
+// unknown, refused once Qt has taken its own) for later.
+std::vector<std::string> OwnArguments(int argc, char** argv) {
+  std::vector<std::string> own;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    for (const char* name : {"--buffer", "--output-device", "--input-device"}) {
+      if (arg == name) {
+        own.push_back(arg);
+        if (i + 1 < argc) own.emplace_back(argv[++i]);
+      } else if (arg.rfind(std::string(name) + "=", 0) == 0) {
+        own.push_back(arg);
+      }
+    }
+  }
+  return own;
+}
+
+int UsageError(const std::string& error) {
+  std::fprintf(stderr, "tonefield: %s\n%s", error.c_str(), tonefield::LaunchUsage().c_str());
+  return 2;
+}
+
+int ListDevices() {
+  for (const bool capture : {false, true}) {
+    std::string error;
+    const std::vector<std::string> names = tonefield::ListSdlDevices(capture, error);
+    if (!error.empty()) {
+      std::fprintf(stderr, "tonefield: no sound devices: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("%s devices:\n", capture ? "Capture" : "Playback");
+    for (const std::string& name : names) std::printf("  %s\n", name.c_str());
+    if (names.empty()) std::printf("  (none; the system default is used)\n");
+  }
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);  // the command line is not read
+  // Listing devices and help need no display, so they come before Qt.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--list-devices") == 0) return ListDevices();
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(tonefield::LaunchUsage().c_str(), stdout);
+      return 0;
+    }
+  }
+
+  // A wrong value is said before Qt needs a display.
+  if (const auto own = tonefield::ParseLaunchOptions(OwnArguments(argc, argv)); !own.error.empty()) {
+    return UsageError(own.error);
+  }
+  QApplication app(argc, argv);  // takes Qt's own options out of argv
+  const tonefield::LaunchOptions options = tonefield::ParseLaunchOptions(Arguments(argc, argv));
+  if (!options.error.empty()) return UsageError(options.error);
   QApplication::setApplicationName(QStringLiteral("Tonefield"));
   tonefield::SetUpDesktopIntegration();  // desktop entry, icon, Qt's Japanese texts
 
@@ -15,7 +85,7 @@ int main(int argc, char** argv) {
                                                     static_cast<qsizetype>(tonefield::kInstanceName.size())));
   if (!guard.Acquire()) return 0;  // the running instance comes forward instead
 
-  tonefield::Program program;
+  tonefield::Program program(options);
   guard.SetOnRaiseRequest([&program] { program.form().BringToFront(); });
   program.Start();
   return QApplication::exec();

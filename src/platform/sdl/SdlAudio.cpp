@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tonefield {
@@ -64,7 +65,8 @@ bool IsSdlPlayableFormat(const WaveFormat& format) {
 
 MmResult OpenSdlMonoDevice(std::unique_ptr<SdlAudioSubsystem>& subsystem, SdlErrorTexts& errors,
                            const WaveFormat& format, bool capture, SdlCallback callback,
-                           void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples) {
+                           void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples,
+                           const std::string& deviceName, std::uint32_t requestSamples) {
   static_assert(sizeof(SdlDeviceId) == sizeof(SDL_AudioDeviceID));
   device = 0;
   if (!IsSdlPlayableFormat(format)) return errors.Fail(kWaveBadFormat);
@@ -77,15 +79,39 @@ MmResult OpenSdlMonoDevice(std::unique_ptr<SdlAudioSubsystem>& subsystem, SdlErr
   want.freq = static_cast<int>(format.samplesPerSec);
   want.format = AUDIO_S16LSB;
   want.channels = 1;
-  want.samples = SdlBufferSamplesFor(format.samplesPerSec);
+  want.samples = requestSamples != 0 ? static_cast<std::uint16_t>(std::min<std::uint32_t>(requestSamples, 32768))
+                                     : SdlBufferSamplesFor(format.samplesPerSec);
   want.callback = callback;
   want.userdata = userdata;
   SDL_AudioSpec have{};
   // No allowed changes: SDL converts our format to whatever the hardware takes.
-  device = SDL_OpenAudioDevice(nullptr, capture ? 1 : 0, &want, &have, 0);
+  device = SDL_OpenAudioDevice(deviceName.empty() ? nullptr : deviceName.c_str(), capture ? 1 : 0, &want,
+                               &have, 0);
   if (device == 0) return errors.FailSdl(kMmBadDeviceId);
   bufferSamples = have.samples;
   return kMmSuccess;
+}
+
+}  // namespace tonefield
+
+namespace tonefield {
+
+bool IsSdlDeviceLost(SdlDeviceId device) {
+  return device != 0 && SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED;
+}
+
+std::vector<std::string> ListSdlDevices(bool capture, std::string& error) {
+  std::vector<std::string> names;
+  SdlAudioSubsystem subsystem;
+  if (!subsystem.ok()) {
+    error = subsystem.error();
+    return names;
+  }
+  const int count = SDL_GetNumAudioDevices(capture ? 1 : 0);
+  for (int i = 0; i < count; ++i) {
+    if (const char* name = SDL_GetAudioDeviceName(i, capture ? 1 : 0)) names.emplace_back(name);
+  }
+  return names;
 }
 
 }  // namespace tonefield

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/WaveOutDevice.h"  // MmResult
 
@@ -69,12 +70,21 @@ inline constexpr std::uint32_t kMaxDeviceRate = 768000;
 using SdlCallback = void (*)(void* userdata, std::uint8_t* stream, int length);
 using SdlDeviceId = std::uint32_t;
 
-// Opens the default playback or capture device for S16 mono at the format's
-// rate, bringing the audio subsystem up first when it is not. The device
-// starts paused. Returns 0 with the device id and the buffer size SDL chose,
-// or the failing code with its text stored in errors.
+// Opens a playback or capture device (by SDL's name; empty for the system
+// default) for S16 mono at the format's rate with buffers of bufferSamples
+// (0: SdlBufferSamplesFor the rate), bringing the audio subsystem up first
+// when it is not. The device starts paused. Returns 0 with the device id and
+// the buffer size SDL granted, or the failing code with its text stored.
 MmResult OpenSdlMonoDevice(std::unique_ptr<SdlAudioSubsystem>& subsystem, SdlErrorTexts& errors,
                            const WaveFormat& format, bool capture, SdlCallback callback,
-                           void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples);
+                           void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples,
+                           const std::string& deviceName = {}, std::uint32_t requestSamples = 0);
+
+// Whether an open device has gone away (SDL reports it stopped).
+bool IsSdlDeviceLost(SdlDeviceId device);
+
+// SDL's names of the playback or capture devices, bringing the audio
+// subsystem up for the question; empty (with error set) when it cannot.
+std::vector<std::string> ListSdlDevices(bool capture, std::string& error);
 
 }  // namespace tonefield

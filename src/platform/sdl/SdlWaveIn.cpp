@@ -7,7 +7,8 @@
 
 namespace tonefield {
 
-SdlWaveIn::SdlWaveIn(std::function<void()> wakeGui) : wakeGui_(std::move(wakeGui)) {}
+SdlWaveIn::SdlWaveIn(std::function<void()> wakeGui, std::string deviceName)
+    : wakeGui_(std::move(wakeGui)), deviceName_(std::move(deviceName)) {}
 
 SdlWaveIn::~SdlWaveIn() {
   if (device_ != 0) SDL_CloseAudioDevice(device_);
@@ -20,7 +21,7 @@ MmResult SdlWaveIn::Open(const WaveFormat& format, WaveInListener& listener) {
   std::uint16_t bufferSamples = 0;
   const MmResult opened = OpenSdlMonoDevice(subsystem_, errors_, format, /*capture=*/true,
                                             &SdlWaveIn::AudioCallback, this, device,
-                                            bufferSamples);
+                                            bufferSamples, deviceName_);
   if (opened != kMmSuccess) return opened;
   listener_ = &listener;
   buffer_ = nullptr;
@@ -80,6 +81,12 @@ MmResult SdlWaveIn::Close() {
 }
 
 std::string SdlWaveIn::ErrorText(MmResult code) { return errors_.Text(code); }
+
+bool SdlWaveIn::Lost() {
+  if (!IsSdlDeviceLost(device_)) return false;
+  deviceName_.clear();  // the next capture takes the default device
+  return true;
+}
 
 void SdlWaveIn::DeliverFull() {
   if (device_ == 0 || !full_.exchange(false)) return;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "audio_io/WaveInDevice.h"
 #include "platform/sdl/SdlAudio.h"
@@ -17,7 +18,8 @@ namespace tonefield {
 
 class SdlWaveIn final : public WaveInDevice {
  public:
-  explicit SdlWaveIn(std::function<void()> wakeGui);
+  // deviceName: SDL's name of the capture device; empty for the default.
+  explicit SdlWaveIn(std::function<void()> wakeGui, std::string deviceName = {});
   ~SdlWaveIn() override;
   SdlWaveIn(const SdlWaveIn&) = delete;
   SdlWaveIn& operator=(const SdlWaveIn&) = delete;
@@ -29,6 +31,7 @@ class SdlWaveIn final : public WaveInDevice {
   MmResult Unprepare(WaveHeader& header) override;
   MmResult Close() override;
   std::string ErrorText(MmResult code) override;
+  bool Lost() override;
 
   // GUI thread: if the buffer is full, stops the capture and calls the listener.
   void DeliverFull();
@@ -40,6 +43,7 @@ class SdlWaveIn final : public WaveInDevice {
   void Take(const std::uint8_t* stream, int length);
 
   std::function<void()> wakeGui_;
+  std::string deviceName_;
   std::unique_ptr<SdlAudioSubsystem> subsystem_;
   SdlErrorTexts errors_;
   std::uint32_t device_ = 0;  // SDL_AudioDeviceID

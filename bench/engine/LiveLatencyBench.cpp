@@ -1,0 +1,88 @@
+// Key-to-sound latency on the real output path: the live engine playing
+// through SDL with the disk driver (what the tests use; it paces its
+// callbacks like a sound card). For 50 notes at each rate: the time from
+// the note's input event to the start of the callback that plays its first
+// sample, plus the device buffer SDL granted, which that sample waits
+// behind. Reported as the median and the worst in milliseconds.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "engine/LiveEngine.h"
+#include "platform/sdl/SdlWaveOut.h"
+
+namespace tonefield {
+namespace {
+
+constexpr int kNotes = 50;
+
+std::int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+class Stamps : public LiveEngineClient {
+ public:
+  void PaintKey(int, std::uint32_t) override {}
+  void LatencyMeasured(const LatencyRecord& record) override { records.push_back(record); }
+  std::vector<LatencyRecord> records;
+};
+
+void BM_KeyToSound(benchmark::State& state) {
+  const auto rate = static_cast<std::uint32_t>(state.range(0));
+  ::setenv("SDL_AUDIODRIVER", "disk", 0);
+  ::setenv("SDL_DISKAUDIOFILE", "/dev/null", 0);
+  std::vector<double> latencies;
+  std::uint32_t granted = 0;
+  for (auto _ : state) {
+    Stamps stamps;
+    LiveEngine live(stamps);
+    live.SetOutputRate(rate);
+    KeyWaveBank& bank = live.SpareBank();
+    for (KeyWave& key : bank.keys) key.samples.assign(rate / 4, 1000);
+    live.UseBank(bank);
+    SdlWaveOut device;
+    if (device.Open(Pcm16Mono(rate), DefaultBufferSamples(rate), live.renderer()) != kMmSuccess) {
+      state.SkipWithError(device.ErrorText(kMmBadDeviceId).c_str());
+      return;
+    }
+    granted = device.BufferSamples();
+    live.DeviceStarted();
+    device.Start();
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> pause(3000, 13000);  // microseconds, off the callback's beat
+    for (int note = 0; note < kNotes; ++note) {
+      std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
+      const std::size_t before = stamps.records.size();
+      live.NoteOn(0, note % kKeyCount, Now());
+      while (stamps.records.size() == before) {
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+        live.Drain();
+      }
+      live.NoteOff(0, note % kKeyCount);
+    }
+    device.Close();
+    live.DeviceStopped();
+    for (const LatencyRecord& r : stamps.records) {
+      const double toCallback = static_cast<double>(r.callbackTime - r.inputTime) / 1e6;
+      latencies.push_back(toCallback + 1000.0 * r.bufferSamples / rate);
+    }
+  }
+  std::sort(latencies.begin(), latencies.end());
+  state.counters["notes"] = static_cast<double>(latencies.size());
+  state.counters["buffer_samples"] = granted;
+  state.counters["median_ms"] = latencies.empty() ? 0.0 : latencies[latencies.size() / 2];
+  state.counters["worst_ms"] = latencies.empty() ? 0.0 : latencies.back();
+}
+BENCHMARK(BM_KeyToSound)->Arg(11025)->Arg(44100)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tonefield
+
+BENCHMARK_MAIN();

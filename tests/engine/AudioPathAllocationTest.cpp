@@ -1,0 +1,126 @@
+// The audio thread's path allocates nothing: a replaced global operator new
+// counts the allocations made while the device thread is inside Render, as
+// every kind of command goes through.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <new>
+#include <thread>
+
+#include "engine/LiveEngine.h"
+#include "engine/LiveTestSupport.h"
+#include "fakes/ThreadedWaveOut.h"
+
+// The replacements below pair malloc with free on purpose.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+namespace {
+
+thread_local bool t_onAudioPath = false;
+std::atomic<int> g_audioAllocations{0};
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (t_onAudioPath) g_audioAllocations.fetch_add(1);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (t_onAudioPath) g_audioAllocations.fetch_add(1);
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace tonefield {
+namespace {
+
+// Marks the device thread as being on the audio path while it renders.
+class MarkedSource : public AudioSource {
+ public:
+  explicit MarkedSource(AudioSource& inner) : inner_(inner) {}
+  void Render(std::span<std::int16_t> buffer) noexcept override {
+    t_onAudioPath = true;
+    inner_.Render(buffer);
+    t_onAudioPath = false;
+    renders.fetch_add(1);
+  }
+  std::atomic<int> renders{0};
+
+ private:
+  AudioSource& inner_;
+};
+
+TEST(AudioPath, RendersEveryCommandWithoutAllocating) {
+  testing::RecordingClient client;
+  LiveEngine live(client);
+  live.SetOutputRate(testing::kRate);
+  KeyWaveBank& bank = live.SpareBank();
+  bank = testing::RampBank();
+  live.UseBank(bank);
+  int wakes = 0;
+  live.channels().wake = [&wakes] { ++wakes; };
+  MarkedSource source(live.renderer());
+  fakes::ThreadedWaveOut device(std::chrono::microseconds(300));
+  ASSERT_EQ(device.Open(WaveFormat{1, 1, testing::kRate, testing::kRate * 2, 2, 16}, 64, source), kMmSuccess);
+  live.DeviceStarted();
+  ASSERT_EQ(device.Start(), kMmSuccess);
+
+  auto settle = [&] {
+    const int target = source.renders.load() + 3;
+    while (source.renders.load() < target) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    live.Drain();
+  };
+  for (int round = 0; round < 3; ++round) {
+    for (int k = 0; k < 10; ++k) live.NoteOn(0, k * 3, 1000 + k);
+    settle();
+    Sequencer& score = live.SpareSequencer();
+    testing::FillScore(score, 150);
+    live.StartScore(score);
+    live.TapOn(static_cast<std::uint64_t>(round + 1));
+    settle();
+    live.SetSamplesPerTick(90);
+    KeyWaveBank& next = live.SpareBank();
+    if (next.keys[0].samples.empty()) next = testing::RampBank(round);
+    live.UseBank(next);
+    settle();
+    live.StopFeed();
+    live.NoteOff(0, 3);
+    settle();
+    live.ResumeFeed();
+    live.StopScore();
+    live.AllNotesOff();
+    live.TapOff();
+    settle();
+    TapChunk chunk;
+    while (live.channels().tap.try_dequeue(chunk)) {
+    }
+  }
+  ASSERT_EQ(device.Close(), kMmSuccess);
+  live.DeviceStopped();
+  EXPECT_GT(source.renders.load(), 30);
+  EXPECT_GT(wakes, 0);
+  EXPECT_EQ(g_audioAllocations.load(), 0);
+}
+
+TEST(AudioPath, TheCounterSeesAnAllocationOnTheMarkedPath) {
+  const int before = g_audioAllocations.load();
+  t_onAudioPath = true;
+  void* p = ::operator new(sizeof(int));
+  t_onAudioPath = false;
+  ::operator delete(p);
+  EXPECT_EQ(g_audioAllocations.load(), before + 1);
+  g_audioAllocations = before;
+}
+
+}  // namespace
+}  // namespace tonefield
