@@ -18,6 +18,8 @@ constexpr int kMaxBranchTaps = (kFilterTaps + kFactor - 1) / kFactor;
 constexpr std::size_t kLeadingZeros = kMaxBranchTaps - 1;
 // Outputs of one branch accumulated side by side in registers.
 constexpr std::size_t kLanes = 4;
+// Samples converted to doubles at a time by one interpolating thread.
+constexpr std::size_t kChunk = 256;
 
 // Keys resampled side by side: their position recurrences are independent,
 // so running several at once hides the latency of each.
@@ -93,24 +95,39 @@ std::array<Branch, kFactor> SplitIntoBranches(const UpsampleFilter& filter) {
 }
 
 // Outputs 6q .. 6q + 5 for q in [first, last). Each lane keeps its own sum
-// in tap order; the lanes are independent.
-void InterpolateRange(const double* padded, const std::array<Branch, kFactor>& branches,
-                      std::size_t first, std::size_t last, std::int16_t* interpolated) {
-  for (std::size_t q = first; q < last; q += kLanes) {
-    const std::size_t lanes = std::min(kLanes, last - q);
-    std::int16_t* target = interpolated + kFactor * q;
-    for (int phase = 0; phase < kFactor; ++phase) {
-      const Branch& branch = branches[static_cast<std::size_t>(phase)];
-      const double* source = padded + kLeadingZeros + q - (branch.count - 1);
-      std::array<double, kLanes> sums{};
-      for (int c = 0; c < branch.count; ++c) {
-        const double tap = branch.taps[static_cast<std::size_t>(c)];
-        for (std::size_t lane = 0; lane < kLanes; ++lane) {
-          sums[lane] = sums[lane] + source[c + lane] * tap;
+// in tap order; the lanes are independent. The samples are taken as doubles
+// a chunk at a time into a small local buffer, with zeros before the start
+// and after the end, so no padded copy of the whole signal is needed.
+void InterpolateRange(std::span<const std::int16_t> samples,
+                      const std::array<Branch, kFactor>& branches, std::size_t first,
+                      std::size_t last, std::int16_t* interpolated) {
+  const std::size_t count = samples.size();
+  std::array<double, kLeadingZeros + kChunk + kLanes> levels;
+  for (std::size_t chunk = first; chunk < last; chunk += kChunk) {
+    const std::size_t chunkEnd = std::min(last, chunk + kChunk);
+    // levels[i] is sample chunk − kLeadingZeros + i.
+    const std::size_t needed = kLeadingZeros + (chunkEnd - chunk) + kLanes;
+    for (std::size_t i = 0; i < needed; ++i) {
+      const std::size_t index = chunk + i - kLeadingZeros;  // wraps below 0
+      levels[i] = chunk + i >= kLeadingZeros && index < count ? samples[index] : 0.0;
+    }
+    for (std::size_t q = chunk; q < chunkEnd; q += kLanes) {
+      const std::size_t lanes = std::min(kLanes, chunkEnd - q);
+      const double* newest = levels.data() + kLeadingZeros + (q - chunk);
+      std::int16_t* target = interpolated + kFactor * q;
+      for (int phase = 0; phase < kFactor; ++phase) {
+        const Branch& branch = branches[static_cast<std::size_t>(phase)];
+        const double* source = newest - (branch.count - 1);
+        std::array<double, kLanes> sums{};
+        for (int c = 0; c < branch.count; ++c) {
+          const double tap = branch.taps[static_cast<std::size_t>(c)];
+          for (std::size_t lane = 0; lane < kLanes; ++lane) {
+            sums[lane] = sums[lane] + source[c + lane] * tap;
+          }
         }
-      }
-      for (std::size_t lane = 0; lane < lanes; ++lane) {
-        target[kFactor * lane + phase] = ClipInterpolated(sums[lane]);
+        for (std::size_t lane = 0; lane < lanes; ++lane) {
+          target[kFactor * lane + phase] = ClipInterpolated(sums[lane]);
+        }
       }
     }
   }
@@ -124,17 +141,10 @@ constexpr std::array<GroupResampler, kKeysPerGroup> kGroupResamplers = {
 
 }  // namespace
 
-std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> samples,
-                                             const UpsampleFilter& filter,
-                                             std::size_t trailingZeros) {
+void InterpolateSixFold(std::span<const std::int16_t> samples, const UpsampleFilter& filter,
+                        std::span<std::int16_t> out) {
   const std::size_t count = samples.size();
-  std::vector<std::int16_t> interpolated(kFactor * count + trailingZeros, 0);
-  if (count == 0) return interpolated;
-
-  // Zeros before the first sample (taps that meet the time before the start)
-  // and after the last (lanes of the final block that produce nothing).
-  std::vector<double> padded(kLeadingZeros + count + kLanes, 0.0);
-  std::copy(samples.begin(), samples.end(), padded.begin() + kLeadingZeros);
+  if (count == 0 || out.size() < kFactor * count) return;
   const std::array<Branch, kFactor> branches = SplitIntoBranches(filter);
 
   const std::size_t parts = count < kParallelMinSamples ? 1 : ParallelWidth();
@@ -143,8 +153,15 @@ std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> sampl
   ParallelRun(parts, [&](std::size_t part) {
     const std::size_t first = std::min(count, blocks * part / parts * kLanes);
     const std::size_t last = std::min(count, blocks * (part + 1) / parts * kLanes);
-    InterpolateRange(padded.data(), branches, first, last, interpolated.data());
+    InterpolateRange(samples, branches, first, last, out.data());
   });
+}
+
+std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> samples,
+                                             const UpsampleFilter& filter,
+                                             std::size_t trailingZeros) {
+  std::vector<std::int16_t> interpolated(kFactor * samples.size() + trailingZeros, 0);
+  InterpolateSixFold(samples, filter, std::span<std::int16_t>(interpolated));
   return interpolated;
 }
 

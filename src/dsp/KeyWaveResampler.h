@@ -17,8 +17,13 @@ namespace tonefield {
 // up[m] for m < 6·N: the zero-stuffed samples filtered through the 71 taps,
 // accumulated in tap order in a double, clipped to ±32767 and truncated.
 // Only the taps that meet real samples are evaluated (the skipped products
-// are exact zeros). The result holds 6·N values followed by trailingZeros
-// zeros that stand for the silence after the signal.
+// are exact zeros). Writes out[0 .. 6·N) and nothing else; out must hold
+// at least 6·N values.
+void InterpolateSixFold(std::span<const std::int16_t> samples, const UpsampleFilter& filter,
+                        std::span<std::int16_t> out);
+
+// The same into a new buffer: 6·N values followed by trailingZeros zeros
+// that stand for the silence after the signal.
 std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> samples,
                                              const UpsampleFilter& filter,
                                              std::size_t trailingZeros = 1);
