@@ -8,6 +8,7 @@
 
 #include "OfflineRenderer.h"
 #include "ScoreSource.h"
+#include "ToolRunner.h"
 
 namespace {
 std::atomic<long> g_allocations{0};
@@ -77,6 +78,29 @@ TEST_F(RenderLoop, ASinkCanStopTheRenderAndTheMixerAllocatesNothing) {
   EXPECT_EQ(outcome.blocks, 500);
   EXPECT_GT(allocationsAtFirstBlock, 0) << "the counter sees allocations at all";
   EXPECT_EQ(allocationsAtLastBlock, allocationsAtFirstBlock) << "blocks 2..500 were mixed without allocating";
+}
+
+// The file gathers blocks into larger writes; it must still hold every block
+// Render hands out, in order, whatever the song's length in batches.
+TEST_F(RenderLoop, AWaveFileRenderHoldsEveryBlockInOrder) {
+  testing::ScratchFolder scratch;
+  for (int song : {1, 5, 9}) {
+    for (int position : {0, 10}) {
+      const ScoreChoice text = ScoreChoice::BuiltInSong(song);
+      std::vector<std::uint8_t> expected;
+      renderer_->Render(text, position, [&](std::span<const std::int16_t> block) {
+        for (std::int16_t s : block) {
+          expected.push_back(static_cast<std::uint8_t>(s & 0xFF));
+          expected.push_back(static_cast<std::uint8_t>((static_cast<std::uint16_t>(s) >> 8) & 0xFF));
+        }
+        return true;
+      });
+      ASSERT_TRUE(renderer_->RenderToWaveFile(text, position, scratch / "song.wav").ok);
+      const testing::WrittenWave wave = testing::ParseWrittenWave(testing::ReadBytes(scratch / "song.wav"));
+      EXPECT_EQ(wave.dataSize, expected.size()) << "song " << song << " position " << position;
+      EXPECT_TRUE(wave.data == expected) << "song " << song << " position " << position;
+    }
+  }
 }
 
 }  // namespace

@@ -17,6 +17,13 @@
 
 namespace tonefield {
 
+namespace {
+
+// About 128 KiB of samples a write.
+constexpr std::size_t kWriteBatchSamples = 65536;
+
+}  // namespace
+
 OfflineRenderer::OfflineRenderer() : filter_(DesignUpsampleFilter()) {}
 
 void OfflineRenderer::UseDefaultSample() { UseSample(MakeDefaultSample()); }
@@ -98,12 +105,26 @@ ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int temp
   }
   if (!StagedOutputFile::CanReplace(out)) return ToolStatus::Failure(CannotWriteFileMessage(outName), outName);
 
+  // Blocks go to the file in batches: a write for every 20 ms block would
+  // cost more than mixing it.
+  const auto block = static_cast<std::size_t>(blockLength());
+  const std::size_t batchSamples = std::max<std::size_t>(1, kWriteBatchSamples / block) * block;
+  std::vector<std::int16_t> batch;
+  batch.reserve(batchSamples);
+
   StagedOutputFile staged(out);
   RenderedWaveWriter writer;
   ToolStatus status = writer.Start(staged.temporaryPath().string(), RenderedFormat(keyWaves_.outputFormat),
-                                   static_cast<std::size_t>(blockLength()));
+                                   batchSamples);
   if (!status.ok) return ToolStatus::Failure(status.message, outName);
-  Render(choice, tempoPosition, [&writer](std::span<const std::int16_t> block) { return writer.Append(block); });
+  Render(choice, tempoPosition, [&](std::span<const std::int16_t> samples) {
+    batch.insert(batch.end(), samples.begin(), samples.end());
+    if (batch.size() + block <= batchSamples) return true;
+    const bool written = writer.Append(batch);
+    batch.clear();
+    return written;
+  });
+  if (!batch.empty()) writer.Append(batch);
   status = writer.Finish();
   if (!status.ok) return ToolStatus::Failure(status.message, outName);
   std::string renameError;
