@@ -25,7 +25,7 @@ constexpr std::size_t kCacheLine = 64;
 #if defined(__linux__) && !defined(TONEFIELD_HEAP_ONLY)
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 // Below this a buffer is not worth a mapping of its own.
-constexpr std::size_t kMapMinBytes = std::size_t{1} << 20;
+constexpr std::size_t kMapMinBytes = std::size_t{256} << 10;
 
 constexpr std::uintptr_t RoundUp(std::uintptr_t value, std::uintptr_t unit) {
   return (value + unit - 1) / unit * unit;
