@@ -106,6 +106,11 @@ void FreeKeyWaves(KeyWaves& waves) {
 
 void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, KeyWaves& waves,
                      const ProgressFn& progress) {
+  RebuildKeyWaves(sample, filter, waves, progress, AllKeys());
+}
+
+void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, KeyWaves& waves,
+                     const ProgressFn& progress, const KeySet& shifted) {
   // The keys go at once; the bank keeps its memory for the new ones.
   for (KeyWave& key : waves.bank.keys) key.samples.clear();
 
@@ -128,9 +133,14 @@ void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, K
   // Below 10 Hz a grain has no half and the crossfade is undefined: the
   // shifted keys stay silent.
   const GrainShape grain = GrainShapeForRate(format.samplesPerSec);
-  const bool canShift = grain.half > 0 && sampleCount > 0;
-  // The interpolated signal with the zero tail the heads can reach, so it is read in place.
-  const std::size_t reach = canShift ? ResampleReach(grain, sampleCount) : 0;
+  const bool shiftable = grain.half > 0 && sampleCount > 0;
+  KeySet resampled = shifted;
+  resampled.reset(kReferenceKey);
+  const bool canShift = shiftable && resampled.any();
+  // The interpolated signal with the zero tail the heads can reach, so it is
+  // read in place. Room for it is kept even when no key is resampled, so a
+  // later build of more keys into this bank finds it.
+  const std::size_t reach = shiftable ? ResampleReach(grain, sampleCount) : 0;
   const std::span<std::byte> work = waves.bank.PlaceKeys(sampleCount, reach * sizeof(std::int16_t));
 
   KeyWaveSamples& reference = waves.bank.keys[kReferenceKey].samples;
@@ -158,15 +168,22 @@ void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, K
   std::array<std::int16_t*, kKeyCount - 1> outputs{};
   std::size_t used = 0;
   for (int k = 0; k < kKeyCount; ++k) {
+    KeyWaveSamples& samples = waves.bank.keys[static_cast<std::size_t>(k)].samples;
     if (k == kReferenceKey) continue;
+    if (!resampled.test(static_cast<std::size_t>(k))) {
+      samples.clear();
+      continue;
+    }
     keys[used] = k;
-    outputs[used] = waves.bank.keys[static_cast<std::size_t>(k)].samples.data();
+    outputs[used] = samples.data();
     ++used;
   }
+  const std::span<const int> built(keys.data(), used);
+  const std::span<std::int16_t* const> targets(outputs.data(), used);
   if (canShift) {
-    ResampleKeys(interpolated, *window, grain, keys, outputs, sampleCount);
+    ResampleKeys(interpolated, *window, grain, built, targets, sampleCount);
   } else {
-    for (std::int16_t* output : outputs) std::fill_n(output, sampleCount, std::int16_t{0});
+    for (std::int16_t* output : targets) std::fill_n(output, sampleCount, std::int16_t{0});
   }
 
   waves.outputFormat = ReadWaveFormat(waves.processedFormat);

@@ -4,6 +4,7 @@
 // stays.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -36,6 +37,17 @@ using ProgressFn = std::function<void(std::string_view text)>;
 // suffices; nothing is zero-filled that is written afterwards.
 void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, KeyWaves& waves,
                      const ProgressFn& progress);
+
+// Which shifted keys a build resamples, by key number; key 12 is always built.
+using KeySet = std::bitset<kKeyCount>;
+inline KeySet AllKeys() { return KeySet().set(); }
+
+// The same, resampling only the keys in shifted; every other shifted key is
+// left without samples (its byte length is L all the same), so a voice
+// started on it ends at once. For a player that knows which keys it will
+// use: the result for those keys is the full build's.
+void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, KeyWaves& waves,
+                     const ProgressFn& progress, const KeySet& shifted);
 
 // Frees the processed format, every key and the bank's memory; byte lengths stay.
 void FreeKeyWaves(KeyWaves& waves);

@@ -141,6 +141,35 @@ TEST(KeyWaveBank, CopiedKeysOwnTheirSamples) {
   EXPECT_EQ(taken.size(), 4u);
 }
 
+// A player that builds only the keys it will play must get exactly those of
+// a full build, and no stale samples on the others.
+TEST(KeyWaveBank, BuildingSomeKeysGivesThoseOfAFullBuild) {
+  const SourceSample sample = Noise16(2, 22050, 9000, 13);
+  KeyWaves full;
+  RebuildKeyWaves(sample, Filter(), full, nullptr);
+
+  KeyWaves some;
+  RebuildKeyWaves(Noise16(1, 22050, 9000, 14), Filter(), some, nullptr);  // leaves every key full
+  KeySet wanted;
+  for (int k : {0, 7, 12, 13, 35}) wanted.set(static_cast<std::size_t>(k));
+  RebuildKeyWaves(sample, Filter(), some, nullptr, wanted);
+  for (int k = 0; k < kKeyCount; ++k) {
+    EXPECT_EQ(some.bank.keys[k].byteLength, full.bank.keys[k].byteLength) << k;
+    if (wanted.test(static_cast<std::size_t>(k))) {
+      ASSERT_EQ(some.bank.keys[k].samples, full.bank.keys[k].samples) << k;
+    } else {
+      EXPECT_TRUE(some.bank.keys[k].samples.empty()) << k;
+    }
+  }
+  EXPECT_EQ(some.outputFormat, full.outputFormat);
+
+  // No shifted key at all: the formats and key 12 only.
+  RebuildKeyWaves(sample, Filter(), some, nullptr, KeySet());
+  EXPECT_EQ(some.bank.keys[12].samples, full.bank.keys[12].samples);
+  EXPECT_TRUE(some.bank.keys[0].samples.empty());
+  EXPECT_EQ(some.processedFormat, full.processedFormat);
+}
+
 TEST(HugePageBuffer, GivesAtLeastWhatIsAskedAndMovesOwnership) {
   for (std::size_t bytes : {std::size_t{2}, std::size_t{4096}, std::size_t{3} << 20}) {
     HugePageBuffer buffer(bytes);

@@ -8,6 +8,7 @@
 
 #include "OfflineRenderer.h"
 #include "ScoreSource.h"
+#include "SfzInstrument.h"
 #include "ToolRunner.h"
 
 namespace {
@@ -100,6 +101,34 @@ TEST_F(RenderLoop, AWaveFileRenderHoldsEveryBlockInOrder) {
       EXPECT_EQ(wave.dataSize, expected.size()) << "song " << song << " position " << position;
       EXPECT_TRUE(wave.data == expected) << "song " << song << " position " << position;
     }
+  }
+}
+
+// A render builds only the keys its song plays, an export all of them; the
+// files must be what a bank of every key gives, in either order.
+TEST(RenderLoopKeys, RendersAndExportsMatchAFullBankWhateverWasBuiltFirst) {
+  SourceSample sample;
+  sample.format = MakeWaveFormatEx({kWaveFormatPcm, 1, 22050, 44100, 2, 16}, 0);
+  for (int i = 0; i < 22050; ++i) {
+    const auto v = static_cast<std::uint16_t>((i * 7919) % 30000 - 15000);
+    sample.data.insert(sample.data.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+  }
+  testing::ScratchFolder scratch;
+  OfflineRenderer full;
+  full.UseSample(sample);
+  ASSERT_TRUE(full.ExportKeyBank(scratch / "all").ok);
+  OfflineRenderer lazy;
+  lazy.UseSample(sample);
+  for (int song : {1, 6}) {
+    const ScoreChoice text = ScoreChoice::BuiltInSong(song);
+    ASSERT_TRUE(full.RenderToWaveFile(text, 5, scratch / "full.wav").ok);
+    ASSERT_TRUE(lazy.RenderToWaveFile(text, 5, scratch / "lazy.wav").ok);
+    EXPECT_TRUE(testing::ReadBytes(scratch / "full.wav") == testing::ReadBytes(scratch / "lazy.wav")) << song;
+  }
+  ASSERT_TRUE(lazy.ExportKeyBank(scratch / "after").ok);
+  for (int key = 0; key < kKeyCount; ++key) {
+    const std::string name = KeyWaveFileName(key);
+    EXPECT_TRUE(testing::ReadBytes(scratch / "all" / name) == testing::ReadBytes(scratch / "after" / name)) << name;
   }
 }
 

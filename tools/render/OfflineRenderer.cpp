@@ -26,16 +26,42 @@ constexpr std::size_t kWriteBatchSamples = 65536;
 
 OfflineRenderer::OfflineRenderer() : filter_(DesignUpsampleFilter()) {}
 
-void OfflineRenderer::UseDefaultSample() { UseSample(MakeDefaultSample()); }
+void OfflineRenderer::UseDefaultSample() { Adopt(MakeDefaultSample()); }
 
-void OfflineRenderer::UseSample(const SourceSample& sample) {
-  RebuildKeyWaves(sample, filter_, keyWaves_, [](std::string_view) {});
+void OfflineRenderer::UseSample(const SourceSample& sample) { Adopt(SourceSample(sample)); }
+
+void OfflineRenderer::Adopt(SourceSample&& sample) {
+  sample_ = std::move(sample);
+  built_.reset();
+  RebuildKeyWaves(sample_, filter_, keyWaves_, nullptr, built_);
 }
+
+void OfflineRenderer::BuildKeys(const KeySet& wanted) {
+  if ((wanted & ~built_).none()) return;
+  built_ |= wanted;
+  RebuildKeyWaves(sample_, filter_, keyWaves_, nullptr, built_);
+}
+
+namespace {
+
+// Every key a score's tracks play.
+KeySet KeysPlayed(const Score& score) {
+  KeySet keys;
+  for (const ScoreTrack& track : score.tracks) {
+    for (std::int32_t i = 0; i < track.length; ++i) {
+      const std::int32_t note = track.events[static_cast<std::size_t>(i)].note;
+      if (note >= 0 && note < kKeyCount) keys.set(static_cast<std::size_t>(note));
+    }
+  }
+  return keys;
+}
+
+}  // namespace
 
 ToolStatus OfflineRenderer::LoadSample(const std::string& path) {
   WaveLoadResult loaded = LoadWaveFile(path);
   if (!loaded.ok) return ToolStatus::Failure(loaded.message, path);
-  UseSample(loaded.sample);
+  Adopt(std::move(loaded.sample));
   return ToolStatus::Success();
 }
 
@@ -67,13 +93,14 @@ std::int64_t OfflineRenderer::PredictSampleCount(const Sequencer& sequencer) con
   return (samples + block - 1) / block * block;
 }
 
-RenderOutcome OfflineRenderer::Render(const ScoreChoice& choice, int tempoPosition, const BlockSink& sink) const {
+RenderOutcome OfflineRenderer::Render(const ScoreChoice& choice, int tempoPosition, const BlockSink& sink) {
   RenderOutcome outcome;
   if (blockLength() <= 0) return outcome;
   auto sequencer = std::make_unique<Sequencer>();
   VoiceTable voices;
   outcome.started = StartPlayback(choice, tempoPosition, *sequencer, voices);
   if (!outcome.started) return outcome;
+  BuildKeys(KeysPlayed(sequencer->score()));
 
   std::vector<std::int16_t> block(static_cast<std::size_t>(blockLength()));
   // The window's engine state 3 ("playing a score") lasts until a block
@@ -90,7 +117,7 @@ RenderOutcome OfflineRenderer::Render(const ScoreChoice& choice, int tempoPositi
 }
 
 ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int tempoPosition,
-                                             const std::filesystem::path& out) const {
+                                             const std::filesystem::path& out) {
   const std::string outName = out.string();
   if (blockLength() <= 0) return ToolStatus::Failure(std::string(kUnsupportedFormatMessage), outName);
   {
@@ -132,7 +159,7 @@ ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int temp
   return ToolStatus::Success();
 }
 
-ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) const {
+ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) {
   const std::string folderName = folder.string();
   StagedFolder madeFolder(folder);  // removed again if the export fails
   if (!madeFolder.exists()) return ToolStatus::Failure(CannotCreateFolderMessage(folderName), folderName);
@@ -146,6 +173,7 @@ ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) c
     }
   }
 
+  BuildKeys(AllKeys());
   std::vector<StagedOutputFile> staged;
   staged.reserve(targets.size());
   for (int key = 0; key < kKeyCount; ++key) {
