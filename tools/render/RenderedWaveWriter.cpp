@@ -85,7 +85,9 @@ bool RenderedWaveWriter::WriteLittleEndian(std::span<const std::int16_t> samples
     std::array<std::uint8_t, 4096> piece;
     do {
       const std::size_t count = std::min(samples.size(), piece.size() / 2);
-      for (std::size_t i = 0; i < count; ++i) WriteLe16(piece.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
+      for (std::size_t i = 0; i < count; ++i) {
+        WriteLe16(piece.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
+      }
       const std::span<const std::uint8_t> bytes(piece.data(), count * 2);
       if (file_.Write(bytes) != static_cast<std::int64_t>(bytes.size())) return false;
       samples = samples.subspan(count);
