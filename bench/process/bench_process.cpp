@@ -141,13 +141,21 @@ void Record(benchmark::State& state, const ChildRun& run, double seconds) {
   state.counters["load1"] = LoadAverage();
 }
 
-// Runs program with arguments; freshFolder, when given, is removed before each run.
-void RunProgram(benchmark::State& state, const std::string& program, const std::vector<std::string>& arguments,
-                const fs::path& wav, const fs::path& freshFolder) {
-  std::vector<std::string> args{program};
-  args.insert(args.end(), arguments.begin(), arguments.end());
+// The arguments of the run-th run.
+using Arguments = std::function<std::vector<std::string>(int run)>;
+
+Arguments Always(std::vector<std::string> arguments) {
+  return [arguments](int) { return arguments; };
+}
+
+// Runs program once per repetition; wav, when given, is the sound written.
+void RunProgram(benchmark::State& state, const std::string& program, const Arguments& arguments,
+                const fs::path& wav) {
+  static int runs = 0;
   for (auto _ : state) {
-    if (!freshFolder.empty()) fs::remove_all(freshFolder);
+    std::vector<std::string> args{program};
+    const std::vector<std::string> more = arguments(runs++);
+    args.insert(args.end(), more.begin(), more.end());
     const ChildRun run = RunChild(args, false);
     if (!run.ok) {
       state.SkipWithError((fs::path(program).filename().string() + " failed").c_str());
@@ -196,25 +204,38 @@ const std::vector<Figure>& Figures() {
     const fs::path keys = setup.scratch / "keys";
     const fs::path floorKeys = setup.scratch / "floor-keys";
     const fs::path song = setup.scratch / "song.wav";
-    const std::vector<std::string> exportArgs{"--sample", sample, "--export-keys", keys.string()};
-    const std::vector<std::string> floorArgs{floorKeys.string(), kSamplesPerKey};
+    // A new folder for every run, removed only at the end: on some file
+    // systems (ext4 without a journal) creating files gets slower for a
+    // while after many were deleted, which removing a folder between runs
+    // would do. The runs that replace files come after those that do not.
+    const auto fresh = [](const fs::path& folder, int run) {
+      return folder.string() + "-" + std::to_string(run);
+    };
+    const Arguments exportNew = [=](int run) {
+      return std::vector<std::string>{"--sample", sample, "--export-keys", fresh(keys, run)};
+    };
+    const Arguments floorNew = [=](int run) {
+      return std::vector<std::string>{fresh(floorKeys, run), kSamplesPerKey};
+    };
+    const Arguments exportAgain = Always({"--sample", sample, "--export-keys", keys.string()});
+    const Arguments floorAgain = Always({floorKeys.string(), kSamplesPerKey});
     return std::vector<Figure>{
         {"floor/render_list", "floor: tonefield-render --list", 0, 0,
-         [=](benchmark::State& s) { RunProgram(s, tool, {"--list"}, {}, {}); }},
+         [=](benchmark::State& s) { RunProgram(s, tool, Always({"--list"}), {}); }},
         {"floor/export_files_new_folder", "floor: the export's 37 files alone, new folder", 0, 0,
-         [=](benchmark::State& s) { RunProgram(s, files, floorArgs, {}, floorKeys); }},
-        {"floor/export_files_replacing", "floor: the same, replacing the files", 0, 0,
-         [=](benchmark::State& s) { RunProgram(s, files, floorArgs, {}, {}); }},
+         [=](benchmark::State& s) { RunProgram(s, files, floorNew, {}); }},
         {"export_keys/sample_44k_new_folder", "--export-keys, 3 s 44.1 kHz stereo, new folder", 20, 0,
-         [=](benchmark::State& s) { RunProgram(s, tool, exportArgs, {}, keys); }},
-        {"export_keys/sample_44k_replacing", "--export-keys, the same, replacing the files", 20, 0,
-         [=](benchmark::State& s) { RunProgram(s, tool, exportArgs, {}, {}); }},
+         [=](benchmark::State& s) { RunProgram(s, tool, exportNew, {}); }},
+        {"floor/export_files_replacing", "floor: the 37 files alone, replacing the last ones", 0, 0,
+         [=](benchmark::State& s) { RunProgram(s, files, floorAgain, {}); }},
+        {"export_keys/sample_44k_replacing", "--export-keys, replacing the last export", 20, 0,
+         [=](benchmark::State& s) { RunProgram(s, tool, exportAgain, {}); }},
         {"song1/sample_44k", "--song 1 with that sample", 0, 1500,
          [=](benchmark::State& s) {
-           RunProgram(s, tool, {"--sample", sample, "--song", "1", "--out", song.string()}, song, {});
+           RunProgram(s, tool, Always({"--sample", sample, "--song", "1", "--out", song.string()}), song);
          }},
         {"song1/default_tone", "--song 1 with the default tone", 0, 10000,
-         [=](benchmark::State& s) { RunProgram(s, tool, {"--song", "1", "--out", song.string()}, song, {}); }},
+         [=](benchmark::State& s) { RunProgram(s, tool, Always({"--song", "1", "--out", song.string()}), song); }},
         {"window/first_rebuild_44k", "window's first rebuild of that sample", 10, 0, RunProbe},
     };
   }();
