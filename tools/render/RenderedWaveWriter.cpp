@@ -31,7 +31,7 @@ ToolStatus RenderedWaveWriter::Start(const std::string& path, const WaveFormat& 
   dataBytes_ = 0;
   appendError_.clear();
   maxSamplesPerAppend_ = maxSamplesPerAppend;
-  if (!file_.Create(path)) return ToolStatus::Failure("mmioOpenエラー", path);
+  if (!file_.CreateOrReuseEmpty(path)) return ToolStatus::Failure("mmioOpenエラー", path);
 
   auto fail = [this, &path](const char* message) {
     file_.Close();

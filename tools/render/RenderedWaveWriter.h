@@ -29,7 +29,8 @@ WaveFormat RenderedFormat(const WaveFormat& outputFormat);
 
 class RenderedWaveWriter {
  public:
-  // Creates path (truncating it) and writes the header. maxSamplesPerAppend
+  // Creates path (truncating it; an empty file made for the output is
+  // written as it is) and writes the header. maxSamplesPerAppend
   // is the most one Append may take.
   ToolStatus Start(const std::string& path, const WaveFormat& format, std::size_t maxSamplesPerAppend);
   // Appends samples as signed 16-bit little-endian, with one write and no
