@@ -14,6 +14,7 @@
 #include "StagedOutputFile.h"
 #include "audio_io/WaveFile.h"
 #include "dsp/DefaultSample.h"
+#include "dsp/ParallelRun.h"
 #include "engine/BlockMixer.h"
 #include "score/ScoreSelection.h"
 #include "score/UserScoreCache.h"
@@ -27,13 +28,16 @@ constexpr std::size_t kWriteBatchSamples = 65536;
 
 // Runs side on a thread of its own while main runs on this one, and returns
 // when both are done; both run here, one after the other, when no thread
-// can be started. An exception from side is thrown here.
+// can be started. The side thread holds signals back, so an interrupt
+// reaches this thread, the one that makes and registers the temporary
+// files. An exception from side is thrown here.
 template <typename Side, typename Main>
 void RunBeside(Side side, Main main) {
   std::exception_ptr failure;
   std::thread thread;
   try {
     thread = std::thread([&] {
+      HoldBackSignalsInThisThread();
       try {
         side();
       } catch (...) {
@@ -206,13 +210,13 @@ ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) {
   }
 
   // Creating the 37 temporary files is much of an export's time where file
-  // creation is slow; it goes on beside the build of the keys, which needs
-  // none of them.
+  // creation is slow; the keys, which need none of them, are built beside it.
   std::vector<StagedOutputFile> staged;
   staged.reserve(targets.size());
-  RunBeside([&] {
-    for (const std::filesystem::path& target : targets) staged.emplace_back(target);
-  }, [&] { BuildKeys(AllKeys()); });
+  RunBeside([&] { BuildKeys(AllKeys()); },
+            [&] {
+              for (const std::filesystem::path& target : targets) staged.emplace_back(target);
+            });
 
   for (int key = 0; key < kKeyCount; ++key) {
     StagedOutputFile& file = staged[static_cast<std::size_t>(key)];
