@@ -5,6 +5,7 @@
 
 #include "engine/BlockMixer.h"
 #include "engine/LiveTestSupport.h"
+#include "engine/UngainedMixer.h"
 
 namespace tonefield {
 namespace {
@@ -97,31 +98,6 @@ TEST(BlockMixerTest, WithoutAPlayingScoreTheSequencerStandsStill) {
   EXPECT_EQ(sequencer.score().tracks[0].cursor, 0);
 }
 
-// The mixing loop as it stood before voices had gains, kept verbatim: the
-// fast path must give exactly its samples and leave the table as it does.
-void UngainedMix(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
-                 Sequencer* playingScore) {
-  auto& keys = voices.keys();
-  auto& positions = voices.positions();
-  for (std::int16_t& out : block) {
-    if (playingScore != nullptr) playingScore->StepSample(voices);
-    std::int32_t sum = 0;
-    for (int slot = 0; slot < kVoiceCount; ++slot) {
-      const std::int32_t key = keys[slot];
-      std::int32_t position = positions[slot];
-      if (key < 0 || key >= kKeyCount || position < 0) continue;
-      const KeyWave& wave = bank.keys[key];
-      const std::int32_t count = wave.SampleCount();
-      if (position < count) {
-        sum += wave.samples[position];
-        ++position;
-      }
-      positions[slot] = position >= count ? -1 : position;
-    }
-    out = ClipSample(sum);
-  }
-}
-
 // Loud key waves (so the clip is exercised), random notes between blocks of
 // random lengths, a score playing over them.
 TEST(BlockMixerTest, AtUnityBothPathsGiveTheUngainedMixBitForBit) {
@@ -150,7 +126,7 @@ TEST(BlockMixerTest, AtUnityBothPathsGiveTheUngainedMixBitForBit) {
     }
     return out;
   };
-  const std::vector<std::int16_t> expected = run(UngainedMix);
+  const std::vector<std::int16_t> expected = run(testing::UngainedMix);
   ASSERT_GT(std::count(expected.begin(), expected.end(), std::int16_t{32767}), 0) << "the clip is reached";
   EXPECT_EQ(run(MixBlock), expected);
   EXPECT_EQ(run(MixBlockScaled), expected);
