@@ -32,8 +32,8 @@ class JackTestServer {
       : name_("tonefield-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++)),
         env_("JACK_DEFAULT_SERVER", name_) {
     const std::string log = log_.str();
-    std::array<std::string, 10> args = {"jackd", "--no-realtime", "-n", name_, "-d", "dummy",
-                                        "-r", "48000", "-p", "64"};
+    std::array<std::string, 11> args = {"jackd", "--no-realtime", "--sync", "-n", name_, "-d", "dummy",
+                                        "-r", "48000", "-p", "256"};
     std::array<char*, args.size() + 1> argv{};
     for (std::size_t i = 0; i < args.size(); ++i) argv[i] = args[i].data();
     posix_spawn_file_actions_t files;

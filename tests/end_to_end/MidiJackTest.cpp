@@ -159,13 +159,15 @@ TEST_F(MidiOverJack, NotesSoundAtTheirVelocityThePedalHoldsAndEachNoteIsTimed) {
   // One line per note in the latency log: MIDI receipt to the callback, plus the buffer.
   std::ifstream in(latencyLog.str());
   std::vector<double> totals;
+  std::string lines;
   for (std::string line; std::getline(in, line);) {
+    lines += line + "\n";
     ASSERT_EQ(line.rfind("MIDI key ", 0), 0u) << line;
     const auto at = line.find("total ");
     ASSERT_NE(at, std::string::npos) << line;
     totals.push_back(std::stod(line.substr(at + 6)));
   }
-  EXPECT_EQ(totals.size(), static_cast<std::size_t>(notes));
+  EXPECT_EQ(totals.size(), static_cast<std::size_t>(notes)) << lines;
   if (!totals.empty()) {
     std::sort(totals.begin(), totals.end());
     std::ostringstream report;
