@@ -1,10 +1,14 @@
 // Cost of mixing one 20 ms block with all 8 voices sounding, at common
-// rates, with and without a playing score.
+// rates, with and without a playing score: the mixer at unity (every PC-key,
+// mouse and score note), the reference loop from before voices had gains
+// (its ratio to the unity path should be 1), and the mixer with one voice
+// at a velocity's gain (the scaled path).
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
 #include "engine/BlockMixer.h"
+#include "engine/UngainedMixer.h"
 
 namespace tonefield {
 namespace {
@@ -18,6 +22,9 @@ KeyWaveBank FullBank(std::int32_t samples) {
   return bank;
 }
 
+enum class Path { Unity, Reference, Scaled };
+
+template <Path kPath>
 void BM_MixBlockEightVoices(benchmark::State& state) {
   const auto rate = static_cast<std::int32_t>(state.range(0));
   const KeyWaveBank bank = FullBank(rate * 3);
@@ -30,14 +37,32 @@ void BM_MixBlockEightVoices(benchmark::State& state) {
   const bool withScore = state.range(1) != 0;
   for (auto _ : state) {
     if (voices.SoundingCount() == 0 || voices.PositionInSlot(0) < 0) {
-      for (int k = 0; k < kVoiceCount; ++k) voices.NoteOn(0, k * 4);
+      for (int k = 0; k < kVoiceCount; ++k) {
+        if (kPath == Path::Scaled && k == 0) {
+          voices.NoteOnYielding(kMidiOwner, k * 4, 16513);
+        } else {
+          voices.NoteOn(0, k * 4);
+        }
+      }
     }
-    MixBlock(block, voices, bank, withScore ? &sequencer : nullptr);
+    if constexpr (kPath == Path::Reference) {
+      testing::UngainedMix(block, voices, bank, withScore ? &sequencer : nullptr);
+    } else {
+      MixBlock(block, voices, bank, withScore ? &sequencer : nullptr);
+    }
     benchmark::DoNotOptimize(block.data());
   }
   state.counters["samples/block"] = static_cast<double>(block.size());
 }
-BENCHMARK(BM_MixBlockEightVoices)->Args({11025, 0})->Args({44100, 0})->Args({44100, 1})->Args({96000, 1});
+BENCHMARK(BM_MixBlockEightVoices<Path::Reference>)
+    ->Name("BM_MixBlockEightVoices/ungained_reference")
+    ->Args({11025, 0})->Args({44100, 0})->Args({44100, 1})->Args({96000, 1});
+BENCHMARK(BM_MixBlockEightVoices<Path::Unity>)
+    ->Name("BM_MixBlockEightVoices/unity")
+    ->Args({11025, 0})->Args({44100, 0})->Args({44100, 1})->Args({96000, 1});
+BENCHMARK(BM_MixBlockEightVoices<Path::Scaled>)
+    ->Name("BM_MixBlockEightVoices/one_voice_scaled")
+    ->Args({11025, 0})->Args({44100, 0})->Args({44100, 1})->Args({96000, 1});
 
 }  // namespace
 }  // namespace tonefield

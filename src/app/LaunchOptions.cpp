@@ -2,16 +2,55 @@
 
 #include <charconv>
 
+#include "midi/MidiInterpreter.h"
+
 namespace tonefield {
+
+namespace {
+
+#ifdef _WIN32
+constexpr MidiApi kMidiApis[] = {MidiApi::WinMM, MidiApi::None};
+constexpr const char* kMidiApiChoice = "winmm|none";
+#else
+constexpr MidiApi kMidiApis[] = {MidiApi::Alsa, MidiApi::Jack, MidiApi::None};
+constexpr const char* kMidiApiChoice = "alsa|jack|none";
+#endif
+
+// A whole decimal number, optionally signed.
+bool ParseInteger(const std::string& text, int& value) {
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') ++first;
+  const auto [end, ec] = std::from_chars(first, last, value);
+  return ec == std::errc{} && end == last && first != last;
+}
+
+}  // namespace
+
+const char* MidiApiName(MidiApi api) {
+  switch (api) {
+    case MidiApi::Alsa: return "alsa";
+    case MidiApi::Jack: return "jack";
+    case MidiApi::WinMM: return "winmm";
+    case MidiApi::None: return "none";
+    case MidiApi::Default: break;
+  }
+  return "default";
+}
 
 std::string LaunchUsage() {
   return "usage: tonefield [--buffer SAMPLES] [--output-device NAME] [--input-device NAME]\n"
+         "                 [--midi-api " + std::string(kMidiApiChoice) + "] [--midi-transpose N] [--midi-velocity on|off]\n"
          "       tonefield --list-devices\n"
          "  --buffer SAMPLES      device buffer to ask for, " +
          std::to_string(kMinBufferSamples) + ".." + std::to_string(kMaxBufferSamples) +
          " samples (default: the power of two nearest 5 ms)\n"
          "  --output-device NAME  play on this device (names from --list-devices)\n"
          "  --input-device NAME   record samples from this device\n"
+         "  --midi-api API        the MIDI system of the input port \"Tonefield:MIDI In\" (default: " +
+         MidiApiName(kMidiApis[0]) + "); none turns MIDI off\n"
+         "  --midi-transpose N    semitones added to MIDI notes before notes 48..83 play keys 0..35\n"
+         "  --midi-velocity on|off  MIDI notes as loud as struck (default) or all at full level\n"
          "  --list-devices        print the playback and capture devices and exit\n";
 }
 
@@ -49,6 +88,29 @@ LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args) {
     } else if (name == "--output-device" || name == "--input-device") {
       if (!takeValue() || value.empty()) return fail(name + " needs a device name (see --list-devices)");
       (name == "--output-device" ? options.outputDevice : options.inputDevice) = value;
+    } else if (name == "--midi-api") {
+      if (!takeValue()) return fail(std::string("--midi-api needs one of ") + kMidiApiChoice);
+      bool known = false;
+      for (MidiApi api : kMidiApis) {
+        if (value == MidiApiName(api)) {
+          options.midiApi = api;
+          known = true;
+        }
+      }
+      if (!known) return fail(std::string("--midi-api takes ") + kMidiApiChoice + ", not \"" + value + "\"");
+    } else if (name == "--midi-transpose") {
+      int semitones = 0;
+      if (!takeValue() || !ParseInteger(value, semitones) || semitones < -kMidiMaxTranspose ||
+          semitones > kMidiMaxTranspose) {
+        return fail("--midi-transpose takes a whole number of semitones from -" + std::to_string(kMidiMaxTranspose) +
+                    " to " + std::to_string(kMidiMaxTranspose) + (value.empty() ? std::string() : ", not \"" + value + "\""));
+      }
+      options.midiTranspose = semitones;
+    } else if (name == "--midi-velocity") {
+      if (!takeValue() || (value != "on" && value != "off")) {
+        return fail("--midi-velocity takes on or off" + (value.empty() ? std::string() : ", not \"" + value + "\""));
+      }
+      options.midiVelocity = value == "on";
     } else if (name == "--list-devices" && !hasValue) {
       options.listDevices = true;
     } else if ((name == "--help" || name == "-h") && !hasValue) {

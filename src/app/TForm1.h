@@ -29,6 +29,7 @@
 #include "engine/VoiceTable.h"
 #include "engine/WaveOutDevice.h"
 #include "keyboard/NoteInput.h"
+#include "midi/MidiInput.h"
 #include "score/Sequencer.h"
 #include "score/UserScoreCache.h"
 
@@ -78,6 +79,11 @@ class TForm1 final : public WaveInListener, private LiveEngineClient, private Pl
   void NoteInputTime(std::int64_t steadyNanoseconds) { pendingInputTime_ = steadyNanoseconds; }
   bool SetLatencyLog(const std::string& path);
   bool LatencyLogEnabled() const { return latencyLog_.is_open(); }
+
+  // Where a MIDI port delivers its messages, on its own thread. Its notes
+  // play under their own owner and yield to other owners' keys; the stuck-
+  // note watchdog never ends them (only their note-off does).
+  MidiInput& midiInput() { return midi_; }
 
   // Note input (TForm1_NoteInput.cpp); key codes are Windows virtual-key
   // codes, set to 0 when the stroke is consumed.
@@ -201,6 +207,7 @@ class TForm1 final : public WaveInListener, private LiveEngineClient, private Pl
   UpsampleFilter upsampleFilter_{};
   KeyWaves keyWaves_;  // formats, and the bank being rebuilt before it goes to the renderer
   LiveEngine live_{*this};
+  MidiInput midi_{live_.channels()};
   StuckNoteWatchdog watchdog_;
   bool outputOpen_ = false;
   bool outputLost_ = false;  // reopen the default device at the next ticks

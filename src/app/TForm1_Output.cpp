@@ -116,8 +116,9 @@ void TForm1::LatencyMeasured(const LatencyRecord& record) {
   const double bufferMs = rate > 0 ? 1000.0 * record.bufferSamples / rate : 0.0;
   char line[200];
   std::snprintf(line, sizeof line,
-                "key %d: input to callback %.3f ms, buffer %u samples at %u Hz (%.3f ms), total %.3f ms\n",
-                record.key, toCallbackMs, record.bufferSamples, rate, bufferMs, toCallbackMs + bufferMs);
+                "%skey %d: input to callback %.3f ms, buffer %u samples at %u Hz (%.3f ms), total %.3f ms\n",
+                record.owner == kMidiOwner ? "MIDI " : "", record.key, toCallbackMs, record.bufferSamples, rate,
+                bufferMs, toCallbackMs + bufferMs);
   latencyLog_ << line;
   latencyLog_.flush();
 }

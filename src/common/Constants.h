@@ -13,6 +13,9 @@ inline constexpr int kReferenceKey = 12;   // plays the sample at its own pitch
 
 // Voices
 inline constexpr int kVoiceCount = 8;
+// Owners of voices: 0 the mouse and PC keys (and score track 0), 1..7 the
+// other score tracks, 8 every MIDI input.
+inline constexpr int kMidiOwner = 8;
 
 // Output
 inline constexpr int kBlocksPerSecond = 50;       // a block is rate / 50 samples (20 ms)

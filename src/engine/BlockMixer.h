@@ -1,7 +1,7 @@
 // The mixing loop of one output block, free of any device: for each sample,
 // first the score's sequencer step (only when a score plays), then the sum
-// of every sounding voice, clipped to -32767..32767. The output ring and the
-// offline renderer share it.
+// of every sounding voice, each scaled by its gain before the sum, clipped
+// to -32767..32767. The live renderer and the offline renderer share it.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +23,14 @@ constexpr std::int16_t ClipSample(std::int32_t sum) {
 }
 
 // playingScore is null unless a score plays. Voices advance by one sample per
-// output sample; a voice reaching its key wave's end gets position -1.
+// output sample; a voice reaching its key wave's end gets position -1. When
+// every voice plays at unity (all but velocity notes) the samples are summed
+// as they are, without a multiplication.
 void MixBlock(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
               Sequencer* playingScore);
+// The same mix, always through the gains; for tests and benchmarks, which
+// check that it equals MixBlock sample for sample at unity.
+void MixBlockScaled(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
+                    Sequencer* playingScore);
 
 }  // namespace tonefield

@@ -1,7 +1,9 @@
 // What passes between the GUI thread and the audio thread while the device
 // runs: commands in, results out, each through a pre-sized single-producer
 // single-consumer queue that never allocates on try_enqueue / try_dequeue.
-// Nothing else is shared but a few atomic counters.
+// Notes from a MIDI input come through a queue of their own, whose only
+// producer is the MIDI input's thread. Nothing else is shared but a few
+// atomic counters and flags.
 #pragma once
 
 #include <readerwriterqueue/readerwriterqueue.h>
@@ -20,6 +22,8 @@ namespace tonefield {
 enum class LiveCommandType : std::uint8_t {
   NoteOn,           // owner, key; inputTime for the latency probe (0: none)
   NoteOff,          // owner, key
+  NoteOnYielding,   // owner, key, value = gain; inputTime as NoteOn. Another owner's key is left alone
+  ReleaseOwner,     // owner: every voice it holds ends
   AllNotesOff,
   StartScore,       // sequencer (rewound, samplesPerTick set), generation
   StopScore,
@@ -37,7 +41,7 @@ struct LiveCommand {
   std::int32_t key = -1;
   std::int32_t value = 0;
   std::uint64_t generation = 0;
-  std::uint64_t seq = 0;        // numbered by the GUI, 1 upward
+  std::uint64_t seq = 0;        // numbered by the GUI, 1 upward; 0 on the MIDI queue
   std::int64_t inputTime = 0;   // steady-clock nanoseconds of the input event
   Sequencer* sequencer = nullptr;
   const KeyWaveBank* bank = nullptr;
@@ -68,6 +72,7 @@ struct LiveReturn {
 // One note's way from the input event to the callback that started it.
 struct LatencyRecord {
   std::int32_t key = -1;
+  std::int32_t owner = 0;
   std::int64_t inputTime = 0;     // steady-clock ns
   std::int64_t callbackTime = 0;  // steady-clock ns at the start of the callback
   std::uint32_t bufferSamples = 0;
@@ -86,11 +91,13 @@ struct LiveChannels {
   static constexpr std::size_t kCommandCapacity = 4096;
   static constexpr std::size_t kEventCapacity = 4096;
   static constexpr std::size_t kReturnCapacity = 256;
+  static constexpr std::size_t kMidiCapacity = 1024;
   static constexpr std::size_t kLatencyCapacity = 256;
   // About 20 s at 48000 Hz: room for a writer held up by a slow disk.
   static constexpr std::size_t kTapCapacity = 2048;
 
   moodycamel::ReaderWriterQueue<LiveCommand> commands{kCommandCapacity};
+  moodycamel::ReaderWriterQueue<LiveCommand> midi{kMidiCapacity};
   moodycamel::ReaderWriterQueue<LiveEvent> events{kEventCapacity};
   moodycamel::ReaderWriterQueue<LiveReturn> returns{kReturnCapacity};
   moodycamel::ReaderWriterQueue<LatencyRecord> latencies{kLatencyCapacity};
@@ -99,8 +106,13 @@ struct LiveChannels {
   std::atomic<std::uint64_t> feedStopAck{0};     // seq of the last StopFeed applied
   std::atomic<std::uint64_t> finishedScore{0};   // generation of the last score that ended
   std::atomic<std::uint64_t> droppedTapSamples{0};
+  std::atomic<std::uint64_t> droppedMidi{0};      // MIDI commands that found the queue full
+  // True while a device's thread consumes the queues. While false, a
+  // producer other than the GUI wakes it, and the GUI applies the commands.
+  std::atomic<bool> deviceRunning{false};
 
-  // Called from the audio thread when results are waiting; must not block.
+  // Called from the audio thread when results are waiting, and from the MIDI
+  // input's thread while no device runs; must not block.
   std::function<void()> wake;
 };
 

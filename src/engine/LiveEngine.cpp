@@ -11,10 +11,17 @@ LiveEngine::LiveEngine(LiveEngineClient& client) : client_(client) {
 
 LiveEngine::~LiveEngine() = default;
 
-void LiveEngine::DeviceStarted() { running_ = true; }
+void LiveEngine::DeviceStarted() {
+  running_ = true;
+  channels_.deviceRunning.store(true);
+}
 
 void LiveEngine::DeviceStopped() {
   running_ = false;
+  channels_.deviceRunning.store(false);
+  // Pairs with the MIDI producer's fence: either its note is seen below or
+  // it sees the flag down and wakes this thread.
+  std::atomic_thread_fence(std::memory_order_seq_cst);
   renderer_.ApplyCommands();
   Drain();
 }
@@ -115,6 +122,8 @@ void LiveEngine::TapOff() { Post({.type = LiveCommandType::TapOff}); }
 void LiveEngine::Paint(int key, std::uint32_t colour) { client_.PaintKey(key, colour); }
 
 void LiveEngine::Drain() {
+  // Without a device nobody else takes the MIDI input's notes.
+  if (!running_) renderer_.ApplyCommands();
   LiveEvent event;
   bool snapshotChanged = false;
   while (channels_.events.try_dequeue(event)) {

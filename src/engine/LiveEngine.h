@@ -4,7 +4,8 @@
 // the GUI's decisions. The mirror is the audio thread's last snapshot with
 // the commands it has not applied yet played over it, so a key just pressed
 // counts as held at once, and the mirror never drifts from the table.
-// While no device runs, every command is applied here at once.
+// While no device runs, every command is applied here at once, and the MIDI
+// input's notes whenever it wakes this thread.
 #pragma once
 
 #include <cstdint>
@@ -76,7 +77,8 @@ class LiveEngine {
   void TapOff();
 
   // Takes everything the audio thread reported: paints to the client, the
-  // snapshot into the mirror, banks and sequencers back for reuse.
+  // snapshot into the mirror, banks and sequencers back for reuse. While no
+  // device runs it first applies what the MIDI input queued.
   void Drain();
   const VoiceTable& mirror() const { return mirror_; }
   // Commands that could not be queued (the device stopped taking them).

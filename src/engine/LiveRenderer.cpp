@@ -62,11 +62,21 @@ void LiveRenderer::Apply(const LiveCommand& command, std::int64_t& callbackTime,
       if (command.inputTime != 0) {
         if (callbackTime == 0) callbackTime = SteadyNanoseconds();
         (void)channels_.latencies.try_enqueue(
-            LatencyRecord{command.key, command.inputTime, callbackTime, bufferSamples});
+            LatencyRecord{command.key, command.owner, command.inputTime, callbackTime, bufferSamples});
       }
       break;
     case LiveCommandType::NoteOff:
       voices_.NoteOff(command.owner, command.key);
+      break;
+    case LiveCommandType::NoteOnYielding:
+      if (voices_.NoteOnYielding(command.owner, command.key, command.value) && command.inputTime != 0) {
+        if (callbackTime == 0) callbackTime = SteadyNanoseconds();
+        (void)channels_.latencies.try_enqueue(
+            LatencyRecord{command.key, command.owner, command.inputTime, callbackTime, bufferSamples});
+      }
+      break;
+    case LiveCommandType::ReleaseOwner:
+      voices_.ReleaseOwner(command.owner);
       break;
     case LiveCommandType::AllNotesOff:
       voices_.AllNotesOff();
@@ -105,7 +115,7 @@ void LiveRenderer::Apply(const LiveCommand& command, std::int64_t& callbackTime,
       tapOn_ = false;
       break;
   }
-  appliedSeq_ = command.seq;
+  if (command.seq != 0) appliedSeq_ = command.seq;  // MIDI commands are not the GUI's
   changed_ = true;
 }
 
@@ -113,6 +123,7 @@ void LiveRenderer::ApplyCommands() noexcept {
   std::int64_t callbackTime = 0;
   LiveCommand command;
   while (channels_.commands.try_dequeue(command)) Apply(command, callbackTime, 0);
+  while (channels_.midi.try_dequeue(command)) Apply(command, callbackTime, 0);
   Publish();
 }
 
@@ -160,6 +171,9 @@ void LiveRenderer::Render(std::span<std::int16_t> buffer) noexcept {
   std::int64_t callbackTime = 0;
   LiveCommand command;
   while (channels_.commands.try_dequeue(command)) {
+    Apply(command, callbackTime, static_cast<std::uint32_t>(buffer.size()));
+  }
+  while (channels_.midi.try_dequeue(command)) {
     Apply(command, callbackTime, static_cast<std::uint32_t>(buffer.size()));
   }
   if (feedStopped_ || bank_ == nullptr) {

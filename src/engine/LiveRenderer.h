@@ -1,8 +1,9 @@
 // The audio thread's half of live play. While the device runs it alone owns
 // the voice table, the playing score, the key-wave bank in use and the
 // score's block phase; the device's callback calls Render for each buffer.
-// At the start of every buffer the commands the GUI queued are applied, so
-// an event lands on the buffer's first sample. Then the buffer is mixed by
+// At the start of every buffer the commands the GUI queued, then the notes
+// the MIDI input queued, are applied, so an event lands on the buffer's
+// first sample. Then the buffer is mixed by
 // the same per-sample rules as the offline renderer (MixBlock), cut so that
 // the tracks-finished test falls on the 20 ms block starts counted from the
 // score's start. Results leave through the channels: key paints, a snapshot

@@ -10,6 +10,7 @@ void VoiceTable::Clear() {
   keys_.fill(-1);
   owners_.fill(-1);
   positions_.fill(-1);
+  gains_.fill(kUnityGain);
 }
 
 void VoiceTable::Paint(int key, std::uint32_t colour) {
@@ -29,12 +30,31 @@ int VoiceTable::SoundingCount() const {
   return count;
 }
 
-void VoiceTable::NoteOn(int owner, int key) {
+void VoiceTable::NoteOn(int owner, int key) { Start(owner, key, kUnityGain); }
+
+bool VoiceTable::NoteOnYielding(int owner, int key, std::int32_t gain) {
+  if (key < 0 || key >= kKeyCount) return false;
+  for (int slot = 0; slot < kVoiceCount; ++slot) {
+    if (keys_[slot] == key && owners_[slot] != owner) return false;
+  }
+  Start(owner, key, gain);
+  return true;
+}
+
+bool VoiceTable::AllGainsUnity() const {
+  for (std::int32_t gain : gains_) {
+    if (gain != kUnityGain) return false;
+  }
+  return true;
+}
+
+void VoiceTable::Start(int owner, int key, std::int32_t gain) {
   if (key < 0 || key >= kKeyCount) return;
   for (int slot = 0; slot < kVoiceCount; ++slot) {
     if (keys_[slot] == key) {
       owners_[slot] = owner;
       positions_[slot] = 0;
+      gains_[slot] = gain;
       Paint(key, kKeyColourSounding);
       return;
     }
@@ -44,6 +64,7 @@ void VoiceTable::NoteOn(int owner, int key) {
       keys_[slot] = key;
       owners_[slot] = owner;
       positions_[slot] = 0;
+      gains_[slot] = gain;
       Paint(key, kKeyColourSounding);
       return;
     }
@@ -54,10 +75,12 @@ void VoiceTable::NoteOn(int owner, int key) {
     keys_[slot] = keys_[slot + 1];
     owners_[slot] = owners_[slot + 1];
     positions_[slot] = positions_[slot + 1];
+    gains_[slot] = gains_[slot + 1];
   }
   keys_[kVoiceCount - 1] = key;
   owners_[kVoiceCount - 1] = owner;
   positions_[kVoiceCount - 1] = 0;
+  gains_[kVoiceCount - 1] = gain;
   Paint(key, kKeyColourSounding);
 }
 
@@ -76,10 +99,23 @@ void VoiceTable::RemoveSlot(int slot) {
     keys_[i] = keys_[i + 1];
     owners_[i] = owners_[i + 1];
     positions_[i] = positions_[i + 1];
+    gains_[i] = gains_[i + 1];
   }
   keys_[kVoiceCount - 1] = -1;
   owners_[kVoiceCount - 1] = -1;
   positions_[kVoiceCount - 1] = -1;
+  gains_[kVoiceCount - 1] = kUnityGain;
+}
+
+void VoiceTable::ReleaseOwner(int owner) {
+  for (int slot = 0; slot < kVoiceCount;) {
+    if (keys_[slot] != -1 && owners_[slot] == owner) {
+      Paint(keys_[slot], KeyRestColour(keys_[slot]));
+      RemoveSlot(slot);  // the next voice moves into this slot
+    } else {
+      ++slot;
+    }
+  }
 }
 
 void VoiceTable::AllNotesOff() {
@@ -88,6 +124,7 @@ void VoiceTable::AllNotesOff() {
     Paint(keys_[slot], KeyRestColour(keys_[slot]));
     keys_[slot] = -1;
     positions_[slot] = 0;
+    gains_[slot] = kUnityGain;
   }
 }
 

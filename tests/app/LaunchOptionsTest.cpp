@@ -19,6 +19,26 @@ TEST(LaunchOptions, TakesTheBufferAndTheDevicesInBothSpellings) {
   EXPECT_TRUE(ParseLaunchOptions({"--list-devices"}).listDevices);
 }
 
+TEST(LaunchOptions, TakesTheMidiApiTranspositionAndVelocity) {
+  const LaunchOptions none = ParseLaunchOptions({});
+  EXPECT_EQ(none.midiApi, MidiApi::Default);
+  EXPECT_EQ(none.midiTranspose, 0);
+  EXPECT_TRUE(none.midiVelocity);
+  const LaunchOptions options =
+      ParseLaunchOptions({"--midi-api", "none", "--midi-transpose", "-12", "--midi-velocity=off"});
+  EXPECT_TRUE(options.error.empty()) << options.error;
+  EXPECT_EQ(options.midiApi, MidiApi::None);
+  EXPECT_EQ(options.midiTranspose, -12);
+  EXPECT_FALSE(options.midiVelocity);
+  EXPECT_EQ(ParseLaunchOptions({"--midi-transpose=+24"}).midiTranspose, 24);
+  EXPECT_EQ(ParseLaunchOptions({"--midi-transpose", "127"}).midiTranspose, 127);
+#ifndef _WIN32
+  EXPECT_EQ(ParseLaunchOptions({"--midi-api=jack"}).midiApi, MidiApi::Jack);
+  EXPECT_EQ(ParseLaunchOptions({"--midi-api", "alsa"}).midiApi, MidiApi::Alsa);
+#endif
+  EXPECT_NE(LaunchUsage().find("--midi-transpose"), std::string::npos);
+}
+
 TEST(LaunchOptions, RefusesWhatItCannotUseWithAMessage) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"--buffer"},
@@ -29,11 +49,22 @@ TEST(LaunchOptions, RefusesWhatItCannotUseWithAMessage) {
                                              {"--output-device"},
                                              {"--input-device="},
                                              {"--loud"},
+                                             {"--midi-api"},
+                                             {"--midi-api", "ALSA"},
+                                             {"--midi-api=coremidi"},
+                                             {"--midi-transpose"},
+                                             {"--midi-transpose", "128"},
+                                             {"--midi-transpose", "-128"},
+                                             {"--midi-transpose", "1.5"},
+                                             {"--midi-transpose=+"},
+                                             {"--midi-velocity", "yes"},
+                                             {"--midi-velocity"},
                                              {"--list-devices=yes"}}) {
     const LaunchOptions options = ParseLaunchOptions(args);
     EXPECT_FALSE(options.error.empty()) << args[0];
   }
   EXPECT_NE(ParseLaunchOptions({"--buffer", "64k"}).error.find("64k"), std::string::npos);
+  EXPECT_NE(ParseLaunchOptions({"--midi-transpose", "99999999999"}).error.find("99999999999"), std::string::npos);
   EXPECT_NE(LaunchUsage().find("--list-devices"), std::string::npos);
 }
 

@@ -1,6 +1,6 @@
 // The audio thread's path allocates nothing: a replaced global operator new
 // counts the allocations made while the device thread is inside Render, as
-// every kind of command goes through.
+// every kind of command, the MIDI input's included, goes through.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,6 +12,7 @@
 #include "engine/LiveEngine.h"
 #include "engine/LiveTestSupport.h"
 #include "fakes/ThreadedWaveOut.h"
+#include "midi/MidiInput.h"
 
 // The replacements below pair malloc with free on purpose.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -69,6 +70,12 @@ TEST(AudioPath, RendersEveryCommandWithoutAllocating) {
   live.UseBank(bank);
   int wakes = 0;
   live.channels().wake = [&wakes] { ++wakes; };
+  MidiInput midi(live.channels());
+  midi.Configure({.transpose = 0, .velocity = true}, true);
+  auto send = [&midi](std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
+    const std::uint8_t message[] = {status, data1, data2};
+    midi.Receive(message, 5000);
+  };
   MarkedSource source(live.renderer());
   fakes::ThreadedWaveOut device(std::chrono::microseconds(300));
   ASSERT_EQ(device.Open(WaveFormat{1, 1, testing::kRate, testing::kRate * 2, 2, 16}, 64, source), kMmSuccess);
@@ -82,7 +89,12 @@ TEST(AudioPath, RendersEveryCommandWithoutAllocating) {
   };
   for (int round = 0; round < 3; ++round) {
     for (int k = 0; k < 10; ++k) live.NoteOn(0, k * 3, 1000 + k);
+    send(0xB0, 64, 127);
+    for (std::uint8_t note = 50; note < 60; ++note) send(0x90, note, note);
+    send(0x80, 52, 0);
     settle();
+    send(0xB0, 64, 0);
+    send(0xB0, 123, 0);
     Sequencer& score = live.SpareSequencer();
     testing::FillScore(score, 150);
     live.StartScore(score);

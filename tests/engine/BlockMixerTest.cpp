@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "engine/BlockMixer.h"
+#include "engine/LiveTestSupport.h"
+#include "engine/UngainedMixer.h"
 
 namespace tonefield {
 namespace {
@@ -93,6 +96,76 @@ TEST(BlockMixerTest, WithoutAPlayingScoreTheSequencerStandsStill) {
   MixBlock(block, voices, bank, nullptr);
   EXPECT_EQ(sequencer.samplesInTick(), 0);
   EXPECT_EQ(sequencer.score().tracks[0].cursor, 0);
+}
+
+// Loud key waves (so the clip is exercised), random notes between blocks of
+// random lengths, a score playing over them.
+TEST(BlockMixerTest, AtUnityBothPathsGiveTheUngainedMixBitForBit) {
+  KeyWaveBank bank = testing::RampBank();
+  for (KeyWave& wave : bank.keys) {
+    for (std::int16_t& s : wave.samples) s = static_cast<std::int16_t>(s * 3);
+  }
+  using Mix = void (*)(std::span<std::int16_t>, VoiceTable&, const KeyWaveBank&, Sequencer*);
+  auto run = [&bank](Mix mix) {
+    std::mt19937 random(11);
+    VoiceTable voices;
+    Sequencer score;
+    testing::FillScore(score, 97);
+    std::vector<std::int16_t> out;
+    for (int round = 0; round < 400; ++round) {
+      const int key = static_cast<int>(random() % kKeyCount);
+      if (random() % 3 == 0) {
+        voices.NoteOff(0, key);
+      } else {
+        voices.NoteOn(0, key);
+      }
+      std::vector<std::int16_t> block(1 + random() % 90);
+      mix(block, voices, bank, round < 200 ? &score : nullptr);
+      out.insert(out.end(), block.begin(), block.end());
+      for (int slot = 0; slot < kVoiceCount; ++slot) out.push_back(static_cast<std::int16_t>(voices.PositionInSlot(slot)));
+    }
+    return out;
+  };
+  const std::vector<std::int16_t> expected = run(testing::UngainedMix);
+  ASSERT_GT(std::count(expected.begin(), expected.end(), std::int16_t{32767}), 0) << "the clip is reached";
+  EXPECT_EQ(run(MixBlock), expected);
+  EXPECT_EQ(run(MixBlockScaled), expected);
+}
+
+TEST(BlockMixerTest, GainsScaleEachVoiceBeforeTheSumTruncatingTowardZero) {
+  EXPECT_EQ(ScaleByGain(32767, kUnityGain), 32767);
+  EXPECT_EQ(ScaleByGain(-32768, kUnityGain), -32768);
+  EXPECT_EQ(ScaleByGain(32767, 16513), 16512);
+  EXPECT_EQ(ScaleByGain(-32767, 16513), -16512);
+  EXPECT_EQ(ScaleByGain(-3, 16384), -1) << "toward zero, not toward minus infinity";
+  EXPECT_EQ(ScaleByGain(1, 32767), 0);
+  EXPECT_EQ(ScaleByGain(-1, 32767), 0);
+
+  KeyWaveBank bank;
+  bank.keys[0].samples = {1000, -1000, 7, -7, 30000};
+  bank.keys[1].samples = {1, 1, 1, 1, 30000};
+  VoiceTable voices;
+  voices.NoteOnYielding(8, 0, 16384);  // half
+  voices.NoteOn(0, 1);
+  std::vector<std::int16_t> block(5);
+  MixBlock(block, voices, bank, nullptr);
+  // Each voice is scaled on its own: 7 / 2 is 3 (not 4 = (7 + 1) / 2).
+  EXPECT_EQ(block, (std::vector<std::int16_t>{501, -499, 4, -2, 32767}));
+}
+
+TEST(BlockMixerTest, AScoreTakingOverAScaledVoicePlaysItAtUnityFromThatSample) {
+  KeyWaveBank bank;
+  bank.keys[3].samples.assign(100, 1000);
+  VoiceTable voices;
+  voices.NoteOnYielding(8, 3, 8192);  // a quarter
+  Sequencer sequencer;
+  sequencer.score() = OneNoteScore();  // key 3 from the 4th sample
+  sequencer.Rewind();
+  sequencer.SetSamplesPerTick(4);
+  std::vector<std::int16_t> block(6);
+  MixBlock(block, voices, bank, &sequencer);
+  EXPECT_EQ(block, (std::vector<std::int16_t>{250, 250, 250, 1000, 1000, 1000}));
+  EXPECT_EQ(voices.PositionInSlot(0), 3);
 }
 
 }  // namespace

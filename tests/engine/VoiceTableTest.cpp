@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <utility>
 #include <vector>
 
@@ -135,6 +136,81 @@ TEST_F(VoiceTableTest, KeysOutsideTheKeyboardAreIgnored) {
   table.NoteOn(0, -1);
   EXPECT_EQ(table.SoundingCount(), 0);
   EXPECT_TRUE(painter.paints.empty());
+}
+
+std::vector<std::int32_t> Gains(const VoiceTable& t) {
+  std::vector<std::int32_t> gains;
+  for (int s = 0; s < kVoiceCount; ++s) gains.push_back(t.GainInSlot(s));
+  return gains;
+}
+
+constexpr int kOther = 8;  // an owner that plays with a gain, as MIDI does
+constexpr std::int32_t U = kUnityGain;
+
+TEST_F(VoiceTableTest, AYieldingNoteLeavesAnotherOwnersKeyAloneAndRestrikesItsOwn) {
+  table.NoteOn(0, 12);  // PC key
+  table.NoteOn(3, 14);  // score track 3
+  painter.paints.clear();
+  EXPECT_FALSE(table.NoteOnYielding(kOther, 12, 1000));
+  EXPECT_FALSE(table.NoteOnYielding(kOther, 14, 1000));
+  EXPECT_TRUE(painter.paints.empty());
+  EXPECT_EQ(Owners(table), (std::vector<int>{0, 3, -1, -1, -1, -1, -1, -1}));
+  EXPECT_EQ(table.AllGainsUnity(), true);
+
+  EXPECT_TRUE(table.NoteOnYielding(kOther, 16, 1000));
+  table.positions()[2] = 500;
+  EXPECT_TRUE(table.NoteOnYielding(kOther, 16, 2000));  // struck again
+  EXPECT_EQ(Keys(table), (std::vector<int>{12, 14, 16, -1, -1, -1, -1, -1}));
+  EXPECT_EQ(table.PositionInSlot(2), 0);
+  EXPECT_EQ(Gains(table), (std::vector<std::int32_t>{U, U, 2000, U, U, U, U, U}));
+  EXPECT_FALSE(table.AllGainsUnity());
+  EXPECT_FALSE(table.NoteOnYielding(kOther, 36, 1000));
+  EXPECT_FALSE(table.NoteOnYielding(kOther, -1, 1000));
+}
+
+TEST_F(VoiceTableTest, GainsTravelWithTheirVoicesAndOtherOwnersTakeOverAtUnity) {
+  table.NoteOnYielding(kOther, 0, 100);
+  table.NoteOn(0, 1);
+  table.NoteOnYielding(kOther, 2, 300);
+  table.NoteOff(0, 1);
+  EXPECT_EQ(Gains(table), (std::vector<std::int32_t>{100, 300, U, U, U, U, U, U}));
+  for (int k = 10; k < 17; ++k) table.NoteOn(0, k);  // the last one steals key 0
+  EXPECT_EQ(Keys(table), (std::vector<int>{2, 10, 11, 12, 13, 14, 15, 16}));
+  EXPECT_EQ(Gains(table), (std::vector<std::int32_t>{300, U, U, U, U, U, U, U}));
+  table.NoteOn(0, 2);  // the mouse re-triggers the velocity note: its own, at unity
+  EXPECT_EQ(table.OwnerInSlot(0), 0);
+  EXPECT_TRUE(table.AllGainsUnity());
+}
+
+TEST_F(VoiceTableTest, ReleasingAnOwnerFreesOnlyItsVoicesAndKeepsTheOthersInOrder) {
+  table.NoteOnYielding(kOther, 1, 100);
+  table.NoteOn(0, 2);
+  table.NoteOnYielding(kOther, 3, 200);
+  table.NoteOnYielding(kOther, 4, 300);
+  table.NoteOn(5, 5);
+  painter.paints.clear();
+  table.ReleaseOwner(kOther);
+  EXPECT_EQ(Keys(table), (std::vector<int>{2, 5, -1, -1, -1, -1, -1, -1}));
+  EXPECT_EQ(Owners(table), (std::vector<int>{0, 5, -1, -1, -1, -1, -1, -1}));
+  EXPECT_TRUE(table.AllGainsUnity());
+  EXPECT_EQ(painter.paints, (std::vector<std::pair<int, std::uint32_t>>{
+                                {1, kKeyColourBlack}, {3, kKeyColourBlack}, {4, kKeyColourWhite}}));
+  table.ReleaseOwner(kOther);
+  EXPECT_EQ(table.SoundingCount(), 2);
+}
+
+TEST_F(VoiceTableTest, FreedSlotsReturnToUnity) {
+  table.NoteOnYielding(kOther, 1, 100);
+  table.NoteOnYielding(kOther, 2, 200);
+  table.AllNotesOff();
+  EXPECT_TRUE(table.AllGainsUnity());
+  table.NoteOnYielding(kOther, 1, 100);
+  table.NoteOff(kOther, 1);
+  EXPECT_TRUE(table.AllGainsUnity());
+  table.NoteOnYielding(kOther, 1, 100);
+  table.RestoreSlots(std::array<std::int8_t, 8>{1, -1, -1, -1, -1, -1, -1, -1},
+                     std::array<std::int8_t, 8>{kOther, -1, -1, -1, -1, -1, -1, -1});
+  EXPECT_TRUE(table.AllGainsUnity());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/qt/Program.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/qt/Glyphs.h"
@@ -8,19 +9,25 @@
 namespace tonefield {
 
 Program::Program(const LaunchOptions& options)
-    : wake_([this] { DeliverDeviceNews(); }),
+    : options_(options),
+      wake_([this] { DeliverDeviceNews(); }),
       waveOut_(options.outputDevice),
       waveIn_(wake_.Waker(), options.inputDevice),
       core_(form_, form_, waveOut_, waveIn_),
-      handlers_(core_) {
+      handlers_(core_),
+      midiPorts_(core_.midiInput()) {
   if (QApplication::windowIcon().isNull()) QApplication::setWindowIcon(MakeApplicationIcon());
   form_.setWindowIcon(QApplication::windowIcon());
   form_.SetHandlers(&handlers_);
   core_.SetBufferRequest(options.bufferSamples);
   core_.SetAudioWake(wake_.Waker());
+  midiPoll_.setInterval(1000);
+  QObject::connect(&midiPoll_, &QTimer::timeout, [this] { midiPorts_.Poll(); });
 }
 
 Program::~Program() {
+  midiPoll_.stop();
+  midiPorts_.Close();
   form_.StopTimer();
   form_.SetHandlers(nullptr);
   // Stop both devices before the core and its renderer go, so no audio
@@ -38,6 +45,15 @@ void Program::Start() {
   form_.show();
   form_.CenterOnScreen();
   if (core_.TimerRunning()) form_.StartTimer();
+  OpenMidi();
+}
+
+void Program::OpenMidi() {
+  core_.midiInput().Configure({.transpose = options_.midiTranspose, .velocity = options_.midiVelocity},
+                              core_.LatencyLogEnabled());
+  midiOff_ = midiPorts_.Open(options_.midiApi);
+  if (!midiOff_.empty()) std::fprintf(stderr, "tonefield: MIDI input is off: %s\n", midiOff_.c_str());
+  if (midiPorts_.Watching()) midiPoll_.start();
 }
 
 void Program::DeliverDeviceNews() {

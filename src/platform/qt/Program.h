@@ -1,13 +1,18 @@
-// The running program: the on-screen form, the SDL sound devices, the core
-// TForm1 and the wiring between them. The output device's callback renders
-// on SDL's audio thread; its news (key colours, the score's end) and the
-// capture's buffer-full reach the core on the GUI thread through a GuiWake.
+// The running program: the on-screen form, the SDL sound devices, the MIDI
+// input, the core TForm1 and the wiring between them. The output device's
+// callback renders on SDL's audio thread; its news (key colours, the
+// score's end) and the capture's buffer-full reach the core on the GUI
+// thread through a GuiWake, which the MIDI input's thread also uses while
+// no output device runs.
 #pragma once
 
+#include <QTimer>
 #include <memory>
+#include <string>
 
 #include "app/LaunchOptions.h"
 #include "app/TForm1.h"
+#include "platform/midi/MidiPorts.h"
 #include "platform/qt/GuiWake.h"
 #include "platform/qt/MainForm.h"
 #include "platform/qt/TForm1Handlers.h"
@@ -23,25 +28,35 @@ class Program {
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
-  // FormCreate (splash shown meanwhile), then the window is shown centred
-  // and the 250 ms timer runs. TONEFIELD_LATENCY_LOG=FILE logs each note's
-  // input-to-callback time to FILE.
+  // FormCreate (splash shown meanwhile), then the window is shown centred,
+  // the 250 ms timer runs and the MIDI input opens (a missing MIDI system
+  // is said in one line on standard error; the window plays on without).
+  // TONEFIELD_LATENCY_LOG=FILE logs each note's input-to-callback time to FILE.
   void Start();
 
   MainForm& form() { return form_; }
   TForm1& core() { return core_; }
   SdlWaveOut& waveOut() { return waveOut_; }
   SdlWaveIn& waveIn() { return waveIn_; }
+  MidiPorts& midiPorts() { return midiPorts_; }
+  // Why there is no MIDI input, or empty.
+  const std::string& midiOff() const { return midiOff_; }
 
  private:
   void DeliverDeviceNews();
+  void OpenMidi();
 
+  LaunchOptions options_;
   MainForm form_;
   GuiWake wake_;
   SdlWaveOut waveOut_;
   SdlWaveIn waveIn_;
   TForm1 core_;
   TForm1Handlers handlers_;
+  // Declared after the core: its threads stop before the core goes.
+  MidiPorts midiPorts_;
+  QTimer midiPoll_;  // new controllers, about once a second
+  std::string midiOff_;
 };
 
 }  // namespace tonefield

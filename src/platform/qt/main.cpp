@@ -8,6 +8,7 @@
 
 #include "app/LaunchOptions.h"
 #include "common/Constants.h"
+#include "platform/midi/MidiPorts.h"
 #include "platform/qt/DesktopIntegration.h"
 #include "platform/qt/Program.h"
 #include "platform/qt/SingleInstance.h"
@@ -27,7 +28,8 @@ std::vector<std::string> OwnArguments(int argc, char** argv) {
   std::vector<std::string> own;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    for (const char* name : {"--buffer", "--output-device", "--input-device"}) {
+    for (const char* name : {"--buffer", "--output-device", "--input-device", "--midi-api", "--midi-transpose",
+                             "--midi-velocity"}) {
       if (arg == name) {
         own.push_back(arg);
         if (i + 1 < argc) own.emplace_back(argv[++i]);
@@ -74,6 +76,9 @@ int main(int argc, char** argv) {
   // A wrong value is said before Qt needs a display.
   if (const auto own = tonefield::ParseLaunchOptions(OwnArguments(argc, argv)); !own.error.empty()) {
     return UsageError(own.error);
+  } else if (!tonefield::MidiPorts::Available(own.midiApi)) {
+    return UsageError(std::string("--midi-api ") + tonefield::MidiApiName(own.midiApi) +
+                      ": this build of Tonefield has no support for it");
   }
   QApplication app(argc, argv);  // takes Qt's own options out of argv
   const tonefield::LaunchOptions options = tonefield::ParseLaunchOptions(Arguments(argc, argv));

@@ -1,0 +1,42 @@
+#include "midi/MidiInput.h"
+
+#include <atomic>
+
+namespace tonefield {
+
+void MidiInput::Configure(MidiSettings settings, bool stampInputTime) {
+  interpreter_ = MidiInterpreter(settings);
+  stampInputTime_ = stampInputTime;
+}
+
+void MidiInput::Receive(std::span<const std::uint8_t> message, std::int64_t receivedAt) noexcept {
+  receivedAt_ = stampInputTime_ ? receivedAt : 0;
+  posted_ = false;
+  interpreter_.Receive(message, *this);
+  if (!posted_) return;
+  // Pairs with LiveEngine::DeviceStopped: either the GUI's last drain sees
+  // these commands or this thread sees that no device runs and wakes it.
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  if (!channels_.deviceRunning.load() && channels_.wake) channels_.wake();
+}
+
+void MidiInput::Post(const LiveCommand& command) {
+  if (channels_.midi.try_enqueue(command)) {
+    posted_ = true;
+  } else {
+    channels_.droppedMidi.fetch_add(1);
+  }
+}
+
+void MidiInput::StartNote(int key, std::int32_t gain) {
+  Post({.type = LiveCommandType::NoteOnYielding, .owner = kMidiOwner, .key = key, .value = gain,
+        .inputTime = receivedAt_});
+}
+
+void MidiInput::EndNote(int key) {
+  Post({.type = LiveCommandType::NoteOff, .owner = kMidiOwner, .key = key});
+}
+
+void MidiInput::EndAllNotes() { Post({.type = LiveCommandType::ReleaseOwner, .owner = kMidiOwner}); }
+
+}  // namespace tonefield
