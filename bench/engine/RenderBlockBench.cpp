@@ -1,8 +1,9 @@
 // Cost of mixing one 20 ms block with all 8 voices sounding, at common
-// rates, with and without a playing score: the mixer at unity (every PC-key,
-// mouse and score note), the reference loop from before voices had gains
-// (its ratio to the unity path should be 1), and the mixer with one voice
-// at a velocity's gain (the scaled path).
+// rates, with and without a playing score: MixBlock at unity (every PC-key,
+// mouse and score note), summing each voice over the stretches between the
+// score's ticks; the literal loop, one sample and one voice at a time, as it
+// stood before voices had gains (the ratio of the two is the stretches'
+// gain); and MixBlock with one voice at a velocity's gain (the scaled path).
 #include <benchmark/benchmark.h>
 
 #include <vector>

@@ -4,7 +4,6 @@
 // "x_realtime" is seconds of sound rendered per second of wall time.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -13,33 +12,14 @@
 
 #include "OfflineRenderer.h"
 #include "ScoreSource.h"
-#include "common/WaveFormat.h"
+#include "support/LargestSample.h"
 
 namespace tonefield {
 namespace {
 
-// 3 s of 44.1 kHz 16-bit stereo: a decaying chord with a little noise.
-SourceSample LargestSample() {
-  constexpr std::uint32_t kRate = 44100;
-  constexpr std::uint32_t kFrames = kRate * 3;
-  SourceSample sample;
-  sample.format = MakeWaveFormatEx({kWaveFormatPcm, 2, kRate, kRate * 4, 4, 16}, 0);
-  sample.data.resize(static_cast<std::size_t>(kFrames) * 4);
-  std::uint32_t noise = 12345;
-  for (std::uint32_t i = 0; i < kFrames; ++i) {
-    const double t = static_cast<double>(i) / kRate;
-    const double envelope = 12000.0 * std::exp(-1.5 * t);
-    noise = noise * 1664525u + 1013904223u;
-    const double hiss = static_cast<double>(static_cast<std::int32_t>(noise >> 16) - 32768) / 64.0;
-    const auto left = static_cast<std::int16_t>(envelope * std::sin(2 * M_PI * 261.6 * t) + hiss);
-    const auto right = static_cast<std::int16_t>(envelope * std::sin(2 * M_PI * 329.6 * t) - hiss);
-    WriteLe16(&sample.data[4 * i], static_cast<std::uint16_t>(left));
-    WriteLe16(&sample.data[4 * i + 2], static_cast<std::uint16_t>(right));
-  }
-  return sample;
-}
+using bench::LargestSample;
 
-const OfflineRenderer& DefaultToneRenderer() {
+OfflineRenderer& DefaultToneRenderer() {
   static const auto renderer = [] {
     auto r = std::make_unique<OfflineRenderer>();
     r->UseDefaultSample();
@@ -48,7 +28,7 @@ const OfflineRenderer& DefaultToneRenderer() {
   return *renderer;
 }
 
-const OfflineRenderer& LargestSampleRenderer() {
+OfflineRenderer& LargestSampleRenderer() {
   static const auto renderer = [] {
     auto r = std::make_unique<OfflineRenderer>();
     r->UseSample(LargestSample());
@@ -57,7 +37,7 @@ const OfflineRenderer& LargestSampleRenderer() {
   return *renderer;
 }
 
-void RenderSong(benchmark::State& state, const OfflineRenderer& renderer) {
+void RenderSong(benchmark::State& state, OfflineRenderer& renderer) {
   const ScoreChoice song = ScoreChoice::BuiltInSong(static_cast<int>(state.range(0)));
   std::int64_t samples = 0;
   std::int64_t checksum = 0;
@@ -88,7 +68,7 @@ std::filesystem::path ScratchPath(const std::string& name) {
 
 // The first song at 44.1 kHz into a WAV file, as the tool writes it.
 void BM_RenderFirstSongToWaveFile44k(benchmark::State& state) {
-  const OfflineRenderer& renderer = LargestSampleRenderer();
+  OfflineRenderer& renderer = LargestSampleRenderer();
   const ScoreChoice song = ScoreChoice::BuiltInSong(1);
   const std::filesystem::path out = ScratchPath("song1.wav");
   for (auto _ : state) {
@@ -123,7 +103,7 @@ void BM_WholeRunFirstSong44k(benchmark::State& state) {
 }
 BENCHMARK(BM_WholeRunFirstSong44k)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-void ExportKeys(benchmark::State& state, const OfflineRenderer& renderer) {
+void ExportKeys(benchmark::State& state, OfflineRenderer& renderer) {
   const std::filesystem::path folder = ScratchPath("keys");
   for (auto _ : state) {
     const ToolStatus status = renderer.ExportKeyBank(folder);

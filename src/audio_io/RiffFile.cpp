@@ -96,6 +96,14 @@ bool RiffFile::Create(const std::string& path) { return OpenForWriting(path, "wb
 
 bool RiffFile::CreateNew(const std::string& path) { return OpenForWriting(path, "wbx"); }
 
+bool RiffFile::CreateOrReuseEmpty(const std::string& path) {
+  if (OpenForWriting(path, "r+b")) {
+    std::FILE* raw = file_.get();
+    if (std::fseek(raw, 0, SEEK_END) == 0 && std::ftell(raw) == 0) return true;
+  }
+  return Create(path);
+}
+
 std::uint64_t RiffFile::RemainingBytes() const {
   return fileSize_ > position_ ? fileSize_ - position_ : 0;
 }

@@ -58,6 +58,9 @@ class RiffFile {
   bool Create(const std::string& path);
   // Creates a file that must not exist yet; false when it does or on error.
   bool CreateNew(const std::string& path);
+  // As Create, but an existing empty file (one made for this) is written as
+  // it is: truncating it would make ext4 flush it to disk when it is closed.
+  bool CreateOrReuseEmpty(const std::string& path);
 
   bool IsOpen() const { return file_ != nullptr; }
 

@@ -4,6 +4,7 @@
 // stays.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -31,11 +32,24 @@ using ProgressFn = std::function<void(std::string_view text)>;
 // read silence. Below 10 Hz (no half grain) the shifted keys are silent. A
 // format block shorter than its six fields is read and rewritten as if
 // padded with zeros to 16 bytes. Uses several cores for long samples;
-// returns when all is built.
+// returns when all is built. The keys and the working space go into the
+// bank's own memory, reused from the last build into the same bank when it
+// suffices; nothing is zero-filled that is written afterwards.
 void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, KeyWaves& waves,
                      const ProgressFn& progress);
 
-// Frees the processed format and every key buffer; byte lengths stay.
+// Which shifted keys a build resamples, by key number; key 12 is always built.
+using KeySet = std::bitset<kKeyCount>;
+inline KeySet AllKeys() { return KeySet().set(); }
+
+// The same, resampling only the keys in shifted; every other shifted key is
+// left without samples (its byte length is L all the same), so a voice
+// started on it ends at once. For a player that knows which keys it will
+// use: the result for those keys is the full build's.
+void RebuildKeyWaves(const SourceSample& sample, const UpsampleFilter& filter, KeyWaves& waves,
+                     const ProgressFn& progress, const KeySet& shifted);
+
+// Frees the processed format, every key and the bank's memory; byte lengths stay.
 void FreeKeyWaves(KeyWaves& waves);
 
 }  // namespace tonefield

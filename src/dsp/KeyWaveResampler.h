@@ -17,8 +17,13 @@ namespace tonefield {
 // up[m] for m < 6·N: the zero-stuffed samples filtered through the 71 taps,
 // accumulated in tap order in a double, clipped to ±32767 and truncated.
 // Only the taps that meet real samples are evaluated (the skipped products
-// are exact zeros). The result holds 6·N values followed by trailingZeros
-// zeros that stand for the silence after the signal.
+// are exact zeros). Writes out[0 .. 6·N) and nothing else; out must hold
+// at least 6·N values.
+void InterpolateSixFold(std::span<const std::int16_t> samples, const UpsampleFilter& filter,
+                        std::span<std::int16_t> out);
+
+// The same into a new buffer: 6·N values followed by trailingZeros zeros
+// that stand for the silence after the signal.
 std::vector<std::int16_t> InterpolateSixFold(std::span<const std::int16_t> samples,
                                              const UpsampleFilter& filter,
                                              std::size_t trailingZeros = 1);
@@ -31,16 +36,23 @@ std::size_t ResampleReach(const GrainShape& grain, std::size_t sampleCount);
 // Step of key k through the interpolated signal: 6 · 2^((k − 12) / 12).
 double KeyStep(int key);
 
+// The loop that resamples: the fastest this processor runs (on x86, one
+// compiled for SSE4.1 where the build's baseline lacks it and the processor
+// has it), or the build's plain one. Both give the same samples.
+enum class ResampleKernel { kFastest, kScalar };
+
 // Fills the N-sample outputs of the shifted keys (key numbers 0..35) from
 // the interpolated signal (the first 6·N values of InterpolateSixFold) with
 // a window built for N. Head positions at or past 6·N read as 0: whatever
 // follows the signal in interpolated is only used when it is all zeros as
-// far as ResampleReach. keys and outputs are parallel; every output holds N
-// samples. Does nothing when the grain has no half, the signal is shorter
-// than 6·N or a key is out of range.
+// far as ResampleReach (otherwise the signal is copied). keys and outputs
+// are parallel; every output holds N samples.
+// Does nothing when the grain has no half, the signal is shorter than 6·N
+// or a key is out of range.
 void ResampleKeys(std::span<const std::int16_t> interpolated, const GrainWindow& window,
                   const GrainShape& grain, std::span<const int> keys,
-                  std::span<std::int16_t* const> outputs, std::size_t sampleCount);
+                  std::span<std::int16_t* const> outputs, std::size_t sampleCount,
+                  ResampleKernel kernel = ResampleKernel::kFastest);
 
 // The clip of the interpolation: above 32767 -> 32767, below -32767 ->
 // -32767 (never -32768), otherwise truncated toward zero; NaN (only from a

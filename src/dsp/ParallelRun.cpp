@@ -9,6 +9,12 @@
 #include <thread>
 #include <vector>
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <pthread.h>
+#include <signal.h>
+#define TONEFIELD_POSIX_SIGNALS 1
+#endif
+
 namespace tonefield {
 
 namespace {
@@ -88,6 +94,7 @@ class WorkerPool {
   }
 
   void WorkerLoop() {
+    HoldBackSignalsInThisThread();
     std::uint64_t seen = 0;
     for (;;) {
       for (int round = 0; round < kSpinRounds; ++round) {
@@ -128,6 +135,15 @@ WorkerPool& Pool() {
 std::size_t ParallelWidth() {
   const std::size_t cores = std::thread::hardware_concurrency();
   return std::clamp<std::size_t>(cores, 1, kMaxWidth);
+}
+
+void HoldBackSignalsInThisThread() {
+#if defined(TONEFIELD_POSIX_SIGNALS)
+  sigset_t outside;
+  sigfillset(&outside);
+  for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT}) sigdelset(&outside, fault);
+  ::pthread_sigmask(SIG_BLOCK, &outside, nullptr);
+#endif
 }
 
 void ParallelRun(std::size_t parts, const PartFn& work) {

@@ -19,4 +19,13 @@ std::size_t ParallelWidth();
 // worker could be started.
 void ParallelRun(std::size_t parts, const std::function<void(std::size_t part)>& work);
 
+// For helper threads, called first thing in them: holds back the signals a
+// process receives from outside (interrupt, termination, hang-up, alarms
+// ...) in the calling thread, so they reach the program's own threads, where
+// a handler can rely on what those threads hold back around their critical
+// steps. Faults (SIGSEGV and the like) still reach the thread that causes
+// them. The pool's workers do this themselves. Does nothing where there are
+// no POSIX signals.
+void HoldBackSignalsInThisThread();
+
 }  // namespace tonefield

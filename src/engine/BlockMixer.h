@@ -32,5 +32,11 @@ void MixBlock(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBa
 // check that it equals MixBlock sample for sample at unity.
 void MixBlockScaled(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
                     Sequencer* playingScore);
+// The literal loop, one sample and one voice at a time: MixBlock sums each
+// voice over the stretches where the score starts and stops nothing, which
+// must give exactly these samples and leave the table and the score as this
+// does. Kept for the tests and the benchmarks.
+void MixBlockReference(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
+                       Sequencer* playingScore);
 
 }  // namespace tonefield

@@ -29,6 +29,14 @@ class Sequencer {
   bool AllTracksFinished() const;
   // One output sample of a playing score (the caller checks the playing state).
   void StepSample(NoteSink& notes);
+  // How many of the next StepSample calls would only count the sample: the
+  // one after them ends a tick. A mixer sums that many samples in one go.
+  std::int32_t QuietSamples() const {
+    const std::int64_t quiet = static_cast<std::int64_t>(samplesPerTick_) - samplesInTick_ - 1;
+    return quiet > 0 ? static_cast<std::int32_t>(quiet) : 0;
+  }
+  // Stands for count StepSample calls, count at most QuietSamples().
+  void SkipQuietSamples(std::int32_t count) { samplesInTick_ += count; }
 
  private:
   Score score_;

@@ -20,7 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   sample.data.assign(bytes + 1 + formatLength, bytes + 1 + formatLength + dataLength);
 
   static const UpsampleFilter filter = DesignUpsampleFilter();
-  KeyWaves real;
+  // One bank for every input, as the window keeps it: nothing a build leaves
+  // in its memory may reach the next.
+  static KeyWaves real;
   int texts = 0;
   RebuildKeyWaves(sample, filter, real, [&](std::string_view) { ++texts; });
   if (texts != 3) std::abort();

@@ -357,5 +357,32 @@ TEST(KeyWaveResampler, OnlyAZeroTailIsReadInPlace) {
   }
 }
 
+// The resampling loop compiled for the processor's extensions and the plain
+// one must agree with each other and with the builder, keys grouped any way.
+TEST(KeyWaveResampler, EveryLoopGivesTheSameKeys) {
+  for (const auto& [rate, frames] : {std::pair{8000u, 3000u}, std::pair{44100u, 9000u}, std::pair{11u, 40u}}) {
+    const KeyWaves built = Build(MakeSample(1, rate, 16, Noise(2 * frames, rate)));
+    const KeyWaveSamples& source = built.bank.keys[12].samples;
+    const std::size_t n = source.size();
+    const GrainShape grain = GrainShapeForRate(rate);
+    const GrainWindow window(grain, n);
+    const std::vector<std::int16_t> interpolated =
+        InterpolateSixFold(source, Filter(), ResampleReach(grain, n) - 6 * n);
+    const std::vector<std::vector<int>> keySets = {{0, 35}, {3, 5, 7, 11, 13, 17, 19, 23, 29, 31, 34}};
+    for (ResampleKernel kernel : {ResampleKernel::kFastest, ResampleKernel::kScalar}) {
+      for (const std::vector<int>& keys : keySets) {
+        std::vector<std::vector<std::int16_t>> outputs(keys.size(), std::vector<std::int16_t>(n, -1));
+        std::vector<std::int16_t*> targets;
+        for (auto& output : outputs) targets.push_back(output.data());
+        ResampleKeys(interpolated, window, grain, keys, targets, n, kernel);
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+          ASSERT_EQ(outputs[i], built.bank.keys[static_cast<std::size_t>(keys[i])].samples)
+              << rate << " key " << keys[i] << (kernel == ResampleKernel::kScalar ? " scalar" : " fastest");
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tonefield

@@ -1,8 +1,11 @@
 #include "dsp/ParallelRun.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -47,6 +50,47 @@ TEST(ParallelRun, RunFromInsideAPartAndFromTwoThreadsAtOnceComplete) {
   many();
   other.join();
   EXPECT_EQ(total.load(), 2 * 300 * 3);
+}
+
+// An interrupt must reach a thread of the program's own (the render tool
+// holds it back there while it makes and registers a temporary file); a
+// worker that took it would run the handler at any moment.
+TEST(ParallelRun, WorkersAndHelpersHoldInterruptsBack) {
+  // The caller's part waits until the other part has started, which only a
+  // worker can then have taken.
+  std::atomic<int> onWorkers{0};
+  std::atomic<int> workersTakingInterrupts{0};
+  ParallelRun(2, [&](std::size_t part) {
+    if (part == 0) {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (onWorkers.load() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+      return;
+    }
+    sigset_t mask;
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    if (!sigismember(&mask, SIGINT) || !sigismember(&mask, SIGTERM)) workersTakingInterrupts.fetch_add(1);
+    onWorkers.fetch_add(1);
+  });
+  if (ParallelWidth() > 1) {
+    EXPECT_EQ(onWorkers.load(), 1);
+  }
+  EXPECT_EQ(workersTakingInterrupts.load(), 0);
+
+  bool helperHolds = false;
+  bool helperTakesFaults = false;
+  std::thread helper([&] {
+    HoldBackSignalsInThisThread();
+    sigset_t mask;
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    helperHolds = sigismember(&mask, SIGINT) && sigismember(&mask, SIGHUP);
+    helperTakesFaults = !sigismember(&mask, SIGSEGV);
+  });
+  helper.join();
+  EXPECT_TRUE(helperHolds);
+  EXPECT_TRUE(helperTakesFaults);
+  sigset_t mine;
+  ::pthread_sigmask(SIG_BLOCK, nullptr, &mine);
+  EXPECT_FALSE(sigismember(&mine, SIGINT)) << "the calling thread is left as it was";
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ int Ms(double ms) { return static_cast<int>(ms * kRate / 1000.0); }
 KeyWaveBank DefaultBank() {
   KeyWaves waves;
   RebuildKeyWaves(MakeDefaultSample(), DesignUpsampleFilter(), waves, [](std::string_view) {});
-  return waves.bank;
+  return std::move(waves.bank);  // a bank owns its memory and is not copied
 }
 
 std::vector<std::int16_t> Scaled(const KeyWave& wave, std::int32_t gain) {

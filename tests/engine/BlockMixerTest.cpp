@@ -132,6 +132,48 @@ TEST(BlockMixerTest, AtUnityBothPathsGiveTheUngainedMixBitForBit) {
   EXPECT_EQ(run(MixBlockScaled), expected);
 }
 
+// MixBlock sums stretches between the score's ticks; the literal loop must
+// agree on every sample, every voice's position and the score's counters:
+// blocks longer than a chunk, ticks of one sample, a tempo cut short in the
+// middle of a tick, waves of 0 and 1 samples, voices at random gains.
+TEST(BlockMixerTest, StretchesGiveTheLiteralLoopsSamplesTableAndScore) {
+  KeyWaveBank bank = testing::RampBank(5);
+  for (KeyWave& wave : bank.keys) {
+    for (std::int16_t& s : wave.samples) s = static_cast<std::int16_t>(s * 3);
+  }
+  bank.keys[5].samples.clear();
+  bank.keys[6].samples = {-32768};
+  bank.keys[7].samples.assign(4000, 32767);
+  using Mix = void (*)(std::span<std::int16_t>, VoiceTable&, const KeyWaveBank&, Sequencer*);
+  auto run = [&bank](Mix mix) {
+    std::mt19937 random(23);
+    VoiceTable voices;
+    Sequencer score;
+    testing::FillScore(score, 40);
+    std::vector<std::int32_t> trace;
+    for (int round = 0; round < 600; ++round) {
+      const int key = static_cast<int>(random() % kKeyCount);
+      switch (random() % 6) {
+        case 0: voices.NoteOff(0, key); break;
+        case 1: voices.NoteOnYielding(8, key, static_cast<std::int32_t>(random() % (kUnityGain + 1))); break;
+        case 2: score.SetSamplesPerTick(static_cast<std::int32_t>(1 + random() % 300)); break;
+        case 3: if (score.AllTracksFinished()) score.Rewind(); break;
+        default: voices.NoteOn(0, key); break;
+      }
+      std::vector<std::int16_t> block(random() % 1200);
+      mix(block, voices, bank, round % 5 == 4 ? nullptr : &score);
+      trace.insert(trace.end(), block.begin(), block.end());
+      for (int slot = 0; slot < kVoiceCount; ++slot) trace.push_back(voices.PositionInSlot(slot));
+      trace.push_back(score.samplesInTick());
+      for (const ScoreTrack& track : score.score().tracks) trace.push_back(track.cursor * 1000 + track.ticksInEvent);
+    }
+    return trace;
+  };
+  const std::vector<std::int32_t> expected = run(MixBlockReference);
+  ASSERT_GT(std::count(expected.begin(), expected.end(), 32767), 0) << "the clip is reached";
+  EXPECT_EQ(run(MixBlock), expected);
+}
+
 TEST(BlockMixerTest, GainsScaleEachVoiceBeforeTheSumTruncatingTowardZero) {
   EXPECT_EQ(ScaleByGain(32767, kUnityGain), 32767);
   EXPECT_EQ(ScaleByGain(-32768, kUnityGain), -32768);

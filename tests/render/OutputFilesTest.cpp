@@ -60,6 +60,25 @@ TEST(RenderedWaveWriter, AnEmptyFileIsAValidFortySixByteWave) {
   EXPECT_EQ(wave.dataSize, 0u);
 }
 
+// The writer writes an empty file made for it as it is, without truncating
+// it; a file that already holds something must still end up holding only
+// the new wave.
+TEST(RenderedWaveWriter, AnExistingFileHoldsOnlyTheNewWave) {
+  ScratchFolder scratch;
+  for (const std::size_t oldBytes : {std::size_t{0}, std::size_t{1000}}) {
+    const std::filesystem::path path = scratch / ("old-" + std::to_string(oldBytes) + ".wav");
+    WriteBytes(path, std::vector<std::uint8_t>(oldBytes, 0x55));
+    RenderedWaveWriter writer;
+    ASSERT_TRUE(writer.Start(path.string(), MonoFormat(8000), 2).ok);
+    const std::vector<std::int16_t> two = {7, -7};
+    ASSERT_TRUE(writer.Append(two));
+    ASSERT_TRUE(writer.Finish().ok);
+    const std::vector<std::uint8_t> bytes = ReadBytes(path);
+    EXPECT_EQ(bytes.size(), 46u + 4u) << oldBytes;
+    EXPECT_EQ(ParseWrittenWave(bytes).dataSize, 4u) << oldBytes;
+  }
+}
+
 TEST(RenderedWaveWriter, FailuresAreReportedWithTheRecordingMessages) {
   ScratchFolder scratch;
   {

@@ -8,6 +8,8 @@
 
 #include "OfflineRenderer.h"
 #include "ScoreSource.h"
+#include "SfzInstrument.h"
+#include "ToolRunner.h"
 
 namespace {
 std::atomic<long> g_allocations{0};
@@ -77,6 +79,57 @@ TEST_F(RenderLoop, ASinkCanStopTheRenderAndTheMixerAllocatesNothing) {
   EXPECT_EQ(outcome.blocks, 500);
   EXPECT_GT(allocationsAtFirstBlock, 0) << "the counter sees allocations at all";
   EXPECT_EQ(allocationsAtLastBlock, allocationsAtFirstBlock) << "blocks 2..500 were mixed without allocating";
+}
+
+// The file gathers blocks into larger writes; it must still hold every block
+// Render hands out, in order, whatever the song's length in batches.
+TEST_F(RenderLoop, AWaveFileRenderHoldsEveryBlockInOrder) {
+  testing::ScratchFolder scratch;
+  for (int song : {1, 5, 9}) {
+    for (int position : {0, 10}) {
+      const ScoreChoice text = ScoreChoice::BuiltInSong(song);
+      std::vector<std::uint8_t> expected;
+      renderer_->Render(text, position, [&](std::span<const std::int16_t> block) {
+        for (std::int16_t s : block) {
+          expected.push_back(static_cast<std::uint8_t>(s & 0xFF));
+          expected.push_back(static_cast<std::uint8_t>((static_cast<std::uint16_t>(s) >> 8) & 0xFF));
+        }
+        return true;
+      });
+      ASSERT_TRUE(renderer_->RenderToWaveFile(text, position, scratch / "song.wav").ok);
+      const testing::WrittenWave wave = testing::ParseWrittenWave(testing::ReadBytes(scratch / "song.wav"));
+      EXPECT_EQ(wave.dataSize, expected.size()) << "song " << song << " position " << position;
+      EXPECT_TRUE(wave.data == expected) << "song " << song << " position " << position;
+    }
+  }
+}
+
+// A render builds only the keys its song plays, an export all of them; the
+// files must be what a bank of every key gives, in either order.
+TEST(RenderLoopKeys, RendersAndExportsMatchAFullBankWhateverWasBuiltFirst) {
+  SourceSample sample;
+  sample.format = MakeWaveFormatEx({kWaveFormatPcm, 1, 22050, 44100, 2, 16}, 0);
+  for (int i = 0; i < 22050; ++i) {
+    const auto v = static_cast<std::uint16_t>((i * 7919) % 30000 - 15000);
+    sample.data.insert(sample.data.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+  }
+  testing::ScratchFolder scratch;
+  OfflineRenderer full;
+  full.UseSample(sample);
+  ASSERT_TRUE(full.ExportKeyBank(scratch / "all").ok);
+  OfflineRenderer lazy;
+  lazy.UseSample(sample);
+  for (int song : {1, 6}) {
+    const ScoreChoice text = ScoreChoice::BuiltInSong(song);
+    ASSERT_TRUE(full.RenderToWaveFile(text, 5, scratch / "full.wav").ok);
+    ASSERT_TRUE(lazy.RenderToWaveFile(text, 5, scratch / "lazy.wav").ok);
+    EXPECT_TRUE(testing::ReadBytes(scratch / "full.wav") == testing::ReadBytes(scratch / "lazy.wav")) << song;
+  }
+  ASSERT_TRUE(lazy.ExportKeyBank(scratch / "after").ok);
+  for (int key = 0; key < kKeyCount; ++key) {
+    const std::string name = KeyWaveFileName(key);
+    EXPECT_TRUE(testing::ReadBytes(scratch / "all" / name) == testing::ReadBytes(scratch / "after" / name)) << name;
+  }
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "OfflineRenderer.h"
 
 #include <algorithm>
+#include <exception>
 #include <fstream>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "ErrorGloss.h"
@@ -11,24 +14,90 @@
 #include "StagedOutputFile.h"
 #include "audio_io/WaveFile.h"
 #include "dsp/DefaultSample.h"
+#include "dsp/ParallelRun.h"
 #include "engine/BlockMixer.h"
 #include "score/ScoreSelection.h"
 #include "score/UserScoreCache.h"
 
 namespace tonefield {
 
+namespace {
+
+// About 128 KiB of samples a write.
+constexpr std::size_t kWriteBatchSamples = 65536;
+
+// Runs side on a thread of its own while main runs on this one, and returns
+// when both are done; both run here, one after the other, when no thread
+// can be started. The side thread holds signals back, so an interrupt
+// reaches this thread, the one that makes and registers the temporary
+// files. An exception from side is thrown here.
+template <typename Side, typename Main>
+void RunBeside(Side side, Main main) {
+  std::exception_ptr failure;
+  std::thread thread;
+  try {
+    thread = std::thread([&] {
+      HoldBackSignalsInThisThread();
+      try {
+        side();
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    side();
+  }
+  struct Joiner {
+    std::thread& thread;
+    ~Joiner() {
+      if (thread.joinable()) thread.join();
+    }
+  } joiner{thread};
+  main();
+  if (thread.joinable()) thread.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace
+
 OfflineRenderer::OfflineRenderer() : filter_(DesignUpsampleFilter()) {}
 
-void OfflineRenderer::UseDefaultSample() { UseSample(MakeDefaultSample()); }
+void OfflineRenderer::UseDefaultSample() { Adopt(MakeDefaultSample()); }
 
-void OfflineRenderer::UseSample(const SourceSample& sample) {
-  RebuildKeyWaves(sample, filter_, keyWaves_, [](std::string_view) {});
+void OfflineRenderer::UseSample(const SourceSample& sample) { Adopt(SourceSample(sample)); }
+
+void OfflineRenderer::Adopt(SourceSample&& sample) {
+  sample_ = std::move(sample);
+  built_.reset();
+  RebuildKeyWaves(sample_, filter_, keyWaves_, nullptr, built_);
 }
+
+void OfflineRenderer::BuildKeys(const KeySet& wanted) {
+  if ((wanted & ~built_).none()) return;
+  built_ |= wanted;
+  RebuildKeyWaves(sample_, filter_, keyWaves_, nullptr, built_);
+}
+
+namespace {
+
+// Every key a score's tracks play.
+KeySet KeysPlayed(const Score& score) {
+  KeySet keys;
+  for (const ScoreTrack& track : score.tracks) {
+    for (std::int32_t i = 0; i < track.length; ++i) {
+      const std::int32_t note = track.events[static_cast<std::size_t>(i)].note;
+      if (note >= 0 && note < kKeyCount) keys.set(static_cast<std::size_t>(note));
+    }
+  }
+  return keys;
+}
+
+}  // namespace
 
 ToolStatus OfflineRenderer::LoadSample(const std::string& path) {
   WaveLoadResult loaded = LoadWaveFile(path);
   if (!loaded.ok) return ToolStatus::Failure(loaded.message, path);
-  UseSample(loaded.sample);
+  Adopt(std::move(loaded.sample));
   return ToolStatus::Success();
 }
 
@@ -60,13 +129,14 @@ std::int64_t OfflineRenderer::PredictSampleCount(const Sequencer& sequencer) con
   return (samples + block - 1) / block * block;
 }
 
-RenderOutcome OfflineRenderer::Render(const ScoreChoice& choice, int tempoPosition, const BlockSink& sink) const {
+RenderOutcome OfflineRenderer::Render(const ScoreChoice& choice, int tempoPosition, const BlockSink& sink) {
   RenderOutcome outcome;
   if (blockLength() <= 0) return outcome;
   auto sequencer = std::make_unique<Sequencer>();
   VoiceTable voices;
   outcome.started = StartPlayback(choice, tempoPosition, *sequencer, voices);
   if (!outcome.started) return outcome;
+  BuildKeys(KeysPlayed(sequencer->score()));
 
   std::vector<std::int16_t> block(static_cast<std::size_t>(blockLength()));
   // The window's engine state 3 ("playing a score") lasts until a block
@@ -83,7 +153,7 @@ RenderOutcome OfflineRenderer::Render(const ScoreChoice& choice, int tempoPositi
 }
 
 ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int tempoPosition,
-                                             const std::filesystem::path& out) const {
+                                             const std::filesystem::path& out) {
   const std::string outName = out.string();
   if (blockLength() <= 0) return ToolStatus::Failure(std::string(kUnsupportedFormatMessage), outName);
   {
@@ -98,12 +168,26 @@ ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int temp
   }
   if (!StagedOutputFile::CanReplace(out)) return ToolStatus::Failure(CannotWriteFileMessage(outName), outName);
 
+  // Blocks go to the file in batches: a write for every 20 ms block would
+  // cost more than mixing it.
+  const auto block = static_cast<std::size_t>(blockLength());
+  const std::size_t batchSamples = std::max<std::size_t>(1, kWriteBatchSamples / block) * block;
+  std::vector<std::int16_t> batch;
+  batch.reserve(batchSamples);
+
   StagedOutputFile staged(out);
   RenderedWaveWriter writer;
   ToolStatus status = writer.Start(staged.temporaryPath().string(), RenderedFormat(keyWaves_.outputFormat),
-                                   static_cast<std::size_t>(blockLength()));
+                                   batchSamples);
   if (!status.ok) return ToolStatus::Failure(status.message, outName);
-  Render(choice, tempoPosition, [&writer](std::span<const std::int16_t> block) { return writer.Append(block); });
+  Render(choice, tempoPosition, [&](std::span<const std::int16_t> samples) {
+    batch.insert(batch.end(), samples.begin(), samples.end());
+    if (batch.size() + block <= batchSamples) return true;
+    const bool written = writer.Append(batch);
+    batch.clear();
+    return written;
+  });
+  if (!batch.empty()) writer.Append(batch);
   status = writer.Finish();
   if (!status.ok) return ToolStatus::Failure(status.message, outName);
   std::string renameError;
@@ -111,7 +195,7 @@ ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int temp
   return ToolStatus::Success();
 }
 
-ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) const {
+ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) {
   const std::string folderName = folder.string();
   StagedFolder madeFolder(folder);  // removed again if the export fails
   if (!madeFolder.exists()) return ToolStatus::Failure(CannotCreateFolderMessage(folderName), folderName);
@@ -125,14 +209,21 @@ ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) c
     }
   }
 
+  // Creating the 37 temporary files is much of an export's time where file
+  // creation is slow; the keys, which need none of them, are built beside it.
   std::vector<StagedOutputFile> staged;
   staged.reserve(targets.size());
+  RunBeside([&] { BuildKeys(AllKeys()); },
+            [&] {
+              for (const std::filesystem::path& target : targets) staged.emplace_back(target);
+            });
+
   for (int key = 0; key < kKeyCount; ++key) {
-    staged.emplace_back(targets[static_cast<std::size_t>(key)]);
-    const std::string target = staged.back().target().string();
+    StagedOutputFile& file = staged[static_cast<std::size_t>(key)];
+    const std::string target = file.target().string();
     const KeyWave& wave = keyWaves_.bank.keys[key];
     RenderedWaveWriter writer;
-    ToolStatus status = writer.Start(staged.back().temporaryPath().string(), RenderedFormat(keyWaves_.outputFormat),
+    ToolStatus status = writer.Start(file.temporaryPath().string(), RenderedFormat(keyWaves_.outputFormat),
                                      wave.samples.size());
     if (!status.ok) return ToolStatus::Failure(status.message, target);
     writer.Append(wave.samples);
@@ -140,7 +231,6 @@ ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) c
     if (!status.ok) return ToolStatus::Failure(status.message, target);
   }
 
-  staged.emplace_back(targets.back());
   {
     const std::string text = MakeSfzInstrument(outputRate());
     std::ofstream sfz(staged.back().temporaryPath(), std::ios::binary | std::ios::trunc);

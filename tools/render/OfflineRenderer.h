@@ -3,7 +3,8 @@
 // score parser and sequencer, the voice table and the block mixer. Each
 // render starts a fresh engine as the play button does and stops at the
 // first block whose start finds every track finished; that block is not
-// rendered. Also writes the 36 key waves and an SFZ instrument.
+// rendered. Also writes the 36 key waves and an SFZ instrument. Key waves are
+// built when first needed, and a song builds only the keys it plays.
 #pragma once
 
 #include <cstdint>
@@ -36,12 +37,14 @@ class OfflineRenderer {
  public:
   OfflineRenderer();  // designs the upsample filter once
 
-  // The built-in tone, or a sample already in memory; rebuilds the key waves.
+  // The built-in tone, or a sample already in memory: the formats are known
+  // at once, the shifted keys are built when a render or export needs them.
   void UseDefaultSample();
   void UseSample(const SourceSample& sample);
   // A WAV file read by the program's loader (its first three seconds).
   ToolStatus LoadSample(const std::string& path);
 
+  // The formats, key 12 and the shifted keys built so far.
   const KeyWaves& keyWaves() const { return keyWaves_; }
   std::uint32_t outputRate() const { return keyWaves_.outputFormat.samplesPerSec; }
   // Output rate div 50: 20 ms blocks. 0 below 50 Hz, where nothing can be rendered.
@@ -57,18 +60,24 @@ class OfflineRenderer {
   std::int64_t PredictSampleCount(const Sequencer& sequencer) const;
 
   // Renders nothing when blockLength() is 0.
-  RenderOutcome Render(const ScoreChoice& choice, int tempoPosition, const BlockSink& sink) const;
+  RenderOutcome Render(const ScoreChoice& choice, int tempoPosition, const BlockSink& sink);
 
   // Render into a WAV file that appears only when complete.
-  ToolStatus RenderToWaveFile(const ScoreChoice& choice, int tempoPosition,
-                              const std::filesystem::path& out) const;
+  ToolStatus RenderToWaveFile(const ScoreChoice& choice, int tempoPosition, const std::filesystem::path& out);
 
   // key00.wav .. key35.wav and tonefield.sfz in folder (created if missing);
   // every file is written completely before any of them is put in place.
-  ToolStatus ExportKeyBank(const std::filesystem::path& folder) const;
+  ToolStatus ExportKeyBank(const std::filesystem::path& folder);
 
  private:
+  // Takes the sample and builds its formats and key 12.
+  void Adopt(SourceSample&& sample);
+  // Builds the keys of wanted that are not built yet (with those that are).
+  void BuildKeys(const KeySet& wanted);
+
   UpsampleFilter filter_;
+  SourceSample sample_;
+  KeySet built_;
   KeyWaves keyWaves_;
 };
 

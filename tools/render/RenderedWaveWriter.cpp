@@ -1,5 +1,9 @@
 #include "RenderedWaveWriter.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
+
 #include "ErrorGloss.h"
 
 namespace tonefield {
@@ -26,8 +30,8 @@ ToolStatus RenderedWaveWriter::Start(const std::string& path, const WaveFormat& 
   path_ = path;
   dataBytes_ = 0;
   appendError_.clear();
-  bytes_.assign(maxSamplesPerAppend * 2, 0);
-  if (!file_.Create(path)) return ToolStatus::Failure("mmioOpenエラー", path);
+  maxSamplesPerAppend_ = maxSamplesPerAppend;
+  if (!file_.CreateOrReuseEmpty(path)) return ToolStatus::Failure("mmioOpenエラー", path);
 
   auto fail = [this, &path](const char* message) {
     file_.Close();
@@ -54,26 +58,42 @@ ToolStatus RenderedWaveWriter::Start(const std::string& path, const WaveFormat& 
 
 bool RenderedWaveWriter::Append(std::span<const std::int16_t> samples) {
   if (!appendError_.empty()) return false;
-  const std::size_t byteCount = samples.size() * 2;
-  if (byteCount > bytes_.size()) {
+  if (samples.size() > maxSamplesPerAppend_) {
     appendError_ = "mmioWriteエラー";
     return false;
   }
+  const std::size_t byteCount = samples.size() * 2;
   if (dataBytes_ + byteCount > kMaxWaveDataBytes) {
     appendError_ = std::string(kFileTooLargeMessage);
     return false;
   }
-  std::uint8_t* out = bytes_.data();
-  for (std::int16_t sample : samples) {
-    WriteLe16(out, static_cast<std::uint16_t>(sample));
-    out += 2;
-  }
-  if (file_.Write(std::span<const std::uint8_t>(bytes_.data(), byteCount)) != static_cast<std::int64_t>(byteCount)) {
+  if (!WriteLittleEndian(samples)) {
     appendError_ = "mmioWriteエラー";
     return false;
   }
   dataBytes_ += byteCount;
   return true;
+}
+
+bool RenderedWaveWriter::WriteLittleEndian(std::span<const std::int16_t> samples) {
+  if constexpr (std::endian::native == std::endian::little) {
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(samples.data()),
+                                              samples.size() * 2);
+    return file_.Write(bytes) == static_cast<std::int64_t>(bytes.size());
+  } else {
+    // Swapped a piece at a time through a small buffer.
+    std::array<std::uint8_t, 4096> piece;
+    do {
+      const std::size_t count = std::min(samples.size(), piece.size() / 2);
+      for (std::size_t i = 0; i < count; ++i) {
+        WriteLe16(piece.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
+      }
+      const std::span<const std::uint8_t> bytes(piece.data(), count * 2);
+      if (file_.Write(bytes) != static_cast<std::int64_t>(bytes.size())) return false;
+      samples = samples.subspan(count);
+    } while (!samples.empty());
+    return true;
+  }
 }
 
 ToolStatus RenderedWaveWriter::Finish() {

@@ -29,11 +29,14 @@ WaveFormat RenderedFormat(const WaveFormat& outputFormat);
 
 class RenderedWaveWriter {
  public:
-  // Creates path (truncating it) and writes the header. maxSamplesPerAppend
-  // sizes the conversion buffer once, so appends allocate nothing.
+  // Creates path (truncating it; an empty file made for the output is
+  // written as it is) and writes the header. maxSamplesPerAppend
+  // is the most one Append may take.
   ToolStatus Start(const std::string& path, const WaveFormat& format, std::size_t maxSamplesPerAppend);
-  // Appends samples as signed 16-bit little-endian. False on a failed write,
-  // on more samples than announced to Start, or when the file would outgrow 4 GB.
+  // Appends samples as signed 16-bit little-endian, with one write and no
+  // copy where the machine is little-endian, allocating nothing. False on a
+  // failed write, on more samples than announced to Start, or when the file
+  // would outgrow 4 GB.
   bool Append(std::span<const std::int16_t> samples);
   // Patches the sizes and closes the file. Reports a failed Append as well.
   ToolStatus Finish();
@@ -44,7 +47,9 @@ class RenderedWaveWriter {
   RiffFile file_;
   ChunkInfo riffChunk_;
   ChunkInfo dataChunk_;
-  std::vector<std::uint8_t> bytes_;
+  bool WriteLittleEndian(std::span<const std::int16_t> samples);
+
+  std::size_t maxSamplesPerAppend_ = 0;
   std::uint64_t dataBytes_ = 0;
   std::string path_;
   std::string appendError_;
