@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/SteadyClock.h"
 #include "engine/LiveEngine.h"
 #include "midi/MidiInput.h"
 #include "platform/sdl/SdlWaveOut.h"
@@ -25,12 +26,6 @@ namespace {
 
 constexpr int kNotes = 50;
 
-std::int64_t Now() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 class Stamps : public LiveEngineClient {
  public:
   void PaintKey(int, std::uint32_t) override {}
@@ -38,7 +33,21 @@ class Stamps : public LiveEngineClient {
   std::vector<LatencyRecord> records;
 };
 
-void BM_KeyToSound(benchmark::State& state) {
+// Waits 3 to 13 ms (off the callback's beat) before each of kNotes notes.
+class Pauses {
+ public:
+  void Next() { std::this_thread::sleep_for(std::chrono::microseconds(pause_(random_))); }
+
+ private:
+  std::mt19937 random_{7};
+  std::uniform_int_distribution<int> pause_{3000, 13000};
+};
+
+// Opens the disk driver at the rate with the default buffer, lets play send
+// the notes while the device runs, and reports each note's latency: input
+// event to the callback that started it, plus the buffer SDL granted.
+template <typename Play>
+void MeasureLatency(benchmark::State& state, Play play) {
   const auto rate = static_cast<std::uint32_t>(state.range(0));
   ::setenv("SDL_AUDIODRIVER", "disk", 0);
   ::setenv("SDL_DISKAUDIOFILE", "/dev/null", 0);
@@ -59,18 +68,7 @@ void BM_KeyToSound(benchmark::State& state) {
     granted = device.BufferSamples();
     live.DeviceStarted();
     device.Start();
-    std::mt19937 random(7);
-    std::uniform_int_distribution<int> pause(3000, 13000);  // microseconds, off the callback's beat
-    for (int note = 0; note < kNotes; ++note) {
-      std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
-      const std::size_t before = stamps.records.size();
-      live.NoteOn(0, note % kKeyCount, Now());
-      while (stamps.records.size() == before) {
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
-        live.Drain();
-      }
-      live.NoteOff(0, note % kKeyCount);
-    }
+    play(live, stamps);
     device.Close();
     live.DeviceStopped();
     for (const LatencyRecord& r : stamps.records) {
@@ -84,43 +82,42 @@ void BM_KeyToSound(benchmark::State& state) {
   state.counters["median_ms"] = latencies.empty() ? 0.0 : latencies[latencies.size() / 2];
   state.counters["worst_ms"] = latencies.empty() ? 0.0 : latencies.back();
 }
+
+// Notes from the GUI thread, as the PC keys and the mouse send them.
+void BM_KeyToSound(benchmark::State& state) {
+  MeasureLatency(state, [](LiveEngine& live, Stamps& stamps) {
+    Pauses pauses;
+    for (int note = 0; note < kNotes; ++note) {
+      pauses.Next();
+      const std::size_t before = stamps.records.size();
+      live.NoteOn(0, note % kKeyCount, SteadyNanoseconds());
+      while (stamps.records.size() == before) {
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+        live.Drain();
+      }
+      live.NoteOff(0, note % kKeyCount);
+    }
+  });
+}
 BENCHMARK(BM_KeyToSound)->Arg(11025)->Arg(44100)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// Notes from a thread of their own, as a MIDI port's thread sends them,
+// timed from the message's receipt.
 void BM_MidiToSound(benchmark::State& state) {
-  const auto rate = static_cast<std::uint32_t>(state.range(0));
-  ::setenv("SDL_AUDIODRIVER", "disk", 0);
-  ::setenv("SDL_DISKAUDIOFILE", "/dev/null", 0);
-  std::vector<double> latencies;
-  std::uint32_t granted = 0;
-  for (auto _ : state) {
-    Stamps stamps;
-    LiveEngine live(stamps);
-    live.SetOutputRate(rate);
-    KeyWaveBank& bank = live.SpareBank();
-    for (KeyWave& key : bank.keys) key.samples.assign(rate / 4, 1000);
-    live.UseBank(bank);
+  MeasureLatency(state, [](LiveEngine& live, Stamps& stamps) {
     MidiInput midi(live.channels());
     midi.Configure({}, true);
-    SdlWaveOut device;
-    if (device.Open(Pcm16Mono(rate), DefaultBufferSamples(rate), live.renderer()) != kMmSuccess) {
-      state.SkipWithError(device.ErrorText(kMmBadDeviceId).c_str());
-      return;
-    }
-    granted = device.BufferSamples();
-    live.DeviceStarted();
-    device.Start();
     std::atomic<bool> done{false};
     std::thread port([&midi, &done] {
-      std::mt19937 random(7);
-      std::uniform_int_distribution<int> pause(3000, 13000);  // microseconds, off the callback's beat
+      Pauses pauses;
       for (int note = 0; note < kNotes; ++note) {
-        std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
+        pauses.Next();
         const std::uint8_t key = static_cast<std::uint8_t>(48 + note % kKeyCount);
         const std::uint8_t on[] = {0x90, key, 100};
-        midi.Receive(on, Now());
+        midi.Receive(on, SteadyNanoseconds());
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         const std::uint8_t off[] = {0x80, key, 0};
-        midi.Receive(off, Now());
+        midi.Receive(off, SteadyNanoseconds());
       }
       done = true;
     });
@@ -131,18 +128,7 @@ void BM_MidiToSound(benchmark::State& state) {
       live.Drain();
     }
     port.join();
-    device.Close();
-    live.DeviceStopped();
-    for (const LatencyRecord& r : stamps.records) {
-      const double toCallback = static_cast<double>(r.callbackTime - r.inputTime) / 1e6;
-      latencies.push_back(toCallback + 1000.0 * r.bufferSamples / rate);
-    }
-  }
-  std::sort(latencies.begin(), latencies.end());
-  state.counters["notes"] = static_cast<double>(latencies.size());
-  state.counters["buffer_samples"] = granted;
-  state.counters["median_ms"] = latencies.empty() ? 0.0 : latencies[latencies.size() / 2];
-  state.counters["worst_ms"] = latencies.empty() ? 0.0 : latencies.back();
+  });
 }
 BENCHMARK(BM_MidiToSound)->Arg(11025)->Arg(44100)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -1,15 +1,13 @@
 // Cost of mixing one 20 ms block with all 8 voices sounding, at common
 // rates, with and without a playing score: MixBlock at unity (every PC-key,
 // mouse and score note), summing each voice over the stretches between the
-// score's ticks; the literal loop, one sample and one voice at a time, as it
-// stood before voices had gains (the ratio of the two is the stretches'
-// gain); and MixBlock with one voice at a velocity's gain (the scaled path).
+// score's ticks; the literal loop, one sample and one voice at a time (the
+// ratio of the two is the stretches' gain); and MixBlock with one voice at a velocity's gain (the scaled path).
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
 #include "engine/BlockMixer.h"
-#include "engine/UngainedMixer.h"
 
 namespace tonefield {
 namespace {
@@ -47,7 +45,7 @@ void BM_MixBlockEightVoices(benchmark::State& state) {
       }
     }
     if constexpr (kPath == Path::Reference) {
-      testing::UngainedMix(block, voices, bank, withScore ? &sequencer : nullptr);
+      MixBlockReference(block, voices, bank, withScore ? &sequencer : nullptr);
     } else {
       MixBlock(block, voices, bank, withScore ? &sequencer : nullptr);
     }
@@ -56,7 +54,7 @@ void BM_MixBlockEightVoices(benchmark::State& state) {
   state.counters["samples/block"] = static_cast<double>(block.size());
 }
 BENCHMARK(BM_MixBlockEightVoices<Path::Reference>)
-    ->Name("BM_MixBlockEightVoices/ungained_reference")
+    ->Name("BM_MixBlockEightVoices/literal_loop")
     ->Args({11025, 0})->Args({44100, 0})->Args({44100, 1})->Args({96000, 1});
 BENCHMARK(BM_MixBlockEightVoices<Path::Unity>)
     ->Name("BM_MixBlockEightVoices/unity")

@@ -1,21 +1,11 @@
 #include "engine/LiveRenderer.h"
 
 #include <algorithm>
-#include <chrono>
 
+#include "common/SteadyClock.h"
 #include "engine/BlockMixer.h"
 
 namespace tonefield {
-
-namespace {
-
-std::int64_t SteadyNanoseconds() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
 
 std::uint32_t DefaultBufferSamples(std::uint32_t rate) {
   const double fiveMs = static_cast<double>(rate) / 200.0;

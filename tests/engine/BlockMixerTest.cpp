@@ -5,7 +5,6 @@
 
 #include "engine/BlockMixer.h"
 #include "engine/LiveTestSupport.h"
-#include "engine/UngainedMixer.h"
 
 namespace tonefield {
 namespace {
@@ -98,45 +97,16 @@ TEST(BlockMixerTest, WithoutAPlayingScoreTheSequencerStandsStill) {
   EXPECT_EQ(sequencer.score().tracks[0].cursor, 0);
 }
 
-// Loud key waves (so the clip is exercised), random notes between blocks of
-// random lengths, a score playing over them.
-TEST(BlockMixerTest, AtUnityBothPathsGiveTheUngainedMixBitForBit) {
-  KeyWaveBank bank = testing::RampBank();
-  for (KeyWave& wave : bank.keys) {
-    for (std::int16_t& s : wave.samples) s = static_cast<std::int16_t>(s * 3);
-  }
-  using Mix = void (*)(std::span<std::int16_t>, VoiceTable&, const KeyWaveBank&, Sequencer*);
-  auto run = [&bank](Mix mix) {
-    std::mt19937 random(11);
-    VoiceTable voices;
-    Sequencer score;
-    testing::FillScore(score, 97);
-    std::vector<std::int16_t> out;
-    for (int round = 0; round < 400; ++round) {
-      const int key = static_cast<int>(random() % kKeyCount);
-      if (random() % 3 == 0) {
-        voices.NoteOff(0, key);
-      } else {
-        voices.NoteOn(0, key);
-      }
-      std::vector<std::int16_t> block(1 + random() % 90);
-      mix(block, voices, bank, round < 200 ? &score : nullptr);
-      out.insert(out.end(), block.begin(), block.end());
-      for (int slot = 0; slot < kVoiceCount; ++slot) out.push_back(static_cast<std::int16_t>(voices.PositionInSlot(slot)));
-    }
-    return out;
-  };
-  const std::vector<std::int16_t> expected = run(testing::UngainedMix);
-  ASSERT_GT(std::count(expected.begin(), expected.end(), std::int16_t{32767}), 0) << "the clip is reached";
-  EXPECT_EQ(run(MixBlock), expected);
-  EXPECT_EQ(run(MixBlockScaled), expected);
-}
+using Mix = void (*)(std::span<std::int16_t>, VoiceTable&, const KeyWaveBank&, Sequencer*);
 
-// MixBlock sums stretches between the score's ticks; the literal loop must
-// agree on every sample, every voice's position and the score's counters:
-// blocks longer than a chunk, ticks of one sample, a tempo cut short in the
-// middle of a tick, waves of 0 and 1 samples, voices at random gains.
-TEST(BlockMixerTest, StretchesGiveTheLiteralLoopsSamplesTableAndScore) {
+// Loud key waves (so the clip is exercised) with a few odd ones (0 and 1
+// samples, a long full-scale one), random notes between blocks of random
+// lengths (some longer than a chunk of the stretch mixer), a score playing
+// over most of them at tempos that change, also in the middle of a tick
+// (ticks of one sample among them). Returns every sample, every voice's
+// position and the score's counters after each block. With gains, a sixth
+// of the notes are velocity notes at random gains.
+std::vector<std::int32_t> RandomRounds(Mix mix, bool withGains) {
   KeyWaveBank bank = testing::RampBank(5);
   for (KeyWave& wave : bank.keys) {
     for (std::int16_t& s : wave.samples) s = static_cast<std::int16_t>(s * 3);
@@ -144,34 +114,46 @@ TEST(BlockMixerTest, StretchesGiveTheLiteralLoopsSamplesTableAndScore) {
   bank.keys[5].samples.clear();
   bank.keys[6].samples = {-32768};
   bank.keys[7].samples.assign(4000, 32767);
-  using Mix = void (*)(std::span<std::int16_t>, VoiceTable&, const KeyWaveBank&, Sequencer*);
-  auto run = [&bank](Mix mix) {
-    std::mt19937 random(23);
-    VoiceTable voices;
-    Sequencer score;
-    testing::FillScore(score, 40);
-    std::vector<std::int32_t> trace;
-    for (int round = 0; round < 600; ++round) {
-      const int key = static_cast<int>(random() % kKeyCount);
-      switch (random() % 6) {
-        case 0: voices.NoteOff(0, key); break;
-        case 1: voices.NoteOnYielding(8, key, static_cast<std::int32_t>(random() % (kUnityGain + 1))); break;
-        case 2: score.SetSamplesPerTick(static_cast<std::int32_t>(1 + random() % 300)); break;
-        case 3: if (score.AllTracksFinished()) score.Rewind(); break;
-        default: voices.NoteOn(0, key); break;
-      }
-      std::vector<std::int16_t> block(random() % 1200);
-      mix(block, voices, bank, round % 5 == 4 ? nullptr : &score);
-      trace.insert(trace.end(), block.begin(), block.end());
-      for (int slot = 0; slot < kVoiceCount; ++slot) trace.push_back(voices.PositionInSlot(slot));
-      trace.push_back(score.samplesInTick());
-      for (const ScoreTrack& track : score.score().tracks) trace.push_back(track.cursor * 1000 + track.ticksInEvent);
+  std::mt19937 random(withGains ? 23 : 11);
+  VoiceTable voices;
+  Sequencer score;
+  testing::FillScore(score, 40);
+  std::vector<std::int32_t> trace;
+  for (int round = 0; round < 600; ++round) {
+    const int key = static_cast<int>(random() % kKeyCount);
+    switch (random() % 6) {
+      case 0: voices.NoteOff(0, key); break;
+      case 1:
+        if (withGains) voices.NoteOnYielding(8, key, static_cast<std::int32_t>(random() % (kUnityGain + 1)));
+        break;
+      case 2: score.SetSamplesPerTick(static_cast<std::int32_t>(1 + random() % 300)); break;
+      case 3: if (score.AllTracksFinished()) score.Rewind(); break;
+      default: voices.NoteOn(0, key); break;
     }
-    return trace;
-  };
-  const std::vector<std::int32_t> expected = run(MixBlockReference);
+    std::vector<std::int16_t> block(random() % 1200);
+    mix(block, voices, bank, round % 5 == 4 ? nullptr : &score);
+    trace.insert(trace.end(), block.begin(), block.end());
+    for (int slot = 0; slot < kVoiceCount; ++slot) trace.push_back(voices.PositionInSlot(slot));
+    trace.push_back(score.samplesInTick());
+    for (const ScoreTrack& track : score.score().tracks) trace.push_back(track.cursor * 1000 + track.ticksInEvent);
+  }
+  return trace;
+}
+
+// MixBlock sums stretches between the score's ticks, at unity without a
+// multiplication; MixBlockScaled always through the gains. Both must give
+// the literal loop's samples, table and score, bit for bit.
+TEST(BlockMixerTest, AtUnityBothPathsGiveTheLiteralLoopsMixBitForBit) {
+  const std::vector<std::int32_t> expected = RandomRounds(MixBlockReference, false);
   ASSERT_GT(std::count(expected.begin(), expected.end(), 32767), 0) << "the clip is reached";
-  EXPECT_EQ(run(MixBlock), expected);
+  EXPECT_EQ(RandomRounds(MixBlock, false), expected);
+  EXPECT_EQ(RandomRounds(MixBlockScaled, false), expected);
+}
+
+TEST(BlockMixerTest, WithVelocityGainsTheStretchesGiveTheLiteralLoopsMix) {
+  const std::vector<std::int32_t> expected = RandomRounds(MixBlockReference, true);
+  EXPECT_EQ(RandomRounds(MixBlock, true), expected);
+  EXPECT_EQ(RandomRounds(MixBlockScaled, true), expected);
 }
 
 TEST(BlockMixerTest, GainsScaleEachVoiceBeforeTheSumTruncatingTowardZero) {

@@ -4,8 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <span>
+
+#include "common/SteadyClock.h"
 
 #ifdef TONEFIELD_WITH_ALSA
 #include "platform/midi/AlsaSequencer.h"
@@ -17,12 +18,6 @@
 namespace tonefield {
 
 namespace {
-
-std::int64_t SteadyNanoseconds() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 RtMidi::Api ToRtMidi(MidiApi api) {
   switch (api) {

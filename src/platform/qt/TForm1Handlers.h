@@ -3,9 +3,8 @@
 // latency probe.
 #pragma once
 
-#include <chrono>
-
 #include "app/TForm1.h"
+#include "common/SteadyClock.h"
 #include "platform/qt/FormHandlers.h"
 
 namespace tonefield {
@@ -44,9 +43,7 @@ class TForm1Handlers final : public FormHandlers {
  private:
   void Stamp() {
     if (!form_.LatencyLogEnabled()) return;
-    form_.NoteInputTime(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                            std::chrono::steady_clock::now().time_since_epoch())
-                            .count());
+    form_.NoteInputTime(SteadyNanoseconds());
   }
 
   TForm1& form_;
