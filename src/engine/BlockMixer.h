@@ -23,19 +23,16 @@ constexpr std::int16_t ClipSample(std::int32_t sum) {
 }
 
 // playingScore is null unless a score plays. Voices advance by one sample per
-// output sample; a voice reaching its key wave's end gets position -1. When
-// every voice plays at unity (all but velocity notes) the samples are summed
-// as they are, without a multiplication.
+// output sample; a voice reaching its key wave's end gets position -1. A
+// voice at unity (all but velocity notes) is summed as it is, without a
+// multiplication.
 void MixBlock(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
               Sequencer* playingScore);
-// The same mix, always through the gains; for tests and benchmarks, which
-// check that it equals MixBlock sample for sample at unity.
-void MixBlockScaled(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
-                    Sequencer* playingScore);
-// The literal loop, one sample and one voice at a time: MixBlock sums each
-// voice over the stretches where the score starts and stops nothing, which
-// must give exactly these samples and leave the table and the score as this
-// does. Kept for the tests and the benchmarks.
+// The literal loop, one sample and one voice at a time, every voice through
+// its gain (exact at unity): MixBlock sums each voice over the stretches
+// where the score starts and stops nothing, which must give exactly these
+// samples and leave the table and the score as this does. Kept for the
+// tests and the benchmarks.
 void MixBlockReference(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
                        Sequencer* playingScore);
 

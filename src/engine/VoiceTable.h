@@ -64,7 +64,7 @@ class VoiceTable final : public PlayedNotes {
   int OwnerInSlot(int slot) const { return owners_[slot]; }
   std::int32_t PositionInSlot(int slot) const { return positions_[slot]; }
   std::int32_t GainInSlot(int slot) const { return gains_[slot]; }
-  // True when every slot plays at unity: the mixer's exact fast path.
+  // True when every slot plays at unity (free slots are always at unity).
   bool AllGainsUnity() const;
   int SoundingCount() const;
 
