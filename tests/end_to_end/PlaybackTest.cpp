@@ -155,9 +155,15 @@ TEST(Playback, ClosingWaitsForTheAudioThreadAndEndsWithinATick) {
   ASSERT_TRUE(program.core().OutputOpen());
   QElapsedTimer clock;
   clock.start();
-  EXPECT_FALSE(program.form().close()) << "refused until the audio thread has taken the stop";
-  EXPECT_EQ(static_cast<QLabel*>(program.form().control(Control::txtPanel))->text(),
-            QStringLiteral("終了処理中です。"));
+  // The first request posts the stop and is refused unless the audio thread
+  // took it before the answer (a descheduled GUI thread on a busy machine):
+  // either way the window closes only once the device has played everything.
+  if (!program.form().close()) {
+    EXPECT_EQ(static_cast<QLabel*>(program.form().control(Control::txtPanel))->text(),
+              QStringLiteral("終了処理中です。"));
+  } else {
+    EXPECT_TRUE(program.core().OutputDrained()) << "granted before the audio thread took the stop";
+  }
   ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 2000));
   // One 250 ms tick after the drain; the rest is slack for loaded machines.
   EXPECT_LT(clock.elapsed(), 1000);
