@@ -207,13 +207,22 @@ TEST(DesktopStartUp, TheStartUpErrorBoxIsCentredOnTheScreen) {
   QTimer poll;
   poll.setInterval(20);
   int shownFor = 0;
+  int steadyFor = 0;
+  QRect last;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr || !box->isVisible()) return;
-    // Give the window manager time to place it.
-    if (++shownFor < 15) return;
+    // Give the window manager time to place it: on a loaded machine the
+    // frame can still read 1x1 for a while after the box is shown, so wait
+    // until its geometry holds the box and has stopped changing.
+    ++shownFor;
+    const QRect now = box->frameGeometry();
+    const bool settled = now.width() >= box->width() && now.height() >= box->height();
+    steadyFor = (settled && now == last) ? steadyFor + 1 : 0;
+    last = now;
+    if ((shownFor < 15 || steadyFor < 5) && shownFor < 250) return;
     if (!seen.isValid()) {  // the first box: the one raised while the window is built
-      seen = box->frameGeometry();
+      seen = now;
       text = box->text();
     }
     box->button(QMessageBox::Ok)->click();
