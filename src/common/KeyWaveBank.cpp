@@ -97,6 +97,14 @@ std::span<std::byte> KeyWaveBank::PlaceKeys(std::size_t sampleCount, std::size_t
   return {memory_.data() == nullptr ? nullptr : memory_.data() + keyBytes, workBytes};
 }
 
+void KeyWaveBank::ShowFixedKeys(const std::int16_t* first, std::size_t count, std::size_t stride) noexcept {
+  memory_ = HugePageBuffer();
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    // Placed keys are writable by type only; these are never written.
+    keys[k].samples.Place(const_cast<std::int16_t*>(first + k * stride), count);
+  }
+}
+
 void KeyWaveBank::ReleaseMemory() noexcept {
   for (KeyWave& key : keys) key.samples.clear();
   memory_ = HugePageBuffer();

@@ -6,7 +6,8 @@
 // reuses it when it rebuilds into the same bank, so a new sample costs no
 // fresh memory once the bank has held one as long. A bank owns everything
 // its keys point to and shares nothing with other banks: banks can be moved
-// (the keys stay where they are) and handed between threads.
+// (the keys stay where they are) and handed between threads. The one
+// exception is a bank shown keys fixed in the program (ShowFixedKeys).
 #pragma once
 
 #include <array>
@@ -113,6 +114,12 @@ class KeyWaveBank {
   // what is needed. The working space and the samples stay valid until the
   // next PlaceKeys or ReleaseMemory.
   std::span<std::byte> PlaceKeys(std::size_t sampleCount, std::size_t workBytes);
+  // Points key k at count samples from first + k * stride, in read-only
+  // memory that lives as long as the program (keys built when the program
+  // was built), and gives the bank's own memory back. Nothing may write
+  // these keys; the next PlaceKeys lays the keys out in the bank again.
+  // Byte lengths are not touched.
+  void ShowFixedKeys(const std::int16_t* first, std::size_t count, std::size_t stride) noexcept;
   // Empties every key and gives the memory back; byte lengths stay.
   void ReleaseMemory() noexcept;
   // Bytes held for the keys and the working space.

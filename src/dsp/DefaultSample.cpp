@@ -10,14 +10,16 @@ namespace tonefield {
 
 namespace {
 constexpr std::uint32_t kDefaultRate = 11025;
-constexpr std::uint32_t kDefaultDataBytes = 22050;  // one second of 16-bit mono
+constexpr std::uint32_t kDefaultDataBytes = 2 * kDefaultSampleFrames;  // one second of 16-bit mono
 constexpr std::uint16_t kDefaultCbSize = 14;        // as the block has always been written
 constexpr double kToneHz = 262.0;
 }  // namespace
 
+std::vector<std::uint8_t> DefaultSampleFormat() { return MakeWaveFormatEx(Pcm16Mono(kDefaultRate), kDefaultCbSize); }
+
 SourceSample MakeDefaultSample() {
   SourceSample sample;
-  sample.format = MakeWaveFormatEx(Pcm16Mono(kDefaultRate), kDefaultCbSize);
+  sample.format = DefaultSampleFormat();
 
   sample.data.assign(kDefaultDataBytes, 0);
   const std::int32_t count = kDefaultDataBytes / 2;

@@ -16,6 +16,7 @@
 #include "dsp/DefaultSample.h"
 #include "dsp/ParallelRun.h"
 #include "engine/BlockMixer.h"
+#include "prebuilt/PrebuiltDefaultTone.h"
 #include "score/ScoreSelection.h"
 #include "score/UserScoreCache.h"
 
@@ -62,7 +63,14 @@ void RunBeside(Side side, Main main) {
 
 OfflineRenderer::OfflineRenderer() : filter_(DesignUpsampleFilter()) {}
 
-void OfflineRenderer::UseDefaultSample() { Adopt(MakeDefaultSample()); }
+void OfflineRenderer::UseDefaultSample() {
+  // The keys carried in the program are the ones Adopt would build.
+  if (UsePrebuiltDefaultTone(sample_, keyWaves_)) {
+    built_ = AllKeys();
+    return;
+  }
+  Adopt(MakeDefaultSample());
+}
 
 void OfflineRenderer::UseSample(const SourceSample& sample) { Adopt(SourceSample(sample)); }
 

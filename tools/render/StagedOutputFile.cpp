@@ -23,9 +23,10 @@ constexpr std::size_t kPendingPathBytes = 4096;
 struct PendingSlot {
   std::atomic<bool> claimed{false};
   std::atomic<bool> ready{false};
-  char path[kPendingPathBytes];
+  char path[kPendingPathBytes]{};
 };
-std::array<PendingSlot, kPendingSlots> g_pending;
+// Zero in the image: nothing touches a slot before it is claimed.
+constinit std::array<PendingSlot, kPendingSlots> g_pending{};
 
 extern "C" void RemovePendingFilesAndExit(int signalNumber) {
   for (PendingSlot& slot : g_pending) {
