@@ -11,11 +11,13 @@ namespace tonefield {
 namespace {
 constexpr std::uint32_t kDefaultRate = 11025;
 constexpr std::uint32_t kDefaultDataBytes = 2 * kDefaultSampleFrames;  // one second of 16-bit mono
-constexpr std::uint16_t kDefaultCbSize = 14;        // as the block has always been written
+constexpr std::uint16_t kDefaultCbSize = 14;  // as the block has always been written
 constexpr double kToneHz = 262.0;
 }  // namespace
 
-std::vector<std::uint8_t> DefaultSampleFormat() { return MakeWaveFormatEx(Pcm16Mono(kDefaultRate), kDefaultCbSize); }
+std::vector<std::uint8_t> DefaultSampleFormat() {
+  return MakeWaveFormatEx(Pcm16Mono(kDefaultRate), kDefaultCbSize);
+}
 
 SourceSample MakeDefaultSample() {
   SourceSample sample;

@@ -1,6 +1,7 @@
 #include "prebuilt/PrebuiltDefaultTone.h"
 
 #include <cstddef>
+#include <utility>
 
 #include "common/Constants.h"
 #include "common/WaveFormat.h"
@@ -53,7 +54,8 @@ bool UsePrebuiltDefaultTone(SourceSample& sample, KeyWaves& waves) {
   if (keys.empty()) return false;
 
   // Key 12 is the normalised sample, which for 16-bit mono is the sample.
-  const std::span<const std::int16_t> reference = keys.subspan(kReferenceKey * kDefaultSampleFrames, kDefaultSampleFrames);
+  const std::span<const std::int16_t> reference =
+      keys.subspan(kReferenceKey * kDefaultSampleFrames, kDefaultSampleFrames);
   SourceSample tone;
   tone.format = DefaultSampleFormat();
   tone.data.resize(2 * kDefaultSampleFrames);
