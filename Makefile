@@ -7,6 +7,10 @@ JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 CMAKE      ?= cmake
 CPACK      ?= cpack
+# The compiler cache keys on paths relative to this folder, so a fresh clone
+# elsewhere reuses what an earlier build compiled.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 # CI builds treat warnings as errors.
 ifeq ($(CI),true)
 WERROR := -DTONEFIELD_WERROR=ON
