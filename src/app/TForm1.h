@@ -23,7 +23,7 @@
 #include "audio_io/WaveInDevice.h"
 #include "common/SourceSample.h"
 #include "dsp/KeyWaveBuilder.h"
-#include "dsp/TFIRFilter.h"
+#include "dsp/FirLowPass.h"
 #include "engine/EngineState.h"
 #include "engine/LiveEngine.h"
 #include "engine/VoiceTable.h"

@@ -1,4 +1,4 @@
-#include "dsp/TFFT.h"
+#include "dsp/Fft.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 namespace tonefield {
 namespace {
 
-TEST(TFFT, SineTableFor16FollowsTheRecurrenceAndFolds) {
-  TFFT fft;
+TEST(Fft, SineTableFor16FollowsTheRecurrenceAndFolds) {
+  Fft fft;
   std::vector<double> re(16, 0.0), im(16, 0.0);
   fft.Transform(16, re.data(), im.data());
   const double expected[] = {0,         0.382683,  0.707107,  0.923880, 1,         0.923880,
@@ -31,7 +31,7 @@ TEST(TFFT, SineTableFor16FollowsTheRecurrenceAndFolds) {
   EXPECT_EQ(table[0], 0.0);
 }
 
-TEST(TFFT, BitReversalTables) {
+TEST(Fft, BitReversalTables) {
   struct Case {
     std::int32_t n;
     std::vector<std::int32_t> expected;
@@ -42,16 +42,16 @@ TEST(TFFT, BitReversalTables) {
       {16, {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15}},
   };
   for (const Case& c : cases) {
-    TFFT fft;
+    Fft fft;
     std::vector<double> re(c.n, 0.0), im(c.n, 0.0);
     fft.Transform(c.n, re.data(), im.data());
     EXPECT_EQ(fft.BitReversalTable(), c.expected) << "n = " << c.n;
   }
 }
 
-TEST(TFFT, SineTableMatchesSineForLargerSizes) {
+TEST(Fft, SineTableMatchesSineForLargerSizes) {
   for (std::int32_t n : {32, 256, 4096}) {
-    TFFT fft;
+    Fft fft;
     std::vector<double> re(n, 0.0), im(n, 0.0);
     fft.Transform(n, re.data(), im.data());
     const auto& table = fft.SineTable();
@@ -63,8 +63,8 @@ TEST(TFFT, SineTableMatchesSineForLargerSizes) {
   }
 }
 
-TEST(TFFT, ImpulsesRoundTrip) {
-  TFFT fft;
+TEST(Fft, ImpulsesRoundTrip) {
+  Fft fft;
   for (std::int32_t n : {4, 8, 256}) {
     std::vector<double> re(n, 0.0), im(n, 0.0);
     re[0] = 1.0;
@@ -85,10 +85,10 @@ TEST(TFFT, ImpulsesRoundTrip) {
 }
 
 // Both directions against a direct sum, and forward then inverse restores the input.
-TEST(TFFT, MatchesDirectTransformAndInvertsExactly) {
+TEST(Fft, MatchesDirectTransformAndInvertsExactly) {
   std::mt19937 random(7);
   std::uniform_real_distribution<double> value(-1.0, 1.0);
-  TFFT fft;
+  Fft fft;
   for (std::int32_t n : {8, 64, 256}) {
     std::vector<double> re(n), im(n);
     for (auto& v : re) v = value(random);
@@ -114,8 +114,8 @@ TEST(TFFT, MatchesDirectTransformAndInvertsExactly) {
   }
 }
 
-TEST(TFFT, TablesAreKeptForTheSameSizeAndRebuiltForAnother) {
-  TFFT fft;
+TEST(Fft, TablesAreKeptForTheSameSizeAndRebuiltForAnother) {
+  Fft fft;
   std::vector<double> re(256, 0.0), im(256, 0.0);
   fft.Transform(256, re.data(), im.data());
   const double* sineData = fft.SineTable().data();
@@ -131,8 +131,8 @@ TEST(TFFT, TablesAreKeptForTheSameSizeAndRebuiltForAnother) {
   EXPECT_EQ(fft.SineTable(), sine256);
 }
 
-TEST(TFFT, UnservedSizesTouchNothing) {
-  TFFT fft;
+TEST(Fft, UnservedSizesTouchNothing) {
+  Fft fft;
   std::vector<double> re = {1, 2, 3, 4, 5, 6}, im = {6, 5, 4, 3, 2, 1};
   for (std::int32_t size : {0, 1, 2, -2, 3, 6, -6, INT32_MIN}) {
     fft.Transform(size, re.data(), im.data());

@@ -1,4 +1,4 @@
-#include "dsp/TFIRFilter.h"
+#include "dsp/FirLowPass.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ double Magnitude(const UpsampleFilter& filter, double cyclesPerSample) {
   return std::abs(sum);
 }
 
-TEST(TFIRFilter, StartUpDesignGivesTheCheckValues) {
+TEST(FirLowPass, StartUpDesignGivesTheCheckValues) {
   const UpsampleFilter filter = DesignUpsampleFilter();
   EXPECT_NEAR(filter[35], 0.937078, 1e-6);
   EXPECT_NEAR(filter[34], 0.893857, 1e-6);
@@ -44,7 +44,7 @@ TEST(TFIRFilter, StartUpDesignGivesTheCheckValues) {
   }
 }
 
-TEST(TFIRFilter, MagnitudeResponsePoints) {
+TEST(FirLowPass, MagnitudeResponsePoints) {
   const UpsampleFilter filter = DesignUpsampleFilter();
   struct Point {
     double frequency, magnitude, tolerance;
@@ -58,10 +58,10 @@ TEST(TFIRFilter, MagnitudeResponsePoints) {
   for (double f = 0.125; f <= 0.5; f += 0.001) EXPECT_LT(Magnitude(filter, f), 0.017) << f;
 }
 
-TEST(TFIRFilter, EvenTapCountFillsEveryCoefficient) {
+TEST(FirLowPass, EvenTapCountFillsEveryCoefficient) {
   for (int taps : {8, 70}) {
     std::vector<double> coefficients(taps, 123.0);  // prefilled: must all be overwritten
-    TFIRFilter designer;
+    FirLowPass designer;
     ASSERT_TRUE(designer.DesignLowPass(taps, coefficients.data(), kFilterCutoff));
     for (int b = 0; b < taps; ++b) {
       EXPECT_NEAR(coefficients[b], ExpectedTap(b, taps, kFilterCutoff), 1e-12) << taps << "/" << b;
@@ -69,20 +69,20 @@ TEST(TFIRFilter, EvenTapCountFillsEveryCoefficient) {
   }
 }
 
-TEST(TFIRFilter, OddLastCoefficientIsOnlyWindowedAndScaled) {
+TEST(FirLowPass, OddLastCoefficientIsOnlyWindowedAndScaled) {
   std::vector<double> coefficients(71, 0.0);
   coefficients[70] = 1.0;
-  TFIRFilter designer;
+  FirLowPass designer;
   ASSERT_TRUE(designer.DesignLowPass(71, coefficients.data(), kFilterCutoff));
   const double window = 0.54 - 0.46 * std::cos(2 * std::numbers::pi * 70 / 71);
   EXPECT_DOUBLE_EQ(coefficients[70], window / 128);
 }
 
-TEST(TFIRFilter, CutOffsWithoutPassBandGiveZeros) {
+TEST(FirLowPass, CutOffsWithoutPassBandGiveZeros) {
   for (double cutoff : {1.0 / 100, 1.0 / 64 - 1e-9, 0.0, -0.5}) {
     std::vector<double> coefficients(9, 0.0);
     coefficients[8] = 2.0;
-    TFIRFilter designer;
+    FirLowPass designer;
     ASSERT_TRUE(designer.DesignLowPass(9, coefficients.data(), cutoff)) << cutoff;
     for (int b = 0; b < 8; ++b) EXPECT_EQ(coefficients[b], 0.0) << cutoff;
     const double window = 0.54 - 0.46 * std::cos(2 * std::numbers::pi * 8 / 9);
@@ -90,7 +90,7 @@ TEST(TFIRFilter, CutOffsWithoutPassBandGiveZeros) {
   }
 }
 
-TEST(TFIRFilter, DesignsOffTheGridAreRefusedUntouched) {
+TEST(FirLowPass, DesignsOffTheGridAreRefusedUntouched) {
   struct Case {
     int taps;
     double cutoff;
@@ -99,13 +99,13 @@ TEST(TFIRFilter, DesignsOffTheGridAreRefusedUntouched) {
                         {8, INFINITY},  {8, NAN},      {8, 1e300}};
   for (const Case& c : cases) {
     std::vector<double> coefficients(600, 7.0);
-    TFIRFilter designer;
+    FirLowPass designer;
     EXPECT_FALSE(designer.DesignLowPass(c.taps, coefficients.data(), c.cutoff)) << c.taps;
     for (double v : coefficients) ASSERT_EQ(v, 7.0);
   }
   // The widest designs that still fit are served.
   std::vector<double> coefficients(513, 0.0);
-  TFIRFilter designer;
+  FirLowPass designer;
   EXPECT_TRUE(designer.DesignLowPass(513, coefficients.data(), 2.0));
 }
 

@@ -14,7 +14,7 @@
 
 #include "dsp/DefaultSample.h"
 #include "dsp/KeyWaveBuilder.h"
-#include "dsp/TFIRFilter.h"
+#include "dsp/FirLowPass.h"
 #include "end_to_end/EndToEndSupport.h"
 #include "end_to_end/JackTestServer.h"
 #include "engine/VoiceGain.h"

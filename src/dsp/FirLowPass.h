@@ -6,13 +6,13 @@
 #include <cstdint>
 
 #include "common/Constants.h"
-#include "dsp/TFFT.h"
+#include "dsp/Fft.h"
 
 namespace tonefield {
 
 using UpsampleFilter = std::array<double, kFilterTaps>;
 
-class TFIRFilter {
+class FirLowPass {
  public:
   // Writes taps coefficients into coefficients (the caller passes a zeroed
   // array: with an odd count the last one is only windowed and scaled).
@@ -24,7 +24,7 @@ class TFIRFilter {
   static constexpr std::int32_t kGridSize = 256;
 
  private:
-  TFFT fft_;
+  Fft fft_;
   std::array<double, kGridSize> re_{};
   std::array<double, kGridSize> im_{};
 };

@@ -1,11 +1,11 @@
-#include "dsp/TFIRFilter.h"
+#include "dsp/FirLowPass.h"
 
 #include <cmath>
 #include <numbers>
 
 namespace tonefield {
 
-bool TFIRFilter::DesignLowPass(std::int32_t taps, double* coefficients, double cutoff) {
+bool FirLowPass::DesignLowPass(std::int32_t taps, double* coefficients, double cutoff) {
   if (taps < 0 || taps / 2 > kGridSize || !std::isfinite(cutoff) ||
       cutoff * 128.0 >= kGridSize + 1.0 || (taps > 0 && coefficients == nullptr)) {
     return false;
@@ -37,7 +37,7 @@ bool TFIRFilter::DesignLowPass(std::int32_t taps, double* coefficients, double c
 
 UpsampleFilter DesignUpsampleFilter() {
   UpsampleFilter filter{};
-  TFIRFilter designer;
+  FirLowPass designer;
   designer.DesignLowPass(kFilterTaps, filter.data(), kFilterCutoff);
   return filter;
 }

@@ -8,7 +8,7 @@
 
 namespace tonefield {
 
-class TFFT {
+class Fft {
  public:
   // |size| = n, a power of two of at least 4. size > 0: forward, divided by n;
   // size < 0: inverse, not divided. re and im hold at least n values. Other

@@ -1,4 +1,4 @@
-#include "dsp/TFFT.h"
+#include "dsp/Fft.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -7,7 +7,7 @@
 
 namespace tonefield {
 
-void TFFT::BuildTables(std::int32_t n) {
+void Fft::BuildTables(std::int32_t n) {
   const std::int32_t half = n / 2;
   const std::int32_t quarter = n / 4;
   const std::int32_t eighth = n / 8;
@@ -55,7 +55,7 @@ void TFFT::BuildTables(std::int32_t n) {
   size_ = n;
 }
 
-void TFFT::Transform(std::int32_t size, double* re, double* im) {
+void Fft::Transform(std::int32_t size, double* re, double* im) {
   const bool inverse = size < 0;
   const std::int64_t magnitude = std::llabs(static_cast<long long>(size));
   // Outside the served sizes (powers of two from 4 up) nothing is touched.
