@@ -4,6 +4,8 @@
 #include <imm.h>
 #include <windowsx.h>
 
+#include <utility>
+
 #include "platform/qt/WindowHandlers.h"
 #include "platform/win32/Win32Accessibility.h"
 #include "platform/win32/Win32Boxes.h"
@@ -408,12 +410,16 @@ LRESULT CALLBACK Win32Window::FlatButtonProc(HWND hwnd, UINT message, WPARAM wPa
   } else if (message == WM_MOUSELEAVE && self->hotButton_ == hwnd) {
     self->hotButton_ = nullptr;
     InvalidateRect(hwnd, nullptr, FALSE);
-  } else if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) {
-    // A click does not take the focus from where it was (a Space after a
-    // click must not press the button again); Tab still reaches it.
-    HWND focus = GetFocus();
-    const LRESULT result = DefSubclassProc(hwnd, WM_LBUTTONDOWN, wParam, lParam);
-    if (focus != hwnd && IsWindow(focus)) SetFocus(focus);
+  } else if (message == WM_SETFOCUS && GetKeyState(VK_LBUTTON) < 0) {
+    // A click does not move the focus to a button (a Space after a click
+    // must not press it again); Tab still reaches it. The focus goes back
+    // where it was once the click is done.
+    self->focusBeforeClick_ = reinterpret_cast<HWND>(wParam);
+    if (self->focusBeforeClick_ == nullptr) self->focusBeforeClick_ = self->hwnd_;
+  } else if (message == WM_LBUTTONUP) {
+    const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);  // the click runs here
+    HWND back = std::exchange(self->focusBeforeClick_, nullptr);
+    if (back != nullptr && IsWindow(back) && GetFocus() == hwnd) SetFocus(back);
     return result;
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);

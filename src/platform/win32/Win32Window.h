@@ -165,6 +165,7 @@ class Win32Window final : public View, public Host {
   int panelWidth_ = 630;
   int lastTempo_ = 5;
   HWND hotButton_ = nullptr;
+  HWND focusBeforeClick_ = nullptr;  // where the focus was when a button was clicked
   UINT raiseMessage_ = 0;
   bool closed_ = false;
   bool timerRunning_ = false;
