@@ -6,7 +6,7 @@ namespace tonefield {
 
 namespace {
 
-// The status line is one line: the first two senders, then how many more.
+// The status line is short: the first two senders, then how many more.
 std::string Senders(const std::vector<std::string>& names) {
   constexpr std::size_t kShown = 2;
   std::string text;
@@ -20,16 +20,13 @@ std::string Senders(const std::vector<std::string>& names) {
 
 std::string OffText(const MidiStatus& status) {
   switch (status.reason) {
-    case MidiOffReason::TurnedOff: return "MIDI入力はオフです。";
-    case MidiOffReason::NoServer: return "MIDI入力はオフです: JACK サーバーが動いていません。";
-    case MidiOffReason::NoSequencer:
-      return "MIDI入力はオフです: ALSA シーケンサーを開けません（" + status.detail + "）。";
-    case MidiOffReason::PortFailed:
-      return "MIDI入力はオフです: " + status.system + " のポートを開けません（" + status.detail + "）。";
-    case MidiOffReason::NotInThisBuild:
-      return "MIDI入力はオフです: このビルドは " + status.detail + " に対応していません。";
+    case MidiOffReason::TurnedOff: return "MIDI: オフ";
+    case MidiOffReason::NoServer: return "MIDI: オフ（JACK サーバーなし）";
+    case MidiOffReason::NoSequencer: return "MIDI: オフ（ALSA シーケンサーなし）";
+    case MidiOffReason::PortFailed: return "MIDI: オフ（" + status.system + " のポートを開けません）";
+    case MidiOffReason::NotInThisBuild: return "MIDI: オフ（" + status.system + " 非対応）";
   }
-  return "MIDI入力はオフです。";
+  return "MIDI: オフ";
 }
 
 }  // namespace
@@ -37,16 +34,12 @@ std::string OffText(const MidiStatus& status) {
 std::string MidiStatusText(const MidiStatus& status) {
   switch (status.state) {
     case MidiState::Off: return OffText(status);
-    case MidiState::Waiting:
-      return "MIDI入力はオフです: JACK サーバーが動いていません（起動すれば接続します）。";
-    case MidiState::Lost:
-      return "MIDI入力: JACK サーバーが停止しました。MIDI の音を止め、サーバーの再起動を待っています。";
-    case MidiState::Open:
-      if (status.connections.empty()) {
-        return "MIDI入力: " + status.system + " のポート " + status.address + " を開きました（未接続）。";
-      }
-      return "MIDI入力: " + status.system + " のポート " + status.address + " に接続中: " +
-             Senders(status.connections) + "。";
+    case MidiState::Waiting: return "MIDI: JACK サーバー待ち";
+    case MidiState::Lost: return "MIDI: JACK サーバー停止、再起動待ち";
+    case MidiState::Open: {
+      const std::string port = "MIDI: " + status.system + " " + status.address;
+      return status.connections.empty() ? port + "（未接続）" : port + " ← " + Senders(status.connections);
+    }
   }
   return {};
 }

@@ -35,7 +35,8 @@ struct MidiStatus {
   bool operator==(const MidiStatus&) const = default;
 };
 
-// The status line's text (UTF-8, Japanese).
+// The status line's text (UTF-8, Japanese), short enough for the line; the
+// detail is for standard error.
 std::string MidiStatusText(const MidiStatus& status);
 
 }  // namespace tonefield

@@ -19,22 +19,22 @@ TEST(MidiStatusText, SaysWhatTheInputIsDoing) {
     std::string text;
   };
   const Case cases[] = {
-      {Make(kOpen, kAny, "ALSA", "128:0", {}, ""), "MIDI入力: ALSA のポート 128:0 を開きました（未接続）。"},
+      {Make(kOpen, kAny, "ALSA", "128:0", {}, ""), "MIDI: ALSA 128:0（未接続）"},
       {Make(kOpen, kAny, "JACK", "Tonefield:MIDI In", {"jack-keyboard:midi_out"}, ""),
-       "MIDI入力: JACK のポート Tonefield:MIDI In に接続中: jack-keyboard:midi_out。"},
+       "MIDI: JACK Tonefield:MIDI In ← jack-keyboard:midi_out"},
       {Make(kOpen, kAny, "ALSA", "128:0", {"A:1", "B:1", "C:1", "D:1"}, ""),
-       "MIDI入力: ALSA のポート 128:0 に接続中: A:1、B:1 ほか 2 件。"},
-      {Make(kOff, MidiOffReason::TurnedOff, "", "", {}, ""), "MIDI入力はオフです。"},
+       "MIDI: ALSA 128:0 ← A:1、B:1 ほか 2 件"},
+      {Make(kOff, MidiOffReason::TurnedOff, "", "", {}, ""), "MIDI: オフ"},
       {Make(kOff, MidiOffReason::NoSequencer, "ALSA", "", {}, "No such file or directory"),
-       "MIDI入力はオフです: ALSA シーケンサーを開けません（No such file or directory）。"},
+       "MIDI: オフ（ALSA シーケンサーなし）"},
       {Make(kOff, MidiOffReason::PortFailed, "ALSA", "", {}, "busy"),
-       "MIDI入力はオフです: ALSA のポートを開けません（busy）。"},
+       "MIDI: オフ（ALSA のポートを開けません）"},
       {Make(kOff, MidiOffReason::NotInThisBuild, "JACK", "", {}, "JACK"),
-       "MIDI入力はオフです: このビルドは JACK に対応していません。"},
+       "MIDI: オフ（JACK 非対応）"},
       {Make(MidiState::Waiting, MidiOffReason::NoServer, "JACK", "", {}, ""),
-       "MIDI入力はオフです: JACK サーバーが動いていません（起動すれば接続します）。"},
+       "MIDI: JACK サーバー待ち"},
       {Make(MidiState::Lost, kAny, "JACK", "Tonefield:MIDI In", {}, ""),
-       "MIDI入力: JACK サーバーが停止しました。MIDI の音を止め、サーバーの再起動を待っています。"},
+       "MIDI: JACK サーバー停止、再起動待ち"},
   };
   for (const Case& c : cases) EXPECT_EQ(MidiStatusText(c.status), c.text);
 }

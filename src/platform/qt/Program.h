@@ -45,6 +45,9 @@ class Program {
  private:
   void DeliverDeviceNews();
   void OpenMidi();
+  // The MIDI input's state on the status line (and its loss and return on
+  // standard error).
+  void ReportMidi(bool atStart);
 
   LaunchOptions options_;
   MainForm form_;
@@ -55,8 +58,9 @@ class Program {
   TForm1Handlers handlers_;
   // Declared after the core: its threads stop before the core goes.
   MidiPorts midiPorts_;
-  QTimer midiPoll_;  // new controllers, about once a second
+  QTimer midiPoll_;  // new controllers, lost and returning servers, about once a second
   std::string midiOff_;
+  MidiState reportedMidiState_ = MidiState::Off;
 };
 
 }  // namespace tonefield
