@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
   }
 
   tonefield::Program program(options);
-  guard.SetOnRaiseRequest([&program] { program.form().BringToFront(); });
+  guard.SetOnRaiseRequest([&program] { program.window().BringToFront(); });
   program.Start();
   return QApplication::exec();
 }
