@@ -24,6 +24,73 @@ MidiFileResult Refuse(std::string message) {
   return result;
 }
 
+// A variable-length number of at most four bytes at `at`, within end.
+bool ReadVarLen(std::span<const std::uint8_t> track, std::size_t& at, std::uint32_t& value) {
+  value = 0;
+  for (int i = 0; i < 4; ++i) {
+    if (at >= track.size()) return false;
+    const std::uint8_t b = track[at++];
+    value = (value << 7) | (b & 0x7F);
+    if ((b & 0x80) == 0) return true;
+  }
+  return false;
+}
+
+// Every event of one track chunk's data, as the file format has them:
+// libsmf trusts what it reads (it stops the program on some malformed
+// events, such as a running status after a system exclusive message), so
+// nothing it has not been shown to handle reaches it. Running status holds
+// for channel messages only; meta events and system exclusive cancel it.
+// Returns why the track cannot be read, or an empty string.
+std::string CheckTrack(std::span<const std::uint8_t> track) {
+  const std::string broken = "MIDI ファイルが壊れています。";
+  std::size_t at = 0;
+  std::uint8_t running = 0;
+  while (at < track.size()) {
+    std::uint32_t delta = 0;
+    if (!ReadVarLen(track, at, delta) || at >= track.size()) return broken;
+    std::uint8_t status = track[at];
+    if (status < 0x80) {
+      if (running == 0) return broken;
+      status = running;
+    } else {
+      ++at;
+    }
+    if (status == 0xFF) {
+      if (at >= track.size()) return broken;
+      const std::uint8_t type = track[at++];
+      if (type >= 0x80 || at >= track.size()) return broken;
+      // libsmf reads a meta event's length as one byte.
+      if (track[at] >= 0x80) return "MIDI ファイルのメタイベントが長すぎます（127 バイトまで）。";
+      const std::uint32_t length = track[at++];
+      if (length > track.size() - at) return broken;
+      at += length;
+      running = 0;
+      if (type == 0x2F) return {};  // the end of the track; anything after it is ignored
+    } else if (status == 0xF7) {
+      // An escape or a system exclusive continuation: libsmf stops the
+      // program on it.
+      return "MIDI ファイルのエスケープ（F7）イベントは読めません。";
+    } else if (status == 0xF0) {
+      std::uint32_t length = 0;
+      if (!ReadVarLen(track, at, length) || length > track.size() - at) return broken;
+      at += length;
+      running = 0;
+    } else if (status >= 0xF0) {
+      return broken;  // system common and real-time messages have no place in a file
+    } else {
+      const std::size_t dataBytes = (status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0 ? 1 : 2;
+      if (dataBytes > track.size() - at) return broken;
+      for (std::size_t i = 0; i < dataBytes; ++i) {
+        if (track[at + i] >= 0x80) return broken;
+      }
+      at += dataBytes;
+      running = status;
+    }
+  }
+  return broken;  // no end-of-track event: libsmf would read past the chunk
+}
+
 // The header and every chunk's length, before libsmf sees the bytes.
 std::string CheckFraming(std::span<const std::uint8_t> bytes) {
   if (bytes.size() > kMidiFileMaxBytes) return "MIDI ファイルが大きすぎます（2 MiB まで）。";
@@ -31,7 +98,8 @@ std::string CheckFraming(std::span<const std::uint8_t> bytes) {
     return "MIDI ファイルではありません。";
   }
   const std::uint32_t headerLength = Big32(&bytes[4]);
-  if (headerLength < 6 || headerLength > bytes.size() - 8) return "MIDI ファイルの見出しが壊れています。";
+  // Longer headers are allowed by the format but refused by libsmf.
+  if (headerLength != 6) return "MIDI ファイルの見出しが壊れています。";
   const int format = Big16(&bytes[8]);
   const int tracks = Big16(&bytes[10]);
   const int division = Big16(&bytes[12]);
@@ -47,6 +115,7 @@ std::string CheckFraming(std::span<const std::uint8_t> bytes) {
     if (length > bytes.size() - at - 8) return "MIDI ファイルが途中で切れています。";
     if (std::equal(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at) + 4,
                    "MTrk")) {
+      if (std::string why = CheckTrack(bytes.subspan(at + 8, length)); !why.empty()) return why;
       ++found;
     }
     at += 8 + length;
