@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QTest>
+#include <QToolButton>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -22,6 +23,7 @@
 #include "engine/VoiceGain.h"
 #include "midi/MidiInterpreter.h"
 #include "platform/qt/Program.h"
+#include "platform/qt/MainWindow.h"
 #include "platform/qt/PianoKeyButton.h"
 
 namespace tonefield {
@@ -181,7 +183,7 @@ TEST_F(MidiOverJack, NotesSoundAtTheirVelocityThePedalHoldsAndEachNoteIsTimed) {
 }
 
 QString StatusLine(Program& program) {
-  return static_cast<QLabel*>(program.form().control(Control::txtPanel))->text();
+  return static_cast<QLabel*>(program.window().control(Control::StatusLine))->text();
 }
 
 std::vector<std::int16_t> Played(const testing::DiskAudio& audio) {
@@ -199,8 +201,8 @@ LaunchOptions OnJack(bool autoConnect = true) {
 }
 
 void Close(Program& program) {
-  program.form().close();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 5000));
+  program.window().close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 5000));
 }
 
 // Channel 2 holds note 72 while channel 1 strikes and releases it: the key
@@ -213,7 +215,7 @@ TEST_F(MidiOverJack, ChannelsKeepTheirNotesAndADisconnectionEndsTheNotesItLeftDo
     program.Start();
     testing::JackKeyboard keyboard;
     ASSERT_TRUE(keyboard.ConnectTo("Tonefield:MIDI In"));
-    auto red = [&program](int key) { return program.form().keyButton(key)->Color() == kRed; };
+    auto red = [&program](int key) { return program.window().keyButton(key)->Color() == kRed; };
     EXPECT_TRUE(QTest::qWaitFor([&] { return StatusLine(program).contains("tonefield-test-keyboard:out"); }, 3000))
         << StatusLine(program).toStdString();
 
@@ -260,6 +262,44 @@ TEST_F(MidiOverJack, ChannelsKeepTheirNotesAndADisconnectionEndsTheNotesItLeftDo
   EXPECT_LT(held->length, bank.keys[12].samples.size());
 }
 
+// The light flashes with incoming notes; the panic button and Esc end every
+// note, the MIDI input's and the mouse's, and MIDI plays on afterwards.
+TEST_F(MidiOverJack, TheLightShowsNotesAndThePanicButtonAndEscEndEveryNote) {
+  testing::DiskAudio audio;
+  Program program(OnJack());
+  program.Start();
+  testing::JackKeyboard keyboard;
+  ASSERT_TRUE(keyboard.ConnectTo("Tonefield:MIDI In"));
+  QTest::qWait(100);
+  MainWindow& window = program.window();
+  auto red = [&window](int key) { return window.keyButton(key)->Color() == kRed; };
+  EXPECT_FALSE(window.MidiLightLit());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.midiLight()->toolTip().contains("tonefield-test-keyboard"); }, 3000))
+      << window.midiLight()->toolTip().toStdString();
+  for (const bool byEsc : {false, true}) {
+    keyboard.Send({0xB0, 64, 127});  // the pedal is forgotten too
+    keyboard.Send({0x90, 60, 100});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.MidiLightLit(); }, 1000)) << "the light did not flash";
+    PianoKeyButton* key = window.keyButton(5);
+    QTest::mousePress(key, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return red(12) && red(5); }, 2000));
+    if (byEsc) {
+      QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+    } else {
+      window.panicButton()->click();
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !red(12) && !red(5); }, 2000)) << (byEsc ? "Esc" : "the button");
+    QTest::mouseRelease(key, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.MidiLightLit(); }, 1000)) << "the light stays on";
+    keyboard.Send({0x90, 62, 100});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return red(14); }, 2000));
+    keyboard.Send({0x80, 62, 0});  // ends at once: the pedal was forgotten
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !red(14); }, 2000));
+    keyboard.Send({0x80, 60, 0});
+  }
+  Close(program);
+}
+
 // The server killed under the window: the status line and standard error
 // say so, the held note ends, the PC keys and the mouse play on, and the
 // port is back once a server runs again, without restarting the window.
@@ -267,7 +307,7 @@ TEST_F(MidiOverJack, AStoppedServerIsReportedAndAServerStartedAgainIsFound) {
   testing::DiskAudio audio;
   Program program(OnJack());
   program.Start();
-  auto red = [&program](int key) { return program.form().keyButton(key)->Color() == kRed; };
+  auto red = [&program](int key) { return program.window().keyButton(key)->Color() == kRed; };
   {
     testing::JackKeyboard keyboard;
     ASSERT_TRUE(keyboard.ConnectTo("Tonefield:MIDI In"));
@@ -280,7 +320,7 @@ TEST_F(MidiOverJack, AStoppedServerIsReportedAndAServerStartedAgainIsFound) {
       << StatusLine(program).toStdString();
   EXPECT_TRUE(QTest::qWaitFor([&] { return !red(12); }, 1000)) << "the MIDI note outlived its server";
   EXPECT_FALSE(program.midiPorts().IsOpen());
-  TColorButton* key = program.form().keyButton(5);
+  PianoKeyButton* key = program.window().keyButton(5);
   QTest::mousePress(key, Qt::LeftButton);
   EXPECT_TRUE(QTest::qWaitFor([&] { return red(5); }, 2000)) << "the mouse no longer plays";
   QTest::mouseRelease(key, Qt::LeftButton);

@@ -48,6 +48,7 @@ class Program {
   // The MIDI input's state on the status line (and its loss and return on
   // standard error).
   void ReportMidi(bool atStart);
+  void UpdateMidiLight();
 
   LaunchOptions options_;
   MainWindow window_;
@@ -61,6 +62,9 @@ class Program {
   QTimer midiPoll_;  // new controllers, lost and returning servers, about once a second
   std::string midiOff_;
   MidiState reportedMidiState_ = MidiState::Off;
+  QTimer midiLight_;  // the activity light's look at the notes received
+  std::uint64_t notesSeen_ = 0;
+  int litTicksLeft_ = 0;
 };
 
 }  // namespace tonefield
