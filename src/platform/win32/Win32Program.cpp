@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "midi/MidiStatus.h"
 #include "platform/win32/DiskSoundDevices.h"
 #include "platform/win32/WasapiWaveIn.h"
 #include "platform/win32/WasapiWaveOut.h"
@@ -21,6 +22,7 @@ Win32Program::Win32Program(HINSTANCE instance, const LaunchOptions& options)
 
 Win32Program::~Win32Program() {
   if (midiTimer_ != 0) KillTimer(nullptr, midiTimer_);
+  if (midiLightTimer_ != 0) KillTimer(nullptr, midiLightTimer_);
   midiPollTarget = nullptr;
   if (midi_ != nullptr) midi_->Close();
   window_.StopTimer();
@@ -73,20 +75,54 @@ bool Win32Program::Start() {
   window_.ShowCentred();
   if (core_->TimerRunning()) window_.StartTimer();
 
-  core_->midiInput().Configure({.transpose = options_.midiTranspose, .velocity = options_.midiVelocity},
-                               core_->LatencyLogEnabled());
+  core_->midiInput().Configure(
+      {.transpose = options_.midiTranspose, .velocity = options_.midiVelocity, .channel = options_.midiChannel},
+      core_->LatencyLogEnabled());
+  midiPollTarget = this;
   if (options_.midiApi != MidiApi::None) {
     midi_ = std::make_unique<WinMmMidiInput>(core_->midiInput());
+    core_->SetMidiPanic([this] { midi_->Panic(); });
     midi_->Poll();
-    // New controllers are picked up within a second.
-    midiPollTarget = this;
+    // New controllers are picked up within a second; the light flashes
+    // for at least 100 ms per burst of notes.
     midiTimer_ = SetTimer(nullptr, 0, 1000, &Win32Program::OnMidiPoll);
+    midiLightTimer_ = SetTimer(nullptr, 0, 50, &Win32Program::OnMidiLight);
   }
+  ReportMidi(true);
   return true;
 }
 
 void CALLBACK Win32Program::OnMidiPoll(HWND, UINT, UINT_PTR, DWORD) {
-  if (midiPollTarget != nullptr && midiPollTarget->midi_ != nullptr) midiPollTarget->midi_->Poll();
+  if (midiPollTarget != nullptr && midiPollTarget->midi_ != nullptr && midiPollTarget->midi_->Poll()) {
+    midiPollTarget->ReportMidi(false);
+  }
+}
+
+void CALLBACK Win32Program::OnMidiLight(HWND, UINT, UINT_PTR, DWORD) {
+  if (midiPollTarget != nullptr) midiPollTarget->UpdateMidiLight();
+}
+
+void Win32Program::UpdateMidiLight() {
+  constexpr int kLitTicks = 2;
+  const std::uint64_t notes = core_->midiInput().notesReceived();
+  if (notes != notesSeen_) {
+    notesSeen_ = notes;
+    litTicksLeft_ = kLitTicks;
+    if (!window_.MidiLightLit()) window_.SetMidiLight(true);
+  } else if (litTicksLeft_ > 0 && --litTicksLeft_ == 0) {
+    window_.SetMidiLight(false);
+  }
+}
+
+void Win32Program::ReportMidi(bool atStart) {
+  MidiStatus status;  // off on purpose
+  status.system = "WinMM";
+  if (midi_ != nullptr) status = midi_->status();
+  // At the start the welcome stays while MIDI is as usual: WinMM open, or turned off on purpose.
+  const bool usual = status.state == MidiState::Open || status.reason == MidiOffReason::TurnedOff;
+  const std::string text = MidiStatusText(status);
+  window_.SetMidiDescription(text);
+  if (!atStart || !usual) window_.SetStatusText(text);
 }
 
 int Win32Program::Run() {

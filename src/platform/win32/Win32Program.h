@@ -34,7 +34,11 @@ class Win32Program {
  private:
   static void OnDeviceNews(void* self);
   static void CALLBACK OnMidiPoll(HWND, UINT, UINT_PTR, DWORD);
+  static void CALLBACK OnMidiLight(HWND, UINT, UINT_PTR, DWORD);
   void Wake();
+  // Says what MIDI does on the status line (at the start only when unusual) and in the light's hint.
+  void ReportMidi(bool atStart);
+  void UpdateMidiLight();
 
   LaunchOptions options_;
   Win32Window window_;
@@ -47,6 +51,9 @@ class Win32Program {
   // After the core: its callbacks stop before the core goes.
   std::unique_ptr<WinMmMidiInput> midi_;
   UINT_PTR midiTimer_ = 0;
+  UINT_PTR midiLightTimer_ = 0;
+  std::uint64_t notesSeen_ = 0;
+  int litTicksLeft_ = 0;
 };
 
 }  // namespace tonefield

@@ -126,6 +126,8 @@ void Win32Window::BuildPanel() {
       {Control::QuitButton, Box(576, 40, 49, 25), L"終了", nullptr, PanelGlyph::Quit},
   };
   for (const ButtonRow& row : rows) {
+    // The panic button sits between the recording button and About, in the Tab order too.
+    if (row.control == Control::AboutButton) BuildMidiControls();
     HWND button = AddControl(row.control, WC_BUTTONW, row.caption, BS_OWNERDRAW | WS_TABSTOP, row.logical);
     ControlInfo& info = controls_[row.control];
     info.panelGlyph = static_cast<int>(row.glyph);
@@ -163,6 +165,35 @@ void Win32Window::BuildPanel() {
              Box(376, 44, 33, 16), L"演奏録音の時間");
 }
 
+void Win32Window::BuildMidiControls() {
+  // Between the sample recording button (ends at 465) and the input volume button (starts at 480).
+  midiLight_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_NOTIFY, 0, 0, 0, 0, hwnd_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMidiLightId)), instance_, nullptr);
+  Place(midiLight_, Box(468, 16, 9, 9));
+  SetAccessibleName(midiLight_, L"MIDI");
+  SetMidiDescription("MIDI: オフ");
+  // Between the performance recording button (ends at 489) and About (starts at 528).
+  panicButton_ = CreateWindowExW(0, WC_BUTTONW, L"消音", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, 0, 0,
+                                 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPanicButtonId)), instance_,
+                                 nullptr);
+  SendMessageW(panicButton_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.ui()), FALSE);
+  Place(panicButton_, Box(491, 40, 35, 25));
+  SetWindowSubclass(panicButton_, &Win32Window::FlatButtonProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  AddHint(panicButton_, panicHint_);
+  SetAccessibleDescription(panicButton_, panicHint_);
+}
+
+void Win32Window::SetMidiLight(bool lit) {
+  midiLightLit_ = lit;
+  InvalidateRect(midiLight_, nullptr, TRUE);
+}
+
+void Win32Window::SetMidiDescription(const std::string& text) {
+  midiHint_ = Wide(text);
+  AddHint(midiLight_, midiHint_);
+  SetAccessibleDescription(midiLight_, midiHint_);
+}
+
 void Win32Window::Place(HWND hwnd, const RECT& logical) const {
   SetWindowPos(hwnd, nullptr, Scale(logical.left), Scale(logical.top), Scale(logical.right - logical.left),
                Scale(logical.bottom - logical.top), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -186,6 +217,9 @@ void Win32Window::ApplyDpi(UINT dpi) {
     Place(info.hwnd, info.logical);
   }
   SendMessageW(controls_[Control::SongBox].hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Scale(14));
+  Place(midiLight_, Box(468, 16, 9, 9));
+  Place(panicButton_, Box(491, 40, 35, 25));
+  SendMessageW(panicButton_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.ui()), FALSE);
   for (KeyInfo& key : keys_) {
     if (key.hwnd != nullptr) Place(key.hwnd, key.logical);
   }
@@ -426,8 +460,8 @@ LRESULT CALLBACK Win32Window::FlatButtonProc(HWND hwnd, UINT message, WPARAM wPa
 }
 
 void Win32Window::DrawFlatButton(const DRAWITEMSTRUCT& item) {
-  const Control control = ControlOfWindow(item.hwndItem);
-  const ControlInfo& info = controls_[control];
+  const bool panic = item.hwndItem == panicButton_;
+  const int panelGlyph = panic ? -1 : controls_[ControlOfWindow(item.hwndItem)].panelGlyph;
   wchar_t caption[128];
   const int length = GetWindowTextW(item.hwndItem, caption, 128);
   FlatButtonLook look;
@@ -436,7 +470,7 @@ void Win32Window::DrawFlatButton(const DRAWITEMSTRUCT& item) {
   look.focused = (item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0;
   look.hot = hotButton_ == item.hwndItem;
   tonefield::DrawFlatButton(item.hDC, item.rcItem, std::wstring(caption, static_cast<std::size_t>(length)),
-                            info.panelGlyph, fonts_.ui(), look, static_cast<int>(dpi_));
+                            panelGlyph, fonts_.ui(), look, static_cast<int>(dpi_));
 }
 
 void Win32Window::PaintPanel(HDC dc) {
@@ -457,6 +491,10 @@ void Win32Window::OnCommand(WPARAM wParam, LPARAM) {
     return;
   }
   if (code != BN_CLICKED) return;
+  if (id == kPanicButtonId) {
+    handlers_->OnPanicClicked();
+    return;
+  }
   switch (control) {
     case Control::OpenWaveButton: handlers_->OnOpenWaveClicked(); break;
     case Control::SaveSampleButton: handlers_->OnSaveSampleClicked(); break;
@@ -508,6 +546,11 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         SetBkColor(dc, kLime);
         static HBRUSH lime = CreateSolidBrush(kLime);
         return reinterpret_cast<LRESULT>(lime);
+      }
+      if (reinterpret_cast<HWND>(lParam) == midiLight_) {
+        static HBRUSH on = CreateSolidBrush(kLime);
+        static HBRUSH off = CreateSolidBrush(RGB(0x40, 0x60, 0x40));
+        return reinterpret_cast<LRESULT>(midiLightLit_ ? on : off);
       }
       SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
       SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));

@@ -26,6 +26,10 @@ inline constexpr wchar_t kMainWindowClass[] = L"TonefieldMainWindow";
 inline constexpr wchar_t kRaiseMessageName[] = L"Tonefield.RaiseWindow";
 // Posted to the window when a sound device has news for the GUI thread.
 inline constexpr UINT kDeviceNewsMessage = WM_APP + 1;
+// Child ids: 100 + Control for the core's controls, these for the MIDI
+// controls, 1000 + key for the piano keys.
+inline constexpr int kPanicButtonId = 150;
+inline constexpr int kMidiLightId = 151;
 
 class Win32Window final : public View, public Host {
  public:
@@ -97,6 +101,13 @@ class Win32Window final : public View, public Host {
   LaunchResult StartVolumeControl(bool recordingView) override;
   void RequestClose() override;
 
+  // The MIDI activity light (in the gap of the panel's first row) and the
+  // panic button 消音 (in the gap of its second row): neither moves a control.
+  void SetMidiLight(bool lit);
+  bool MidiLightLit() const { return midiLightLit_; }
+  // What MIDI does, in the light's hint and for screen readers.
+  void SetMidiDescription(const std::string& text);
+
   // For the front-end's own tests and the accessibility layer.
   HWND ControlWindow(Control control) const;
   HWND KeyWindow(int key) const;
@@ -137,6 +148,7 @@ class Win32Window final : public View, public Host {
   void Place(HWND hwnd, const RECT& logical) const;
   void ApplyDpi(UINT dpi);
   void BuildPanel();
+  void BuildMidiControls();
   HWND AddControl(Control control, const wchar_t* className, const wchar_t* text, DWORD style, RECT logical,
                   const wchar_t* accessibleName = nullptr);
   void AddHint(HWND control, const std::wstring& hint);
@@ -169,6 +181,11 @@ class Win32Window final : public View, public Host {
   UINT raiseMessage_ = 0;
   bool closed_ = false;
   bool timerRunning_ = false;
+  HWND midiLight_ = nullptr;
+  HWND panicButton_ = nullptr;
+  std::wstring panicHint_ = L"すべての音を止めます（Esc）";
+  std::wstring midiHint_;
+  bool midiLightLit_ = false;
   std::bitset<256> heldByEvents_;  // keys seen down, for a layout that maps no key
 };
 

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "common/SteadyClock.h"
+#include "platform/win32/WideText.h"
 
 namespace tonefield {
 
@@ -36,7 +37,7 @@ void WinMmMidiInput::Deliver(DWORD packed) {
   input_.Receive(std::span<const std::uint8_t>(bytes.data(), length), now);
 }
 
-void WinMmMidiInput::Poll() {
+bool WinMmMidiInput::Poll() {
   std::vector<std::wstring> names;
   const UINT count = midiInGetNumDevs();
   for (UINT i = 0; i < count; ++i) {
@@ -44,6 +45,7 @@ void WinMmMidiInput::Poll() {
     names.emplace_back(midiInGetDevCapsW(i, &caps, sizeof caps) == MMSYSERR_NOERROR ? caps.szPname : L"");
   }
   // Devices gone are closed; those that appeared are opened.
+  const std::size_t before = devices_.size();
   std::erase_if(devices_, [&names](Device& device) {
     if (std::find(names.begin(), names.end(), device.name) != names.end()) return false;
     midiInStop(device.handle);
@@ -51,6 +53,7 @@ void WinMmMidiInput::Poll() {
     midiInClose(device.handle);
     return true;
   });
+  if (devices_.size() < before) Panic();  // no callback of a closed device runs any more
   for (UINT i = 0; i < names.size(); ++i) {
     const bool open = std::any_of(devices_.begin(), devices_.end(), [&](const Device& d) { return d.name == names[i]; });
     if (open) continue;
@@ -62,6 +65,17 @@ void WinMmMidiInput::Poll() {
     midiInStart(handle);
     devices_.push_back(Device{handle, names[i]});
   }
+  std::vector<std::string> connections;
+  for (const Device& device : devices_) connections.push_back(Utf8(device.name));
+  if (connections == status_.connections) return false;
+  status_.connections = std::move(connections);
+  return true;
+}
+
+void WinMmMidiInput::Panic() {
+  // The delivery lock makes this thread the queue's producer for the moment.
+  std::lock_guard lock(deliverMutex_);
+  input_.ReleaseAll();
 }
 
 void WinMmMidiInput::Close() {
@@ -71,6 +85,7 @@ void WinMmMidiInput::Close() {
     midiInClose(device.handle);  // no callback runs once it returns
   }
   devices_.clear();
+  status_.connections.clear();
 }
 
 }  // namespace tonefield

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "midi/MidiInput.h"
+#include "midi/MidiStatus.h"
 
 namespace tonefield {
 
@@ -24,10 +25,15 @@ class WinMmMidiInput {
   WinMmMidiInput(const WinMmMidiInput&) = delete;
   WinMmMidiInput& operator=(const WinMmMidiInput&) = delete;
 
-  // GUI thread: opens devices that appeared, closes those that went.
-  void Poll();
+  // GUI thread: opens devices that appeared, closes those that went (their
+  // notes end: a device unplugged with keys down never sends their
+  // note-offs). True when the devices connected changed.
+  bool Poll();
   void Close();
+  // GUI thread: every MIDI note ends and the input forgets keys and pedals.
+  void Panic();
   std::size_t OpenCount() const { return devices_.size(); }
+  const MidiStatus& status() const { return status_; }
 
   // The bytes of a short message as WinMM packs it, 0 for one left out.
   static std::size_t MessageLength(std::uint8_t status);
@@ -42,6 +48,7 @@ class WinMmMidiInput {
 
   MidiInput& input_;
   std::vector<Device> devices_;
+  MidiStatus status_{MidiState::Open, MidiOffReason::TurnedOff, "WinMM", "WinMM", {}, {}};
   std::mutex deliverMutex_;
 };
 

@@ -84,7 +84,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   } else {
     tonefield::SingleInstance guard(tonefield::Wide(tonefield::kInstanceName));
     if (!guard.Acquire()) {
-      guard.RaiseRunningInstance();  // the running instance comes forward instead
+      // The running instance comes forward instead, with its own settings.
+      guard.RaiseRunningInstance();
+      const std::vector<std::string> notApplied = tonefield::WindowOptions(args);
+      Print(stderr, tonefield::AlreadyRunningMessage(notApplied));
+      status = notApplied.empty() ? 0 : 1;
     } else {
       tonefield::Win32Program program(instance, options);
       if (!program.Start()) {

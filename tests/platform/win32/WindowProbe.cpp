@@ -99,7 +99,8 @@ int Layout() {
   return 0;
 }
 
-// The panel as laid out for the Qt window too: control id (100 + Control), x, y, w, h.
+// The panel as laid out for the Qt window too: control id (100 + Control; 150 the
+// panic button, 151 the MIDI light), x, y, w, h.
 struct Expected {
   int id;
   int x, y, w, h;
@@ -108,7 +109,7 @@ constexpr Expected kPanel[] = {
     {100, 8, 12, 233, 17},   {101, 248, 8, 73, 25},  {102, 320, 8, 73, 25},  {103, 392, 8, 73, 25},
     {106, 480, 8, 73, 25},   {107, 552, 8, 73, 25},  {108, 8, 42, 113, 20},  {109, 128, 40, 73, 25},
     {110, 200, 40, 49, 25},  {112, 280, 40, 89, 25}, {113, 376, 44, 33, 16}, {114, 416, 40, 73, 25},
-    {115, 528, 40, 49, 25},  {116, 576, 40, 49, 25},
+    {115, 528, 40, 49, 25},  {116, 576, 40, 49, 25},  {150, 491, 40, 35, 25}, {151, 468, 16, 9, 9},
 };
 
 int CheckLayout() {

@@ -151,6 +151,15 @@ class Window:
         self.probe("shot", windows_path(path))
         return Bitmap(path)
 
+    def wait_for_pixel(self, x, y, colour, seconds):
+        deadline = time.time() + seconds
+        while True:
+            if self.shot("wait").at(x, y) == colour:
+                return True
+            if time.time() > deadline:
+                return False
+            time.sleep(0.2)
+
     def control_text(self, control_id):
         for line in self.probe("layout").splitlines():
             parts = line.split("\t")
@@ -222,8 +231,7 @@ def case_layout_and_keys(wine, opts):
     time.sleep(2.5)  # through the X server's auto-repeat (660 ms, then 25/s)
     check(w.shot("held").at(15, 180) == (255, 0, 0), "key 0 is red while Z is held")
     xdotool("keyup", "z")
-    time.sleep(0.8)
-    check(w.shot("released").at(15, 180) == (255, 255, 255), "key 0 is white after Z comes up")
+    check(w.wait_for_pixel(15, 180, (255, 255, 255), 3), "key 0 is white after Z comes up")
     xdotool("key", "--delay", "300", "comma")
     time.sleep(1.5)
     ox, oy = w.origin()
