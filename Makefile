@@ -38,11 +38,12 @@ test-core:
 	$(CMAKE) --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
-# The core and tonefield-render cross-built for 64-bit Windows (mingw-w64),
-# no window yet; its tests run under wine, in a prefix inside the build folder.
+# The core, tonefield-render and the window (tonefield.exe) cross-built for
+# 64-bit Windows (mingw-w64); its tests run under wine, in a prefix inside
+# the build folder, the window's on a private X desktop.
 windows: bootstrap
 	$(CMAKE) -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONEFIELD_GUI=OFF $(WERROR)
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONEFIELD_GUI=ON $(WERROR)
 	$(CMAKE) --build $(WINDOWS_BUILD) -j$(JOBS)
 
 test-windows: windows

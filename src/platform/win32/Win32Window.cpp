@@ -4,6 +4,7 @@
 #include <imm.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/qt/WindowHandlers.h"
@@ -161,8 +162,11 @@ void Win32Window::BuildPanel() {
   controls_[Control::TempoBar].hint = L"自動演奏のテンポを調整します";
   AddHint(tempo, controls_[Control::TempoBar].hint);
 
+  // Wide enough for the time in the font actually in use, with a pixel
+  // between the digits and the frame on each side.
+  const int clockWidth = std::max(33, TextWidth("00:00") + 2 * 1 + 2);
   AddControl(Control::RecordingClock, L"STATIC", L"00:00", SS_CENTER | SS_SUNKEN | SS_NOPREFIX,
-             Box(376, 44, 33, 16), L"演奏録音の時間");
+             Box(376, 44, clockWidth, 16), L"演奏録音の時間");
 }
 
 void Win32Window::BuildMidiControls() {

@@ -21,6 +21,7 @@ Exit 77 (skip) when wine, xdotool or the Japanese locale is missing.
 """
 import argparse
 import os
+import zlib
 import shutil
 import struct
 import subprocess
@@ -120,6 +121,20 @@ class Bitmap:
 
     def crop(self, x, y, w, h):
         return [self.at(x + i, y + j) for j in range(h) for i in range(w)]
+
+
+def write_png(bitmap, path):
+    rows = b"".join(b"\0" + bytes(c for x in range(bitmap.width) for c in bitmap.at(x, y))
+                    for y in range(bitmap.height))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n")
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", bitmap.width, bitmap.height, 8, 2, 0, 0, 0)))
+        f.write(chunk(b"IDAT", zlib.compress(rows, 9)))
+        f.write(chunk(b"IEND", b""))
 
 
 class Window:
@@ -300,11 +315,29 @@ def case_second_start(wine, opts):
     w.close()
 
 
+def take_screenshot(wine, opts):
+    """Not a test: the picture of the window for the documentation, three keys held."""
+    w = Window(wine, opts, "screenshot")
+    w.focus()
+    for key in ("comma", "w", "slash"):
+        xdotool("keydown", key)
+    time.sleep(0.5)
+    write_png(w.shot("screenshot"), opts.screenshot)
+    for key in ("comma", "w", "slash"):
+        xdotool("keyup", key)
+    w.close()
+
+
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("window", "probe", "render", "work", "prefix"):
+    for name in ("window", "probe", "work", "prefix"):
         parser.add_argument("--" + name, required=True)
+    parser.add_argument("--render")
+    parser.add_argument("--screenshot", help="only write the window's picture to this PNG file")
     opts = parser.parse_args()
+    for name in ("window", "probe", "work", "prefix", "render", "screenshot"):
+        if getattr(opts, name):
+            setattr(opts, name, os.path.abspath(getattr(opts, name)))
     for tool in ("wine", "wineserver", "xdotool"):
         if shutil.which(tool) is None:
             print("skip: %s is not installed (scripts/bootstrap installs it)" % tool)
@@ -315,8 +348,9 @@ def main():
     os.makedirs(opts.work, exist_ok=True)
     wine = Wine(opts.prefix, opts.work)
     started = time.time()
+    cases = (take_screenshot,) if opts.screenshot else (case_layout_and_keys, case_song, case_second_start)
     try:
-        for case in (case_layout_and_keys, case_song, case_second_start):
+        for case in cases:
             print("== " + case.__name__, flush=True)
             case(wine, opts)
     finally:
