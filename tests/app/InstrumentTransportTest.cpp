@@ -1,4 +1,6 @@
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -254,6 +256,9 @@ TEST_F(ScoreFileTest, AFileThatCannotBeOpenedGoesToTheApplicationErrorBox) {
 // Opening a named pipe for reading waits for a writer: the window must
 // refuse it at once instead of freezing until someone writes to the pipe.
 TEST_F(ScoreFileTest, ANamedPipeIsRefusedAtOnceAsAFileThatCannotBeOpened) {
+#ifdef _WIN32
+  GTEST_SKIP() << "not on Windows: a named pipe cannot be given a name in a folder there";
+#else
   const auto path = (dir / "pipe.txt").string();
   ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
   {
@@ -263,6 +268,7 @@ TEST_F(ScoreFileTest, ANamedPipeIsRefusedAtOnceAsAFileThatCannotBeOpened) {
   EXPECT_TRUE(view.errors.empty());
   EXPECT_EQ(view.applicationErrors, std::vector<std::string>{"ファイル " + path + " は開けません"});
   EXPECT_EQ(view.selectedSong, 1);
+#endif
 }
 
 TEST_F(ScoreFileTest, AnAcceptedFileBecomesTheUserEntryAndIsParsedOnce) {
