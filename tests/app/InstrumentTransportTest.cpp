@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "app/InstrumentFixture.h"
+#include "common/Utf8Path.h"
 #include "support/PipeUnblocker.h"
 
 namespace tonefield {
@@ -237,9 +238,9 @@ TEST_F(ScoreFileTest, AFileWithoutTheMagicIsRefusedWhileTheControlsAreDisabled) 
   EXPECT_EQ(view.songItems[0], "ユーザーの楽譜");
   EXPECT_EQ(view.selectedSong, 1);
   // The folder is remembered for both open buttons.
-  EXPECT_EQ(instrument.openDialogDir(), dir.string() + "/");
+  EXPECT_EQ(instrument.openDialogDir(), PathToUtf8(dir / ""));
   instrument.OnOpenWaveClicked();
-  EXPECT_EQ(host.openRequests.back().initialDir, dir.string() + "/");
+  EXPECT_EQ(host.openRequests.back().initialDir, PathToUtf8(dir / ""));
 }
 
 TEST_F(ScoreFileTest, AFileThatCannotBeOpenedGoesToTheApplicationErrorBox) {
