@@ -9,12 +9,14 @@
 #endif
 
 #include <algorithm>
+#include <iterator>
 #include <chrono>
 #include <thread>
 #include <string>
 #include <vector>
 
 #include "ToolRunner.h"
+#include "common/Utf8Path.h"
 #include "dsp/DefaultSample.h"
 #include "support/PipeUnblocker.h"
 #include "support/TestPlatform.h"
@@ -335,6 +337,32 @@ TEST(RenderToolKeys, AHeaderThatContradictsItselfIsRefused) {
   ToolRun song = RunTool({"--sample", "odd.wav", "--song", "4", "--out", "o.wav"}, scratch.path());
   EXPECT_EQ(song.exitCode, 1);
   EXPECT_EQ(scratch.Entries(), std::vector<std::string>{"odd.wav"});
+}
+
+// Names travel as UTF-8 from the command line to the file system, whatever
+// the system's code page: on Windows under code page 932, "表" ends in the
+// byte 0x5C (a backslash) and "演奏" has no code in code page 1252.
+TEST(RenderToolSong, JapaneseNamesAreWrittenAndReadAsTyped) {
+  ScratchFolder scratch;
+  WriteBytes(PathFromUtf8(PathToUtf8(scratch.path()) + "/音.wav"), MakeWaveBytes(1, 11025, 16, {0, 1, 0, 2, 0, 3}));
+  WriteText(PathFromUtf8(PathToUtf8(scratch.path()) + "/表.txt"), "TONEFIELD0$t$120$\x83\x68");  // ド in CP932
+  const std::vector<std::vector<std::string>> runs = {
+      {"--song", "1", "--out", "演奏.wav"},
+      {"--song", "2", "--out", "表.wav"},
+      {"--sample", "音.wav", "--score", "表.txt", "--out", "ソ表.wav"},
+      {"--sample", "音.wav", "--export-keys", "キー表"},
+  };
+  for (const auto& args : runs) {
+    ToolRun run = RunTool(args, scratch.path());
+    EXPECT_EQ(run.exitCode, 0) << args.back() << ": " << run.err;
+  }
+  EXPECT_EQ(scratch.Entries(), (std::vector<std::string>{"キー表", "ソ表.wav", "演奏.wav", "表.txt", "表.wav", "音.wav"}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(PathFromUtf8(PathToUtf8(scratch.path()) + "/キー表")),
+                          std::filesystem::directory_iterator()),
+            37);
+  ToolRun missing = RunTool({"--sample", "無.wav", "--song", "1", "--out", "o.wav"}, scratch.path());
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("無.wav: ファイルオープンエラー"), std::string::npos) << missing.err;
 }
 
 TEST(RenderToolSong, AnInterruptedRenderLeavesNoFileBehind) {
