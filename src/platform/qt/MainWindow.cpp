@@ -18,7 +18,7 @@
 #include "platform/qt/WindowHandlers.h"
 #include "platform/qt/Glyphs.h"
 #include "platform/qt/SongList.h"
-#include "platform/qt/SpeedButton.h"
+#include "platform/qt/GlyphButton.h"
 #include "platform/qt/AboutBox.h"
 #include "platform/qt/PianoKeyButton.h"
 #include "platform/qt/SplashScreen.h"
@@ -90,6 +90,7 @@ MainWindow::MainWindow(QWidget* parent)
   setFont(WindowFont());
   setFixedSize(630, 223);
   BuildPanel();
+  BuildMidiControls();
   SetTabOrder();
   aboutBox_ = new AboutBox(this);
   aboutBox_->setFont(font());
@@ -114,7 +115,7 @@ MainWindow::~MainWindow() {
 
 QToolButton* MainWindow::AddButton(Control c, const char* name, QRect geometry, const char* caption,
                                  const char* hint) {
-  auto* button = new SpeedButton(panel_);
+  auto* button = new GlyphButton(panel_);
   button->setObjectName(name);
   button->setGeometry(geometry);
   button->setText(QString::fromUtf8(caption));
