@@ -31,7 +31,7 @@ build: bootstrap
 run: build
 	@scripts/run $(BUILD)
 
-test: bootstrap test-core fuzz test-asan
+test: bootstrap test-core test-windows fuzz test-asan
 
 test-core:
 	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)

@@ -147,6 +147,12 @@ ReplaceOutcome CommitReplacement(const ReplacementPlan& plan, const fs::path& te
   if (plan.method == ReplaceMethod::kInPlace) return CopyInPlace(temporary, plan.target);
   const std::wstring target = Win32FileName(plan.target);
   const std::wstring source = Win32FileName(temporary);
+  // The attributes (hidden, archive, not indexed) are what Windows keeps of
+  // a mode; given to the new file first, they hold whichever call below
+  // puts it in place.
+  constexpr DWORD kCarried = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                             FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  if (plan.exists && (plan.mode & kCarried) != 0) SetFileAttributesW(source.c_str(), plan.mode & kCarried);
   // ReplaceFileW gives the new file the old one's attributes and access
   // list, as the rename on POSIX systems keeps mode and group. Where it
   // cannot (another file system), a plain replacing move does.
