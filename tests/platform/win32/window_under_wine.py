@@ -15,7 +15,8 @@ looks at it with window_probe and checks what it played:
     click on the lowest white key plays key 0;
   - song 1 played in the window is tonefield-render.exe --song 1 sample for
     sample;
-  - a second start brings the first window to the front and exits.
+  - tonefield.exe runs alone in a folder (no DLL beside it); a second
+    start brings the first window to the front and exits.
 
 Exit 77 (skip) when wine, xdotool or the Japanese locale is missing.
 """
@@ -140,14 +141,14 @@ def write_png(bitmap, path):
 class Window:
     """One run of tonefield.exe with its own output file."""
 
-    def __init__(self, wine, opts, name, extra_env=None):
+    def __init__(self, wine, opts, name, extra_env=None, exe=None):
         self.wine, self.opts = wine, opts
         self.played = os.path.join(opts.work, name + ".raw")
         if os.path.exists(self.played):
             os.remove(self.played)
         env = {"SDL_DISKAUDIOFILE": windows_path(self.played)}
         env.update(extra_env or {})
-        self.process = wine.start(opts.window, env=env)
+        self.process = wine.start(exe or opts.window, env=env)
         self.info = {}
         result = self.probe("wait", "60", timeout=90)
         for line in result.splitlines():
@@ -298,7 +299,13 @@ def case_song(wine, opts):
 
 
 def case_second_start(wine, opts):
-    w = Window(wine, opts, "first")
+    # The first one runs from a folder of its own, with nothing beside it.
+    alone = os.path.join(opts.work, "alone")
+    shutil.rmtree(alone, ignore_errors=True)
+    os.makedirs(alone)
+    shutil.copy(opts.window, os.path.join(alone, "tonefield.exe"))
+    w = Window(wine, opts, "first", exe=os.path.join(alone, "tonefield.exe"))
+    check(w.info.get("caption") == ["Tonefield "], "tonefield.exe runs alone in its folder")
     subprocess.run(["xdotool", "search", "--name", "^Tonefield $", "windowminimize"], timeout=10)
     time.sleep(1)
     second = wine.start(opts.window, env={"SDL_DISKAUDIOFILE": windows_path(os.path.join(opts.work, "second.raw"))})
