@@ -177,7 +177,7 @@ void Win32Window::BuildMidiControls() {
   SetAccessibleName(midiLight_, L"MIDI");
   SetMidiDescription("MIDI: オフ");
   // Between the performance recording button (ends at 489) and About (starts at 528).
-  panicButton_ = CreateWindowExW(0, WC_BUTTONW, L"消音", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, 0, 0,
+  panicButton_ = CreateWindowExW(0, WC_BUTTONW, L"消音", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0, 0, 0,
                                  0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPanicButtonId)), instance_,
                                  nullptr);
   SendMessageW(panicButton_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.ui()), FALSE);
