@@ -21,6 +21,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # target too; their folder is searched after the target's own.
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE BOTH)
 
+# pkg-config sees the target's .pc files only: the build machine's would
+# hand Linux libraries (libsmf, GLib) to the Windows link.
+set(ENV{PKG_CONFIG_LIBDIR} ${CMAKE_FIND_ROOT_PATH}/lib/pkgconfig:${CMAKE_FIND_ROOT_PATH}/share/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
+
 # No DLL beside the programs: libgcc, libstdc++ and winpthread go into each.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
