@@ -169,35 +169,6 @@ void Win32Window::BuildPanel() {
              Box(376, 44, clockWidth, 16), L"演奏録音の時間");
 }
 
-void Win32Window::BuildMidiControls() {
-  // Between the sample recording button (ends at 465) and the input volume button (starts at 480).
-  midiLight_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_NOTIFY, 0, 0, 0, 0, hwnd_,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMidiLightId)), instance_, nullptr);
-  Place(midiLight_, Box(468, 16, 9, 9));
-  SetAccessibleName(midiLight_, L"MIDI");
-  SetMidiDescription("MIDI: オフ");
-  // Between the performance recording button (ends at 489) and About (starts at 528).
-  panicButton_ = CreateWindowExW(0, WC_BUTTONW, L"消音", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0, 0, 0,
-                                 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPanicButtonId)), instance_,
-                                 nullptr);
-  SendMessageW(panicButton_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.ui()), FALSE);
-  Place(panicButton_, Box(491, 40, 35, 25));
-  SetWindowSubclass(panicButton_, &Win32Window::FlatButtonProc, 1, reinterpret_cast<DWORD_PTR>(this));
-  AddHint(panicButton_, panicHint_);
-  SetAccessibleDescription(panicButton_, panicHint_);
-}
-
-void Win32Window::SetMidiLight(bool lit) {
-  midiLightLit_ = lit;
-  InvalidateRect(midiLight_, nullptr, TRUE);
-}
-
-void Win32Window::SetMidiDescription(const std::string& text) {
-  midiHint_ = Wide(text);
-  AddHint(midiLight_, midiHint_);
-  SetAccessibleDescription(midiLight_, midiHint_);
-}
-
 void Win32Window::Place(HWND hwnd, const RECT& logical) const {
   SetWindowPos(hwnd, nullptr, Scale(logical.left), Scale(logical.top), Scale(logical.right - logical.left),
                Scale(logical.bottom - logical.top), SWP_NOZORDER | SWP_NOACTIVATE);
