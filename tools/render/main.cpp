@@ -83,6 +83,9 @@ int main(int argc, char** argv) {
     case RenderMode::kHelp:
       std::fputs(RenderHelpText().c_str(), stdout);
       return FinishStandardOutput();
+    case RenderMode::kVersion:
+      std::fputs(RenderVersionText().c_str(), stdout);
+      return FinishStandardOutput();
     case RenderMode::kListSongs:
       return ListSongs();
     case RenderMode::kRenderSong:
