@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tonefield {
@@ -22,6 +24,8 @@ struct LaunchOptions {
   bool midiVelocity = true;         // false: MIDI notes at full level
   bool listDevices = false;
   bool help = false;
+  bool version = false;
+  std::string file;                 // a sample or score file to open; empty: none
   std::string error;                // set when the command line is refused
 };
 
@@ -31,9 +35,19 @@ inline constexpr std::uint32_t kMaxBufferSamples = 8192;
 // The name --midi-api takes for an API ("alsa", "jack", "winmm", "none").
 const char* MidiApiName(MidiApi api);
 
+// How many values an option of the window's toolkit takes (0 or 1), or -1
+// when the toolkit does not know it.
+using ToolkitOptionValues = std::function<int(std::string_view option)>;
+
 // args without the program name. Options may also be written --name=value.
-LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args);
+// One argument that is not an option (or any after "--") is the file to
+// open. Options the toolkit knows are passed over with their values, so the
+// whole command line is judged before the toolkit needs a display.
+LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args,
+                                 const ToolkitOptionValues& toolkitOptions = {});
 
 std::string LaunchUsage();
+// "tonefield VERSION".
+std::string LaunchVersion();
 
 }  // namespace tonefield

@@ -59,13 +59,50 @@ TEST(LaunchOptions, RefusesWhatItCannotUseWithAMessage) {
                                              {"--midi-transpose=+"},
                                              {"--midi-velocity", "yes"},
                                              {"--midi-velocity"},
-                                             {"--list-devices=yes"}}) {
+                                             {"--list-devices=yes"},
+                                             {"--version=2"},
+                                             {"a.wav", "b.wav"},
+                                             {"--", "a.wav", "--", "b.wav"},
+                                             {""},
+                                             {"-platform"}}) {
     const LaunchOptions options = ParseLaunchOptions(args);
     EXPECT_FALSE(options.error.empty()) << args[0];
   }
   EXPECT_NE(ParseLaunchOptions({"--buffer", "64k"}).error.find("64k"), std::string::npos);
   EXPECT_NE(ParseLaunchOptions({"--midi-transpose", "99999999999"}).error.find("99999999999"), std::string::npos);
   EXPECT_NE(LaunchUsage().find("--list-devices"), std::string::npos);
+}
+
+TEST(LaunchOptions, TakesOneFileAndPassesOverTheToolkitsOptions) {
+  // A toolkit knowing -style (with a value) and -reverse (without).
+  const ToolkitOptionValues toolkit = [](std::string_view option) {
+    if (option == "-style" || option == "--style") return 1;
+    if (option == "-reverse") return 0;
+    return -1;
+  };
+  struct Case {
+    std::vector<std::string> args;
+    std::string file;
+    bool refused;
+  };
+  const Case cases[] = {
+      {{"song.txt"}, "song.txt", false},
+      {{"-style", "fusion", "voice.wav", "-reverse"}, "voice.wav", false},
+      {{"--buffer", "256", "--", "-odd name.wav"}, "-odd name.wav", false},
+      {{"-"}, "-", false},  // a lone dash is a name, not an option
+      {{"-style"}, "", true},  // the toolkit's option without its value
+      {{"-bogus"}, "", true},
+      {{"--version"}, "", false},
+  };
+  for (const Case& c : cases) {
+    const LaunchOptions options = ParseLaunchOptions(c.args, toolkit);
+    EXPECT_EQ(options.file, c.refused ? "" : c.file) << c.args[0];
+    EXPECT_EQ(!options.error.empty(), c.refused) << c.args[0] << ": " << options.error;
+  }
+  EXPECT_EQ(ParseLaunchOptions({"--buffer", "256", "-style", "x"}, toolkit).bufferSamples, 256u);
+  EXPECT_TRUE(ParseLaunchOptions({"--version"}).version);
+  EXPECT_EQ(LaunchVersion().rfind("tonefield ", 0), 0u);
+  EXPECT_NE(LaunchUsage().find("--version"), std::string::npos);
 }
 
 }  // namespace

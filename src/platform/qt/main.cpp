@@ -12,6 +12,7 @@
 #include "platform/qt/DesktopIntegration.h"
 #include "platform/qt/Program.h"
 #include "platform/qt/SingleInstance.h"
+#include "platform/qt/ToolkitOptions.h"
 #include "platform/sdl/SdlAudio.h"
 
 namespace {
@@ -20,25 +21,6 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   return args;
-}
-
-// The window's own options with their values, leaving Qt's (and anything
-// unknown, refused once Qt has taken its own) for later.
-std::vector<std::string> OwnArguments(int argc, char** argv) {
-  std::vector<std::string> own;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    for (const char* name : {"--buffer", "--output-device", "--input-device", "--midi-api", "--midi-transpose",
-                             "--midi-velocity"}) {
-      if (arg == name) {
-        own.push_back(arg);
-        if (i + 1 < argc) own.emplace_back(argv[++i]);
-      } else if (arg.rfind(std::string(name) + "=", 0) == 0) {
-        own.push_back(arg);
-      }
-    }
-  }
-  return own;
 }
 
 int UsageError(const std::string& error) {
@@ -64,25 +46,34 @@ int ListDevices() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Listing devices and help need no display, so they come before Qt.
+  // Help, the version and the device list answer whatever else the line
+  // holds, and need no display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--list-devices") == 0) return ListDevices();
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(tonefield::LaunchUsage().c_str(), stdout);
       return 0;
     }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("%s\n", tonefield::LaunchVersion().c_str());
+      return 0;
+    }
   }
 
-  // A wrong value is said before Qt needs a display.
-  if (const auto own = tonefield::ParseLaunchOptions(OwnArguments(argc, argv)); !own.error.empty()) {
-    return UsageError(own.error);
-  } else if (!tonefield::MidiPorts::Available(own.midiApi)) {
-    return UsageError(std::string("--midi-api ") + tonefield::MidiApiName(own.midiApi) +
+  // The whole line, Qt's options included, is judged before Qt needs a display.
+  const tonefield::LaunchOptions options = tonefield::ParseLaunchOptions(Arguments(argc, argv), tonefield::QtOptionValues);
+  if (!options.error.empty()) return UsageError(options.error);
+  if (!tonefield::MidiPorts::Available(options.midiApi)) {
+    return UsageError(std::string("--midi-api ") + tonefield::MidiApiName(options.midiApi) +
                       ": this build of Tonefield has no support for it");
   }
+  if (!tonefield::HasDisplay(argc, argv)) {
+    std::fputs("tonefield: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set);\n"
+               "tonefield-render plays songs into WAV files without one\n",
+               stderr);
+    return 1;
+  }
   QApplication app(argc, argv);  // takes Qt's own options out of argv
-  const tonefield::LaunchOptions options = tonefield::ParseLaunchOptions(Arguments(argc, argv));
-  if (!options.error.empty()) return UsageError(options.error);
   QApplication::setApplicationName(QStringLiteral("Tonefield"));
   tonefield::SetUpDesktopIntegration();  // desktop entry, icon, Qt's Japanese texts
 
