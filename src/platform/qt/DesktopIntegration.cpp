@@ -9,6 +9,10 @@
 #include <QTemporaryFile>
 #include <QTranslator>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 #include "platform/qt/Glyphs.h"
 
 namespace tonefield {
@@ -42,14 +46,45 @@ bool IsFolderWritable(const QString& folder) {
   return probe.open();
 }
 
-QString UserMusicFolder() {
-  QString folder = qEnvironmentVariable("XDG_MUSIC_DIR");
-  if (folder.isEmpty() || QDir::isRelativePath(folder)) {
-    folder = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-  }
-  if (folder.isEmpty()) folder = QDir::homePath() + QStringLiteral("/Music");
+namespace {
+
+// $variable when it is an absolute path, else the user-dirs.dirs entry
+// (through QStandardPaths), else the English name in the home folder.
+QString UserFolder(const char* variable, QStandardPaths::StandardLocation location, const char* fallback) {
+  QString folder = qEnvironmentVariable(variable);
+  if (folder.isEmpty() || QDir::isRelativePath(folder)) folder = QStandardPaths::writableLocation(location);
+  if (folder.isEmpty()) folder = QDir::homePath() + QLatin1Char('/') + QLatin1String(fallback);
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder;
+}
+
+// Folders where package managers and system installs put programs.
+bool IsSystemProgramFolder(const QString& canonicalFolder) {
+  for (const char* prefix : {"/usr/", "/bin/", "/sbin/", "/lib/", "/lib64/", "/snap/", "/app/", "/nix/", "/gnu/"}) {
+    if ((canonicalFolder + QLatin1Char('/')).startsWith(QLatin1String(prefix))) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+QString UserMusicFolder() { return UserFolder("XDG_MUSIC_DIR", QStandardPaths::MusicLocation, "Music"); }
+
+QString UserDocumentsFolder() {
+  return UserFolder("XDG_DOCUMENTS_DIR", QStandardPaths::DocumentsLocation, "Documents");
+}
+
+bool MayWriteProgramFolder(const QString& folder) {
+  if (!IsFolderWritable(folder)) return false;
+#ifdef Q_OS_UNIX
+  // An installed program's folder belongs to the system: even root, who
+  // can write there, leaves it to the package manager. A folder of the
+  // user's own (a build folder, an unpacked copy) stays usable.
+  const QFileInfo info(folder);
+  if (info.ownerId() != ::geteuid()) return false;
+  if (IsSystemProgramFolder(info.canonicalFilePath())) return false;
+#endif
+  return true;
 }
 
 LaunchResult StartVolumeControlProgram(bool recordingView) {

@@ -29,6 +29,13 @@ bool IsFolderWritable(const QString& folder);
 // absolute path, else what user-dirs.dirs says (through QStandardPaths),
 // else ~/Music.
 QString UserMusicFolder();
+// The same for the documents folder ($XDG_DOCUMENTS_DIR, ~/Documents).
+QString UserDocumentsFolder();
+
+// Whether the program may keep files in its folder: writable, the user's
+// own, and not one of the system's program folders (/usr/bin, ...), so an
+// installed program never writes beside itself, even when root runs it.
+bool MayWriteProgramFolder(const QString& folder);
 
 // Starts the system mixer (pavucontrol) on its input or output devices
 // without waiting for it.
