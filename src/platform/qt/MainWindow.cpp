@@ -18,7 +18,7 @@
 #include "platform/qt/WindowHandlers.h"
 #include "platform/qt/Glyphs.h"
 #include "platform/qt/SongList.h"
-#include "platform/qt/SpeedButton.h"
+#include "platform/qt/GlyphButton.h"
 #include "platform/qt/AboutBox.h"
 #include "platform/qt/PianoKeyButton.h"
 #include "platform/qt/SplashScreen.h"
@@ -114,7 +114,7 @@ MainWindow::~MainWindow() {
 
 QToolButton* MainWindow::AddButton(Control c, const char* name, QRect geometry, const char* caption,
                                  const char* hint) {
-  auto* button = new SpeedButton(panel_);
+  auto* button = new GlyphButton(panel_);
   button->setObjectName(name);
   button->setGeometry(geometry);
   button->setText(QString::fromUtf8(caption));

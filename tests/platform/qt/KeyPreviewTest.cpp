@@ -314,7 +314,7 @@ namespace {
 // The panel's buttons are speed buttons: clicking one leaves the keyboard
 // focus where it was, so a later Space (no piano key) cannot press it again.
 // (Tab still reaches them.)
-TEST(SpeedButtonFocus, ClickingAButtonLeavesTheFocusAndSpaceDoesNotPressIt) {
+TEST(GlyphButtonFocus, ClickingAButtonLeavesTheFocusAndSpaceDoesNotPressIt) {
   MainWindow window;
   testing::RecordingHandlers handlers;
   handlers.consumeKeyDown = [](int) { return false; };

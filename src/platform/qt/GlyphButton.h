@@ -1,4 +1,4 @@
-// A flat tool button laid out like a classic speed button: the 12x12 glyph
+// A flat tool button with its glyph beside its caption: the 12x12 glyph
 // and the caption side by side, 4 pixels apart, centred as a pair, never
 // elided. The frame appears only under the mouse or while pressed.
 #pragma once
@@ -7,9 +7,9 @@
 
 namespace tonefield {
 
-class SpeedButton : public QToolButton {
+class GlyphButton : public QToolButton {
  public:
-  explicit SpeedButton(QWidget* parent = nullptr);
+  explicit GlyphButton(QWidget* parent = nullptr);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -1,4 +1,4 @@
-#include "platform/qt/SpeedButton.h"
+#include "platform/qt/GlyphButton.h"
 
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
@@ -10,13 +10,13 @@ constexpr int kGlyph = 12;
 constexpr int kSpacing = 4;
 }  // namespace
 
-SpeedButton::SpeedButton(QWidget* parent) : QToolButton(parent) {
+GlyphButton::GlyphButton(QWidget* parent) : QToolButton(parent) {
   setAutoRaise(true);
   setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   setIconSize(QSize(kGlyph, kGlyph));
 }
 
-void SpeedButton::paintEvent(QPaintEvent*) {
+void GlyphButton::paintEvent(QPaintEvent*) {
   QStylePainter painter(this);
   QStyleOptionToolButton option;
   initStyleOption(&option);
