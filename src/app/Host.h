@@ -45,7 +45,7 @@ class Host {
   virtual bool IsKeyHeld(int virtualKey) = 0;
   // Starts the system mixer, in its recording or its playback view.
   virtual LaunchResult StartVolumeControl(bool recordingView) = 0;
-  // Asks the window to close; the window then runs FormCloseQuery.
+  // Asks the window to close; the window then runs OnCloseRequested.
   virtual void RequestClose() = 0;
 
   // Whether the program may keep files in its own folder: a build folder or
