@@ -7,8 +7,6 @@ namespace tonefield {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
 bool IsFolder(const std::string& path) {
   std::error_code ignored;
   return std::filesystem::is_directory(std::filesystem::path(path), ignored);
@@ -27,11 +25,19 @@ std::string DialogFolders::StartFolder(FileKind kind) {
   return kind == FileKind::Sample ? host_.MusicDir() : host_.DocumentsDir();
 }
 
+std::string FolderOf(const std::string& path) {
+#ifdef _WIN32
+  const auto cut = path.find_last_of("\\/:");
+#else
+  const auto cut = path.find_last_of('/');
+#endif
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
 void DialogFolders::Remember(FileKind kind, const std::string& chosenPath) {
-  std::size_t end = chosenPath.size();
-  while (end > 0 && !IsSeparator(chosenPath[end - 1])) --end;
-  if (end == 0) return;  // a bare name says nothing about a folder
-  host_.WriteSetting(SettingKey(kind), chosenPath.substr(0, end));
+  const std::string folder = FolderOf(chosenPath);
+  if (folder.empty()) return;  // a bare name says nothing about a folder
+  host_.WriteSetting(SettingKey(kind), folder);
 }
 
 }  // namespace tonefield

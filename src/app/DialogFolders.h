@@ -12,6 +12,9 @@ namespace tonefield {
 
 enum class FileKind { Sample, Score };
 
+// The folder part of a chosen file, separator included; empty for a bare name.
+std::string FolderOf(const std::string& path);
+
 class DialogFolders {
  public:
   explicit DialogFolders(Host& host) : host_(host) {}

@@ -3,7 +3,13 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QLabel>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QTest>
 #include <QToolButton>
 
@@ -45,6 +51,35 @@ class StartedWindow : public ::testing::Test {
   testing::DiskAudio audio_;
   std::unique_ptr<Program> program_;
 };
+
+TEST_F(StartedWindow, AWaveDroppedFromTheFileManagerBecomesTheSample) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  // 0.1 s of 16-bit mono at 22050 Hz.
+  QByteArray wave("RIFF");
+  auto le32 = [&wave](quint32 v) { for (int i = 0; i < 4; ++i) wave.append(char((v >> (8 * i)) & 0xff)); };
+  auto le16 = [&wave](quint16 v) { wave.append(char(v & 0xff)).append(char(v >> 8)); };
+  le32(36 + 4410);
+  wave.append("WAVEfmt ");
+  le32(16); le16(1); le16(1); le32(22050); le32(44100); le16(2); le16(16);
+  wave.append("data");
+  le32(4410);
+  wave.append(QByteArray(4410, '\x10'));
+  QFile file(dir.filePath(QStringLiteral("声.wav")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(wave);
+  file.close();
+
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(file.fileName())});
+  QDragEnterEvent enter(QPoint(10, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window(), &drop);
+  EXPECT_EQ(program_->core().keyWaves().outputFormat.samplesPerSec, 22050u);
+  EXPECT_TRUE(Text(Control::StatusLine).endsWith(QStringLiteral("声.wav"))) << Text(Control::StatusLine).toStdString();
+}
 
 TEST_F(StartedWindow, ShowsTheWelcomeTheFirstSongAndEveryControlEnabled) {
   EXPECT_EQ(window().windowTitle(), QStringLiteral("Tonefield "));

@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTranslator>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -87,13 +89,50 @@ bool MayWriteProgramFolder(const QString& folder) {
   return true;
 }
 
-LaunchResult StartVolumeControlProgram(bool recordingView) {
+QSettings ProgramSettings() {
+  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("tonefield"), QStringLiteral("tonefield"));
+}
+
+LaunchResult StartVolumeControlProgram(bool recordingView, std::function<void(const LaunchResult&)> onEarlyFailure) {
   // pavucontrol's input-devices tab for recording, output-devices tab for playback.
-  QProcess process;
-  process.setProgram(QStringLiteral("pavucontrol"));
-  process.setArguments({recordingView ? QStringLiteral("--tab=4") : QStringLiteral("--tab=3")});
-  if (process.startDetached()) return LaunchResult{};
-  return LaunchResult{false, process.program().toStdString(), process.errorString().toStdString()};
+  // Without a parent, and deleted only once it has finished: a QProcess
+  // that is destroyed kills its program, and the mixer may outlive the window.
+  auto* process = new QProcess;
+  process->setProgram(QStringLiteral("pavucontrol"));
+  process->setArguments({recordingView ? QStringLiteral("--tab=4") : QStringLiteral("--tab=3")});
+  process->setStandardOutputFile(QProcess::nullDevice());
+  process->start();
+  if (!process->waitForStarted()) {
+    LaunchResult failed{false, process->program().toStdString(), process->errorString().toStdString()};
+    delete process;
+    return failed;
+  }
+  // The last 4 KB of its error output, for the reason.
+  auto errors = std::make_shared<QByteArray>();
+  QObject::connect(process, &QProcess::readyReadStandardError, process, [process, errors] {
+    errors->append(process->readAllStandardError());
+    if (errors->size() > 4096) errors->remove(0, errors->size() - 4096);
+  });
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  QObject::connect(process, &QProcess::finished, process,
+                   [process, errors, clock, onEarlyFailure](int exitCode, QProcess::ExitStatus status) {
+                     errors->append(process->readAllStandardError());
+                     const bool failed = status == QProcess::CrashExit || exitCode != 0;
+                     if (failed && clock->elapsed() <= kEarlyExitMs && onEarlyFailure) {
+                       QString reason;
+                       for (const QByteArray& line : errors->split('\n')) {
+                         if (!line.trimmed().isEmpty()) reason = QString::fromLocal8Bit(line.trimmed());
+                       }
+                       if (reason.isEmpty()) {
+                         reason = status == QProcess::CrashExit ? QStringLiteral("異常終了しました。")
+                                                                : QStringLiteral("終了コード %1 で終了しました。").arg(exitCode);
+                       }
+                       onEarlyFailure(LaunchResult{false, process->program().toStdString(), reason.toStdString()});
+                     }
+                     process->deleteLater();
+                   });
+  return LaunchResult{};
 }
 
 }  // namespace tonefield

@@ -1,6 +1,7 @@
 // Process entry: the command line, one instance per desktop, then the
 // window and its message loop.
 #include <QApplication>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -79,10 +80,14 @@ int main(int argc, char** argv) {
 
   tonefield::SingleInstance guard(QString::fromUtf8(tonefield::kInstanceName.data(),
                                                     static_cast<qsizetype>(tonefield::kInstanceName.size())));
-  if (!guard.Acquire()) return 0;  // the running instance comes forward instead
+  const QString file =
+      options.file.empty() ? QString() : QFileInfo(QString::fromLocal8Bit(options.file.c_str())).absoluteFilePath();
+  if (!guard.Acquire(file)) return 0;  // the running instance comes forward (and opens the file) instead
 
   tonefield::Program program(options);
   guard.SetOnRaiseRequest([&program] { program.window().BringToFront(); });
+  guard.SetOnOpenRequest([&program](const QString& path) { program.core().OpenFile(path.toStdString()); });
   program.Start();
+  if (!file.isEmpty()) program.core().OpenFile(file.toStdString());
   return QApplication::exec();
 }
