@@ -10,8 +10,11 @@ installed_files() {
     share/doc/tonefield/score-format.md \
     share/icons/hicolor/256x256/apps/tonefield.png \
     share/icons/hicolor/scalable/apps/tonefield.svg \
+    share/mime/packages/tonefield.xml \
     share/man/man1/tonefield-render.1.gz \
     share/man/man1/tonefield.1.gz \
+    share/man/ja/man1/tonefield.1.gz \
+    share/doc/tonefield/guide.html \
     "share/metainfo/$1.metainfo.xml" | LC_ALL=C sort
 }
 
