@@ -90,7 +90,8 @@ bool MayWriteProgramFolder(const QString& folder) {
 }
 
 QSettings ProgramSettings() {
-  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("tonefield"), QStringLiteral("tonefield"));
+  // The native format is an INI file named .conf on Linux (the registry on Windows).
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tonefield"), QStringLiteral("tonefield"));
 }
 
 LaunchResult StartVolumeControlProgram(bool recordingView, std::function<void(const LaunchResult&)> onEarlyFailure) {

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -213,7 +215,14 @@ TEST_F(DesktopIntegration, SettingsOutliveTheWindowInTheUsersConfigFolder) {
   QTemporaryDir config;
   ASSERT_TRUE(config.isValid());
   const QString path = config.path();
-  ScopedEnv configEnv("XDG_CONFIG_HOME", &path);
+  // Qt reads $XDG_CONFIG_HOME once per process; this is how a test moves it.
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
+  struct Restore {
+    ~Restore() {
+      QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    }
+  } restore;
   {
     MainWindow window;
     EXPECT_EQ(window.ReadSetting("folders/samples"), "");
