@@ -19,6 +19,7 @@
 
 #include "app/DialogFolders.h"
 #include "app/Host.h"
+#include "app/RecentFiles.h"
 #include "app/PerformanceTapWriter.h"
 #include "app/View.h"
 #include "audio_io/PerformanceRecorder.h"
@@ -156,6 +157,10 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   const UserScoreCache& userScoreCache() const { return userScoreCache_; }
   // Where the next file dialog for this kind of file starts.
   std::string DialogStartFolder(FileKind kind) { return dialogFolders_.StartFolder(kind); }
+  // The files loaded last, newest first (the window's recent-files menu).
+  std::vector<std::string> RecentFileList() const { return recentFiles_.List(); }
+  // The folder performance recordings go to.
+  std::string RecordingFolderPath();
   const StuckNoteWatchdog& watchdog() const { return watchdog_; }
   bool closed() const { return closed_; }
 
@@ -253,6 +258,7 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   std::int64_t pendingInputTime_ = 0;
 
   DialogFolders dialogFolders_{host_};
+  RecentFiles recentFiles_{host_};
   std::string pendingFile_;  // handed over while the loaders were busy  // samples (open and save) and scores apart
 
   bool timerRunning_ = false;

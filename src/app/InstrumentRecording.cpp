@@ -19,6 +19,8 @@ void Instrument::OnRecordPerformanceClicked() {
   }
 }
 
+std::string Instrument::RecordingFolderPath() { return RecordingFolder(host_); }
+
 void Instrument::StartPerformanceRecording() {
   const LocalTime now = host_.Now();
   const std::string stem =

@@ -71,6 +71,7 @@ void Instrument::LoadSampleFrom(const std::string& path) {
     RebuildKeyWavesForSample();
     view_.SetStatusText(FitToStatusLine(path));
     sourceSample_.maySave = false;
+    recentFiles_.Add(path);
   } else {
     ShowError(WithCause(loaded.message, FileErrorCause(loaded.message, path, FileAccess::Reading, FolderCheck())));
   }

@@ -50,6 +50,7 @@ void Instrument::LoadScoreFrom(const std::string& path) {
     ShowError(result.message);
   } else {
     ApplyScoreFile(result, userScore_, userScoreCache_);
+    recentFiles_.Add(path);
     if (result.title) {
       view_.SetSongItem(0, *result.title);
       FitSongListWidth();

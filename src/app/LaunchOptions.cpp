@@ -86,6 +86,7 @@ LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args, const Too
       name = name.substr(0, eq);
       hasValue = true;
     }
+    options.given.insert(name);
     auto takeValue = [&]() -> bool {
       if (hasValue) return true;
       if (i + 1 >= args.size()) return false;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,7 @@ struct LaunchOptions {
   bool help = false;
   bool version = false;
   std::string file;                 // a sample or score file to open; empty: none
+  std::set<std::string> given;      // the options the command line named ("--buffer")
   std::string error;                // set when the command line is refused
 };
 

@@ -4,6 +4,7 @@
 // records beside itself, even when its folder is writable (root).
 #include "app/DialogFolders.h"
 #include "app/FileErrorCause.h"
+#include "app/RecentFiles.h"
 #include "app/InstrumentFixture.h"
 #include "audio_io/AudioTestFiles.h"
 
@@ -131,6 +132,26 @@ namespace tonefield {
 namespace {
 
 using namespace tonefield::testing;
+
+TEST(RecentFiles, KeepsTheLastEightNewestFirstWithoutRepeats) {
+  fakes::FakeHost host;
+  RecentFiles recent(host);
+  for (int i = 1; i <= 10; ++i) recent.Add("/m/" + std::to_string(i) + ".wav");
+  recent.Add("/m/5.wav");
+  recent.Add("");
+  recent.Add("/m/odd\nname.wav");
+  EXPECT_EQ(recent.List(), (std::vector<std::string>{"/m/5.wav", "/m/10.wav", "/m/9.wav", "/m/8.wav", "/m/7.wav",
+                                                     "/m/6.wav", "/m/4.wav", "/m/3.wav"}));
+  EXPECT_EQ(RecentFiles(host).List().size(), 8u) << "kept in the host's settings";
+}
+
+TEST_F(OpenFile, FilesThatLoadedAreRecentFilesThatFailedAreNot) {
+  instrument.OpenFile(WriteText("bad.txt", "nothing"));
+  EXPECT_TRUE(instrument.RecentFileList().empty());
+  const std::string wave = WriteWave("good.wav");
+  instrument.OpenFile(wave);
+  EXPECT_EQ(instrument.RecentFileList(), std::vector<std::string>{wave});
+}
 
 // The described first line stays; the cause is worked out from the file system.
 TEST(FileErrorCause, SaysWhyAFileCouldNotBeOpenedOrRead) {

@@ -1,4 +1,7 @@
 #include "app/LaunchOptions.h"
+#include "app/LaunchSettings.h"
+
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +106,51 @@ TEST(LaunchOptions, TakesOneFileAndPassesOverTheToolkitsOptions) {
   EXPECT_TRUE(ParseLaunchOptions({"--version"}).version);
   EXPECT_EQ(LaunchVersion().rfind("tonefield ", 0), 0u);
   EXPECT_NE(LaunchUsage().find("--version"), std::string::npos);
+}
+
+TEST(LaunchSettings, SavedSettingsFillWhatTheCommandLineLeavesOpen) {
+  std::map<std::string, std::string> saved;
+  const SettingWriter write = [&](const std::string& key, const std::string& value) { saved[key] = value; };
+  const SettingReader read = [&](const std::string& key) { return saved.count(key) ? saved[key] : std::string(); };
+  LaunchOptions dialog;
+  dialog.outputDevice = "USB Audio";
+  dialog.bufferSamples = 512;
+  dialog.midiApi = MidiApi::None;
+  dialog.midiTranspose = -12;
+  dialog.midiVelocity = false;
+  SaveSettings(dialog, write);
+
+  const LaunchOptions plain = WithSavedSettings(ParseLaunchOptions({}), read);
+  EXPECT_EQ(plain.outputDevice, "USB Audio");
+  EXPECT_EQ(plain.inputDevice, "");
+  EXPECT_EQ(plain.bufferSamples, 512u);
+  EXPECT_EQ(plain.midiApi, MidiApi::None);
+  EXPECT_EQ(plain.midiTranspose, -12);
+  EXPECT_FALSE(plain.midiVelocity);
+
+  // The command line wins for its run, each option on its own.
+  const LaunchOptions overridden =
+      WithSavedSettings(ParseLaunchOptions({"--buffer=64", "--midi-velocity", "on"}), read);
+  EXPECT_EQ(overridden.bufferSamples, 64u);
+  EXPECT_TRUE(overridden.midiVelocity);
+  EXPECT_EQ(overridden.outputDevice, "USB Audio");
+  EXPECT_EQ(overridden.midiTranspose, -12);
+
+  // Values the command line would refuse never stop a start.
+  saved[kSettingBuffer] = "lots";
+  saved[kSettingMidiApi] = "coremidi";
+  saved[kSettingMidiTranspose] = "500";
+  const LaunchOptions damaged = WithSavedSettings(ParseLaunchOptions({}), read);
+  EXPECT_TRUE(damaged.error.empty());
+  EXPECT_EQ(damaged.bufferSamples, 0u);
+  EXPECT_EQ(damaged.midiApi, MidiApi::Default);
+  EXPECT_EQ(damaged.midiTranspose, 0);
+
+  // The defaults are saved as "nothing chosen".
+  SaveSettings(LaunchOptions{}, write);
+  EXPECT_EQ(saved[kSettingBuffer], "");
+  EXPECT_EQ(saved[kSettingMidiApi], "");
+  EXPECT_EQ(WithSavedSettings(ParseLaunchOptions({}), read).bufferSamples, 0u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/LaunchOptions.h"
+#include "app/LaunchSettings.h"
 #include "common/Constants.h"
 #include "platform/midi/MidiPorts.h"
 #include "platform/qt/DesktopIntegration.h"
@@ -84,7 +85,11 @@ int main(int argc, char** argv) {
       options.file.empty() ? QString() : QFileInfo(QString::fromLocal8Bit(options.file.c_str())).absoluteFilePath();
   if (!guard.Acquire(file)) return 0;  // the running instance comes forward (and opens the file) instead
 
-  tonefield::Program program(options);
+  // What the settings dialog saved, where the command line says nothing.
+  const tonefield::LaunchOptions effective = tonefield::WithSavedSettings(options, [](const std::string& key) {
+    return tonefield::ProgramSettings().value(QString::fromStdString(key)).toString().toStdString();
+  });
+  tonefield::Program program(effective);
   guard.SetOnRaiseRequest([&program] { program.window().BringToFront(); });
   guard.SetOnOpenRequest([&program](const QString& path) { program.core().OpenFile(path.toStdString()); });
   program.Start();
