@@ -87,6 +87,9 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   // play under their own owner and yield to other owners' keys; the stuck-
   // note watchdog never ends them (only their note-off does).
   MidiInput& midiInput() { return midi_; }
+  // How the MIDI input forgets its notes from the GUI thread while a port
+  // may be delivering (the port's own way); without one, it is told directly.
+  void SetMidiPanic(std::function<void()> panic) { midiPanic_ = std::move(panic); }
 
   // Note input (InstrumentNoteInput.cpp); key codes are Windows virtual-key
   // codes, set to 0 when the stroke is consumed.
@@ -94,6 +97,10 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   void OnKeyUp(int& key);
   void OnKeyButtonDown(int key);
   void OnKeyButtonUp(int key);
+  // Panic: every note ends at once, whoever holds it (PC keys, mouse, song,
+  // MIDI), and the MIDI input forgets its keys and pedals; a song plays on
+  // from its next note. Esc does the same, and still goes on to the window.
+  void OnPanicClicked();
 
   // Transport (InstrumentTransport.cpp).
   void OnPlayClicked();
@@ -227,6 +234,7 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   KeyWaves keyWaves_;  // formats, and the bank being rebuilt before it goes to the renderer
   LiveEngine live_{*this};
   MidiInput midi_{live_.channels()};
+  std::function<void()> midiPanic_;
   StuckNoteWatchdog watchdog_;
   bool outputOpen_ = false;
   bool outputLost_ = false;  // reopen the default device at the next ticks

@@ -12,7 +12,24 @@ void Instrument::NoteOn(int owner, int key) { live_.NoteOn(owner, key, std::exch
 
 void Instrument::NoteOff(int owner, int key) { live_.NoteOff(owner, key); }
 
+namespace {
+
+constexpr int kEscapeKey = 0x1B;  // VK_ESCAPE
+
+}  // namespace
+
+void Instrument::OnPanicClicked() {
+  std::lock_guard lock(engineLock_);
+  live_.AllNotesOff();
+  if (midiPanic_) {
+    midiPanic_();
+  } else {
+    midi_.ReleaseAll();
+  }
+}
+
 void Instrument::OnKeyDown(int& key) {
+  if (key == kEscapeKey) OnPanicClicked();  // not consumed: Esc still closes a drop-down
   std::lock_guard lock(engineLock_);
   KeyStrokeDown(*this, key);
   pendingInputTime_ = 0;

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "midi/MidiInterpreter.h"
+
 namespace tonefield {
 
 namespace {
@@ -16,6 +18,7 @@ constexpr Binding kBindings[] = {
     {"--output-device", kSettingOutputDevice}, {"--input-device", kSettingInputDevice},
     {"--buffer", kSettingBuffer},              {"--midi-api", kSettingMidiApi},
     {"--midi-transpose", kSettingMidiTranspose}, {"--midi-velocity", kSettingMidiVelocity},
+    {"--midi-channel", kSettingMidiChannel},   {"--midi-autoconnect", kSettingMidiAutoConnect},
 };
 
 }  // namespace
@@ -35,6 +38,8 @@ LaunchOptions WithSavedSettings(LaunchOptions options, const SettingReader& read
     if (name == "--midi-api") options.midiApi = saved.midiApi;
     if (name == "--midi-transpose") options.midiTranspose = saved.midiTranspose;
     if (name == "--midi-velocity") options.midiVelocity = saved.midiVelocity;
+    if (name == "--midi-channel") options.midiChannel = saved.midiChannel;
+    if (name == "--midi-autoconnect") options.midiAutoConnect = saved.midiAutoConnect;
   }
   return options;
 }
@@ -46,6 +51,8 @@ void SaveSettings(const LaunchOptions& options, const SettingWriter& write) {
   write(kSettingMidiApi, options.midiApi == MidiApi::Default ? std::string() : MidiApiName(options.midiApi));
   write(kSettingMidiTranspose, std::to_string(options.midiTranspose));
   write(kSettingMidiVelocity, options.midiVelocity ? "on" : "off");
+  write(kSettingMidiChannel, options.midiChannel == kMidiAllChannels ? std::string("all") : std::to_string(options.midiChannel));
+  write(kSettingMidiAutoConnect, options.midiAutoConnect ? "on" : "off");
 }
 
 }  // namespace tonefield

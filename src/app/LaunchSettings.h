@@ -21,6 +21,8 @@ inline constexpr const char* kSettingBuffer = "audio/buffer";
 inline constexpr const char* kSettingMidiApi = "midi/api";
 inline constexpr const char* kSettingMidiTranspose = "midi/transpose";
 inline constexpr const char* kSettingMidiVelocity = "midi/velocity";
+inline constexpr const char* kSettingMidiChannel = "midi/channel";
+inline constexpr const char* kSettingMidiAutoConnect = "midi/autoconnect";
 
 // options with every option that the command line did not give taken from
 // the saved settings. A saved value the command line would refuse (edited

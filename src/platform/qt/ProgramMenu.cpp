@@ -60,11 +60,13 @@ void Program::OpenSettings() {
   SaveSettings(chosen, [](const std::string& key, const std::string& value) {
     ProgramSettings().setValue(QString::fromStdString(key), QString::fromStdString(value));
   });
-  // Transposition and velocity change nothing but how the next notes play.
+  // Transposition, velocity and channel change nothing but how the next notes play.
   if (options_.given.count("--midi-transpose") == 0) options_.midiTranspose = chosen.midiTranspose;
   if (options_.given.count("--midi-velocity") == 0) options_.midiVelocity = chosen.midiVelocity;
-  core_.midiInput().Configure({.transpose = options_.midiTranspose, .velocity = options_.midiVelocity},
-                              core_.LatencyLogEnabled());
+  if (options_.given.count("--midi-channel") == 0) options_.midiChannel = chosen.midiChannel;
+  core_.midiInput().Configure(
+      {.transpose = options_.midiTranspose, .velocity = options_.midiVelocity, .channel = options_.midiChannel},
+      core_.LatencyLogEnabled());
 }
 
 QString Program::GuidePath() {

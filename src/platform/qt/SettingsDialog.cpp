@@ -76,14 +76,25 @@ SettingsDialog::SettingsDialog(const LaunchOptions& current, const std::vector<s
   midiVelocity_->setObjectName(QStringLiteral("midiVelocity"));
   midiVelocity_->setChecked(current.midiVelocity);
 
+  midiChannel_ = new QSpinBox(this);
+  midiChannel_->setObjectName(QStringLiteral("midiChannel"));
+  midiChannel_->setRange(0, 16);
+  midiChannel_->setSpecialValueText(QStringLiteral("すべて"));
+  midiChannel_->setValue(current.midiChannel);
+  midiAutoConnect_ = new QCheckBox(QStringLiteral("MIDI機器をつないだらすぐ使う"), this);
+  midiAutoConnect_->setObjectName(QStringLiteral("midiAutoConnect"));
+  midiAutoConnect_->setChecked(current.midiAutoConnect);
+
   form->addRow(QStringLiteral("出力デバイス"), outputDevice_);
   form->addRow(QStringLiteral("入力デバイス"), inputDevice_);
   form->addRow(QStringLiteral("バッファ"), buffer_);
   form->addRow(QStringLiteral("MIDIシステム"), midiApi_);
   form->addRow(QStringLiteral("MIDIの移調"), midiTranspose_);
   form->addRow(QStringLiteral("MIDIの強弱"), midiVelocity_);
+  form->addRow(QStringLiteral("MIDIチャンネル"), midiChannel_);
+  form->addRow(QStringLiteral("MIDI入力の接続"), midiAutoConnect_);
 
-  auto* note = new QLabel(QStringLiteral("移調と強弱はすぐに、デバイス、バッファ、MIDIシステムは次の起動から使われます。\n"
+  auto* note = new QLabel(QStringLiteral("移調、強弱、チャンネルはすぐに、デバイス、バッファ、MIDIシステムと接続は次の起動から使われます。\n"
                                          "コマンドラインのオプションはその回だけ設定より優先されます。"),
                           this);
   note->setWordWrap(true);
@@ -104,6 +115,8 @@ LaunchOptions SettingsDialog::Chosen() const {
   chosen.midiApi = static_cast<MidiApi>(midiApi_->currentData().toInt());
   chosen.midiTranspose = midiTranspose_->value();
   chosen.midiVelocity = midiVelocity_->isChecked();
+  chosen.midiChannel = midiChannel_->value();
+  chosen.midiAutoConnect = midiAutoConnect_->isChecked();
   return chosen;
 }
 

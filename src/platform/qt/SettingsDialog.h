@@ -33,6 +33,8 @@ class SettingsDialog : public QDialog {
   QComboBox* midiApi_;
   QSpinBox* midiTranspose_;
   QCheckBox* midiVelocity_;
+  QSpinBox* midiChannel_;
+  QCheckBox* midiAutoConnect_;
 };
 
 }  // namespace tonefield

@@ -37,6 +37,8 @@ class WindowHandlers {
   virtual void OnFileDropped(const std::string& /*path*/) {}
   // The mixer started but gave up within a second.
   virtual void OnVolumeControlFailed(const LaunchResult& /*launched*/) {}
+  // The panic button: every note ends (Esc does the same through OnKeyDown).
+  virtual void OnPanicClicked() {}
 };
 
 }  // namespace tonefield

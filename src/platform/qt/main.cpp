@@ -83,7 +83,12 @@ int main(int argc, char** argv) {
                                                     static_cast<qsizetype>(tonefield::kInstanceName.size())));
   const QString file =
       options.file.empty() ? QString() : QFileInfo(QString::fromLocal8Bit(options.file.c_str())).absoluteFilePath();
-  if (!guard.Acquire(file)) return 0;  // the running instance comes forward (and opens the file) instead
+  if (!guard.Acquire(file)) {
+    // The running instance comes forward (and opens the file) instead, with its own settings.
+    const std::vector<std::string> notApplied = tonefield::WindowOptions(Arguments(argc, argv));
+    std::fputs(tonefield::AlreadyRunningMessage(notApplied).c_str(), stderr);
+    return notApplied.empty() ? 0 : 1;
+  }
 
   // What the settings dialog saved, where the command line says nothing.
   const tonefield::LaunchOptions effective = tonefield::WithSavedSettings(options, [](const std::string& key) {
