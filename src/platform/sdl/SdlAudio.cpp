@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/sdl/SdlServerCalls.h"
+
 namespace tonefield {
 
 SdlAudioSubsystem::SdlAudioSubsystem() {
@@ -63,33 +65,93 @@ bool IsSdlPlayableFormat(const WaveFormat& format) {
          format.samplesPerSec <= kMaxDeviceRate;
 }
 
-MmResult OpenSdlMonoDevice(std::unique_ptr<SdlAudioSubsystem>& subsystem, SdlErrorTexts& errors,
+MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlErrorTexts& errors,
                            const WaveFormat& format, bool capture, SdlCallback callback,
                            void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples,
                            const std::string& deviceName, std::uint32_t requestSamples) {
   static_assert(sizeof(SdlDeviceId) == sizeof(SDL_AudioDeviceID));
   device = 0;
   if (!IsSdlPlayableFormat(format)) return errors.Fail(kWaveBadFormat);
-  if (!subsystem || !subsystem->ok()) {
-    subsystem.reset();
-    subsystem = std::make_unique<SdlAudioSubsystem>();
-    if (!subsystem->ok()) return errors.FailWith(kMmNoDriver, subsystem->error());
-  }
-  SDL_AudioSpec want{};
-  want.freq = static_cast<int>(format.samplesPerSec);
-  want.format = AUDIO_S16LSB;
-  want.channels = 1;
-  want.samples = requestSamples != 0 ? static_cast<std::uint16_t>(std::min<std::uint32_t>(requestSamples, 32768))
-                                     : SdlBufferSamplesFor(format.samplesPerSec);
-  want.callback = callback;
-  want.userdata = userdata;
-  SDL_AudioSpec have{};
-  // No allowed changes: SDL converts our format to whatever the hardware takes.
-  device = SDL_OpenAudioDevice(deviceName.empty() ? nullptr : deviceName.c_str(), capture ? 1 : 0, &want,
-                               &have, 0);
-  if (device == 0) return errors.FailSdl(kMmBadDeviceId);
-  bufferSamples = have.samples;
+  struct Open {
+    SDL_AudioSpec want{};
+    SDL_AudioSpec have{};
+    std::string name;
+    bool capture = false;
+    SDL_AudioDeviceID device = 0;
+    MmResult code = kMmSuccess;
+    std::string error;
+  };
+  auto open = std::make_shared<Open>();
+  open->want.freq = static_cast<int>(format.samplesPerSec);
+  open->want.format = AUDIO_S16LSB;
+  open->want.channels = 1;
+  open->want.samples = requestSamples != 0
+                           ? static_cast<std::uint16_t>(std::min<std::uint32_t>(requestSamples, 32768))
+                           : SdlBufferSamplesFor(format.samplesPerSec);
+  open->want.callback = callback;
+  open->want.userdata = userdata;
+  open->name = deviceName;
+  open->capture = capture;
+  const ServerCall call = RunServerCall(
+      [open, audio] {
+        std::unique_ptr<SdlAudioSubsystem>& subsystem = audio->subsystem;
+        if (!subsystem || !subsystem->ok()) {
+          subsystem.reset();
+          subsystem = std::make_unique<SdlAudioSubsystem>();
+          if (!subsystem->ok()) {
+            open->code = kMmNoDriver;
+            open->error = subsystem->error();
+            return;
+          }
+        }
+        // No allowed changes: SDL converts our format to whatever the hardware takes.
+        open->device = SDL_OpenAudioDevice(open->name.empty() ? nullptr : open->name.c_str(),
+                                           open->capture ? 1 : 0, &open->want, &open->have, 0);
+        if (open->device == 0) {
+          open->code = kMmBadDeviceId;
+          open->error = SDL_GetError();
+        }
+      },
+      [open] {
+        // Opened after the caller gave up: nobody will start or close it.
+        if (open->device != 0) SDL_CloseAudioDevice(open->device);
+      },
+      kServerOpenLimit);
+  if (call != ServerCall::Done) return errors.FailWith(kMmBadDeviceId, kServerSilentText);
+  if (open->code != kMmSuccess) return errors.FailWith(open->code, open->error);
+  device = open->device;
+  bufferSamples = open->have.samples;
   return kMmSuccess;
+}
+
+bool CloseSdlDevice(SdlDeviceId device) {
+  if (device == 0) return true;
+  SDL_PauseAudioDevice(device, 1);
+  return RunServerCall([device] { SDL_CloseAudioDevice(device); }, {}, kServerCloseLimit) == ServerCall::Done;
+}
+
+void ReleaseSdlAudio(std::shared_ptr<SdlAudioReference> audio) {
+  if (!audio) return;
+  QueueServerCall([audio = std::move(audio)] { audio->subsystem.reset(); });
+}
+
+void SdlStallWatch::Running(bool running, std::uint32_t bufferMs) {
+  running_ = running;
+  limit_ = std::max(kStallLimit, std::chrono::milliseconds(4 * static_cast<std::int64_t>(bufferMs)));
+  seen_ = callbacks_.load(std::memory_order_relaxed);
+  since_ = std::chrono::steady_clock::now();
+}
+
+bool SdlStallWatch::Stalled() {
+  if (!running_) return false;
+  const std::uint64_t callbacks = callbacks_.load(std::memory_order_relaxed);
+  const auto now = std::chrono::steady_clock::now();
+  if (callbacks != seen_) {
+    seen_ = callbacks;
+    since_ = now;
+    return false;
+  }
+  return now - since_ >= limit_;
 }
 
 }  // namespace tonefield

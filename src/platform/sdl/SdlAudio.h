@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -70,15 +72,57 @@ inline constexpr std::uint32_t kMaxDeviceRate = 768000;
 using SdlCallback = void (*)(void* userdata, std::uint8_t* stream, int length);
 using SdlDeviceId = std::uint32_t;
 
+// The error text of an open or close that the server did not answer in time.
+inline constexpr const char* kServerSilentText = "The sound server does not answer.";
+
+// The audio subsystem reference a device object holds between opens. It
+// is made, used and dropped only on the server-call helper (SdlServerCalls),
+// so a stuck server never blocks the caller on it.
+struct SdlAudioReference {
+  std::unique_ptr<SdlAudioSubsystem> subsystem;
+};
+
 // Opens a playback or capture device (by SDL's name; empty for the system
 // default) for S16 mono at the format's rate with buffers of bufferSamples
 // (0: SdlBufferSamplesFor the rate), bringing the audio subsystem up first
-// when it is not. The device starts paused. Returns 0 with the device id and
-// the buffer size SDL granted, or the failing code with its text stored.
-MmResult OpenSdlMonoDevice(std::unique_ptr<SdlAudioSubsystem>& subsystem, SdlErrorTexts& errors,
+// when it is not. The device starts paused. Runs on the server-call helper
+// and waits at most kServerOpenLimit: a server that does not answer fails
+// the open (what opens later is closed there). Returns 0 with the device id
+// and the buffer size SDL granted, or the failing code with its text stored.
+MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlErrorTexts& errors,
                            const WaveFormat& format, bool capture, SdlCallback callback,
                            void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples,
                            const std::string& deviceName = {}, std::uint32_t requestSamples = 0);
+
+// Pauses the device (its callback does not run again once this returns;
+// SDL's device lock is held only around the callback, never while SDL waits
+// on the server), then closes it on the server-call helper, waiting at most
+// kServerCloseLimit. False when the close was left to finish there.
+bool CloseSdlDevice(SdlDeviceId device);
+
+// Drops the subsystem reference on the helper, without waiting.
+void ReleaseSdlAudio(std::shared_ptr<SdlAudioReference> audio);
+
+// Counts a device's callbacks and tells, on the GUI thread, when a device
+// that should be running has not called back for kStallLimit: a server
+// that stopped or went away without SDL noticing.
+class SdlStallWatch {
+ public:
+  static constexpr std::chrono::milliseconds kStallLimit{500};
+  // The device's thread, in every callback.
+  void Called() noexcept { callbacks_.fetch_add(1, std::memory_order_relaxed); }
+  // GUI thread. bufferMs: one buffer's length; a device with long buffers
+  // gets four of them before it counts as stalled.
+  void Running(bool running, std::uint32_t bufferMs = 0);
+  bool Stalled();
+
+ private:
+  std::atomic<std::uint64_t> callbacks_{0};
+  bool running_ = false;
+  std::chrono::milliseconds limit_ = kStallLimit;
+  std::uint64_t seen_ = 0;
+  std::chrono::steady_clock::time_point since_{};
+};
 
 // Whether an open device has gone away (SDL reports it stopped).
 bool IsSdlDeviceLost(SdlDeviceId device);
