@@ -3,6 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 BENCH_BUILD ?= build-bench
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 CMAKE      ?= cmake
@@ -16,7 +17,7 @@ ifeq ($(CI),true)
 WERROR := -DTONEFIELD_WERROR=ON
 endif
 
-.PHONY: all bootstrap build run test test-core test-asan bench fuzz package clean
+.PHONY: all bootstrap build run test test-core test-asan tsan bench fuzz package clean
 
 all: build
 
@@ -42,6 +43,15 @@ test-asan:
 	$(CMAKE) --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
 
+# ThreadSanitizer (clang) over everything that crosses threads: the engine
+# (with its stress test), the SDL devices, the MIDI input and the window's
+# core. tsan_broken_handoff is the negative control: it must fail.
+TSAN_TESTS := engine_test engine_stress_test tsan_broken_handoff test_sdl_devices midi_test app_test
+tsan: bootstrap
+	CC=clang CXX=clang++ $(CMAKE) -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONEFIELD_TSAN=ON -DTONEFIELD_GUI=OFF $(WERROR)
+	$(CMAKE) --build $(TSAN_BUILD) -j$(JOBS) --target $(TSAN_TESTS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j$(JOBS) -R '^(engine_test|engine_stress_test|tsan_broken_handoff|test_sdl_devices|midi_test|app_test)$$'
+
 # The Debian package of the build, in $(BUILD): sudo apt install ./$(BUILD)/tonefield_*.deb
 package: build
 	cd $(BUILD) && $(CPACK) -G DEB
@@ -59,4 +69,4 @@ fuzz: bootstrap
 	@scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(TSAN_BUILD)
