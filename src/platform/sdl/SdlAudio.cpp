@@ -11,6 +11,11 @@ namespace tonefield {
 
 SdlAudioSubsystem::SdlAudioSubsystem() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // The mixer (pavucontrol, pactl, wpctl) shows the program and its
+  // streams by this name; the user's environment still wins.
+  SDL_SetHint(SDL_HINT_APP_NAME, kSdlAppName);
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, kSdlAppName);
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, kSdlAppName);
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     ok_ = true;
   } else {
@@ -163,17 +168,46 @@ bool IsSdlDeviceLost(SdlDeviceId device) {
 }
 
 std::vector<std::string> ListSdlDevices(bool capture, std::string& error) {
-  std::vector<std::string> names;
-  SdlAudioSubsystem subsystem;
-  if (!subsystem.ok()) {
-    error = subsystem.error();
-    return names;
+  struct Listing {
+    std::vector<std::string> names;
+    std::string error;
+  };
+  auto listing = std::make_shared<Listing>();
+  const ServerCall call = RunServerCall(
+      [listing, capture] {
+        SdlAudioSubsystem subsystem;
+        if (!subsystem.ok()) {
+          listing->error = subsystem.error();
+          return;
+        }
+        const int count = SDL_GetNumAudioDevices(capture ? 1 : 0);
+        for (int i = 0; i < count; ++i) {
+          if (const char* name = SDL_GetAudioDeviceName(i, capture ? 1 : 0)) listing->names.emplace_back(name);
+        }
+      },
+      {}, kServerListLimit);
+  if (call != ServerCall::Done) {
+    error = kServerSilentText;
+    return {};
   }
-  const int count = SDL_GetNumAudioDevices(capture ? 1 : 0);
-  for (int i = 0; i < count; ++i) {
-    if (const char* name = SDL_GetAudioDeviceName(i, capture ? 1 : 0)) names.emplace_back(name);
+  error = listing->error;
+  return listing->names;
+}
+
+std::string CheckSdlDeviceName(const std::string& deviceName, bool capture, const std::string& option) {
+  if (deviceName.empty()) return {};
+  std::string error;
+  const std::vector<std::string> names = ListSdlDevices(capture, error);
+  for (const std::string& name : names) {
+    if (name == deviceName) return {};
   }
-  return names;
+  const char* kind = capture ? "capture" : "playback";
+  std::string message = option + " \"" + deviceName + "\": no such " + kind + " device";
+  if (!error.empty()) return message + " (" + error + ")";
+  if (names.empty()) return message + "; there are none, only the system default (leave " + option + " out).";
+  message += ". The " + std::string(kind) + " devices are:";
+  for (const std::string& name : names) message += "\n  " + name;
+  return message + "\n(tonefield --list-devices shows them all.)";
 }
 
 }  // namespace tonefield

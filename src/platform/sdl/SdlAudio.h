@@ -25,6 +25,9 @@ inline constexpr MmResult kWaveBadFormat = 32;
 inline constexpr MmResult kWaveStillPlaying = 33;
 inline constexpr MmResult kWaveUnprepared = 34;
 
+// The program's and its streams' name in the system's mixer.
+inline constexpr const char* kSdlAppName = "Tonefield";
+
 // Brings SDL's audio subsystem up for as long as the object lives. SDL's
 // signal handlers stay off so that Ctrl+C and quit requests reach the GUI.
 class SdlAudioSubsystem {
@@ -128,7 +131,14 @@ class SdlStallWatch {
 bool IsSdlDeviceLost(SdlDeviceId device);
 
 // SDL's names of the playback or capture devices, bringing the audio
-// subsystem up for the question; empty (with error set) when it cannot.
+// subsystem up for the question (on the server-call helper, so a server
+// that does not answer gives an error rather than a hang); empty (with
+// error set) when it cannot.
 std::vector<std::string> ListSdlDevices(bool capture, std::string& error);
+
+// Empty when deviceName is empty (the system default) or one of the names
+// SDL gives; otherwise what to tell the user: which device was asked for
+// and which exist (option: "--output-device" or "--input-device").
+std::string CheckSdlDeviceName(const std::string& deviceName, bool capture, const std::string& option);
 
 }  // namespace tonefield

@@ -34,5 +34,6 @@ bool ServerCallsStuck();
 // How long opens and closes may keep the caller waiting.
 inline constexpr std::chrono::milliseconds kServerOpenLimit{1500};
 inline constexpr std::chrono::milliseconds kServerCloseLimit{1000};
+inline constexpr std::chrono::milliseconds kServerListLimit{5000};
 
 }  // namespace tonefield
