@@ -30,20 +30,23 @@ TEST(SdlDeviceNames, AWrongNameIsNamedWithTheDevicesThatExist) {
   };
   for (const Case& c : cases) {
     const std::string option = c.capture ? "--input-device" : "--output-device";
-    const std::string message = CheckSdlDeviceName(c.device, c.capture, option);
+    std::string device = c.device;
+    const std::string message = CheckSdlDeviceName(device, c.capture, option);
     EXPECT_EQ(message.empty(), c.accepted) << c.name << ": " << message;
     if (c.accepted) continue;
     EXPECT_NE(message.find(option + " \"" + c.device + "\""), std::string::npos) << message;
     EXPECT_NE(message.find(c.capture ? "capture" : "playback"), std::string::npos) << message;
     EXPECT_NE(message.find("--list-devices"), std::string::npos) << message;
   }
-  const std::string wrong = CheckSdlDeviceName("Speakers That Are Not There", false, "--output-device");
+  std::string missing = "Speakers That Are Not There";
+  const std::string wrong = CheckSdlDeviceName(missing, false, "--output-device");
   EXPECT_NE(wrong.find("\n  " + playback.front()), std::string::npos) << "lists what exists: " << wrong;
 }
 
 TEST(SdlDeviceNames, NoDriverIsSaidRatherThanAListOfNothing) {
   ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
-  const std::string message = CheckSdlDeviceName("Anything", false, "--output-device");
+  std::string anything = "Anything";
+  const std::string message = CheckSdlDeviceName(anything, false, "--output-device");
   EXPECT_NE(message.find("--output-device \"Anything\""), std::string::npos) << message;
   EXPECT_NE(message.find("no-such-driver"), std::string::npos) << message;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/sdl/PulseServer.h"
 #include "platform/sdl/SdlServerCalls.h"
 
 namespace tonefield {
@@ -16,6 +17,15 @@ SdlAudioSubsystem::SdlAudioSubsystem() {
   SDL_SetHint(SDL_HINT_APP_NAME, kSdlAppName);
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, kSdlAppName);
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, kSdlAppName);
+  // SDL 2.26's pulse driver reads the server's default device names without
+  // a check and crashes when the server has no output or input at all.
+  if (SdlWouldUsePulse()) {
+    const PulseServerView server = AskPulseServer(kPulseQueryLimit);
+    if (server.answered && (!server.hasDefaultSink || !server.hasDefaultSource)) {
+      error_ = kServerWithoutDevicesText;
+      return;
+    }
+  }
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     ok_ = true;
   } else {
@@ -194,19 +204,42 @@ std::vector<std::string> ListSdlDevices(bool capture, std::string& error) {
   return listing->names;
 }
 
-std::string CheckSdlDeviceName(const std::string& deviceName, bool capture, const std::string& option) {
+std::vector<SdlDeviceEntry> ListSdlDevicesWithServerNames(bool capture, std::string& error) {
+  std::vector<SdlDeviceEntry> entries;
+  for (std::string& name : ListSdlDevices(capture, error)) entries.push_back({std::move(name), {}});
+  if (entries.empty() || !SdlWouldUsePulse()) return entries;
+  const PulseServerView server = AskPulseServer(kPulseQueryLimit);
+  for (SdlDeviceEntry& entry : entries) {
+    // SDL's pulse driver names a device by the server's description of it.
+    for (const PulseDeviceName& device : capture ? server.sources : server.sinks) {
+      if (device.description == entry.name) entry.serverName = device.name;
+    }
+  }
+  return entries;
+}
+
+std::string CheckSdlDeviceName(std::string& deviceName, bool capture, const std::string& option) {
   if (deviceName.empty()) return {};
   std::string error;
-  const std::vector<std::string> names = ListSdlDevices(capture, error);
-  for (const std::string& name : names) {
-    if (name == deviceName) return {};
+  const std::vector<SdlDeviceEntry> devices = ListSdlDevicesWithServerNames(capture, error);
+  for (const SdlDeviceEntry& device : devices) {
+    if (device.name == deviceName) return {};
+  }
+  for (const SdlDeviceEntry& device : devices) {
+    if (!device.serverName.empty() && device.serverName == deviceName) {
+      deviceName = device.name;
+      return {};
+    }
   }
   const char* kind = capture ? "capture" : "playback";
   std::string message = option + " \"" + deviceName + "\": no such " + kind + " device";
   if (!error.empty()) return message + " (" + error + ")";
-  if (names.empty()) return message + "; there are none, only the system default (leave " + option + " out).";
+  if (devices.empty()) return message + "; there are none, only the system default (leave " + option + " out).";
   message += ". The " + std::string(kind) + " devices are:";
-  for (const std::string& name : names) message += "\n  " + name;
+  for (const SdlDeviceEntry& device : devices) {
+    message += "\n  " + device.name;
+    if (!device.serverName.empty()) message += "  (" + device.serverName + ")";
+  }
   return message + "\n(tonefield --list-devices shows them all.)";
 }
 

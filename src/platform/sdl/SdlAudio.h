@@ -25,6 +25,11 @@ inline constexpr MmResult kWaveBadFormat = 32;
 inline constexpr MmResult kWaveStillPlaying = 33;
 inline constexpr MmResult kWaveUnprepared = 34;
 
+// Said instead of starting SDL on a pulse server without any device.
+inline constexpr const char* kServerWithoutDevicesText =
+    "The sound server has no output or input device (SDL cannot start on it).";
+inline constexpr std::chrono::milliseconds kPulseQueryLimit{2000};
+
 // The program's and its streams' name in the system's mixer.
 inline constexpr const char* kSdlAppName = "Tonefield";
 
@@ -136,9 +141,18 @@ bool IsSdlDeviceLost(SdlDeviceId device);
 // error set) when it cannot.
 std::vector<std::string> ListSdlDevices(bool capture, std::string& error);
 
-// Empty when deviceName is empty (the system default) or one of the names
-// SDL gives; otherwise what to tell the user: which device was asked for
-// and which exist (option: "--output-device" or "--input-device").
-std::string CheckSdlDeviceName(const std::string& deviceName, bool capture, const std::string& option);
+// A device as SDL names it and, where a pulse server (or PipeWire's pulse
+// layer) gives it, the server's own name for it (what pactl shows).
+struct SdlDeviceEntry {
+  std::string name;
+  std::string serverName;
+};
+std::vector<SdlDeviceEntry> ListSdlDevicesWithServerNames(bool capture, std::string& error);
+
+// Empty when deviceName is empty (the system default) or names a device by
+// SDL's name or the server's (then it is rewritten to SDL's); otherwise
+// what to tell the user: which device was asked for and which exist
+// (option: "--output-device" or "--input-device").
+std::string CheckSdlDeviceName(std::string& deviceName, bool capture, const std::string& option);
 
 }  // namespace tonefield
