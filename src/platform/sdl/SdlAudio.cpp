@@ -152,8 +152,11 @@ void ReleaseSdlAudio(std::shared_ptr<SdlAudioReference> audio) {
 
 void SdlStallWatch::Running(bool running, std::uint32_t bufferMs) {
   running_ = running;
+  bufferMs_ = std::max<std::uint32_t>(bufferMs, 1);
   limit_ = std::max(kStallLimit, std::chrono::milliseconds(4 * static_cast<std::int64_t>(bufferMs)));
   seen_ = callbacks_.load(std::memory_order_relaxed);
+  startCallbacks_ = seen_;
+  steady_ = false;
   since_ = std::chrono::steady_clock::now();
 }
 
@@ -164,14 +167,13 @@ bool SdlStallWatch::Stalled() {
   if (callbacks != seen_) {
     seen_ = callbacks;
     since_ = now;
+    if ((callbacks - startCallbacks_) * bufferMs_ >= static_cast<std::uint64_t>(kSteadyAfter.count())) {
+      steady_ = true;
+    }
     return false;
   }
-  return now - since_ >= limit_;
+  return now - since_ >= (steady_ ? limit_ : std::max(limit_, kStartLimit));
 }
-
-}  // namespace tonefield
-
-namespace tonefield {
 
 bool IsSdlDeviceLost(SdlDeviceId device) {
   return device != 0 && SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED;

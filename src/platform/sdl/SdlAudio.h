@@ -113,10 +113,15 @@ void ReleaseSdlAudio(std::shared_ptr<SdlAudioReference> audio);
 
 // Counts a device's callbacks and tells, on the GUI thread, when a device
 // that should be running has not called back for kStallLimit: a server
-// that stopped or went away without SDL noticing.
+// that stopped or went away without SDL noticing. A stream's start can
+// take longer (PulseAudio's null sink holds a new stream for about 1.5 s),
+// so until the device has called back for kSteadyAfter worth of buffers
+// the limit is kStartLimit.
 class SdlStallWatch {
  public:
   static constexpr std::chrono::milliseconds kStallLimit{500};
+  static constexpr std::chrono::milliseconds kStartLimit{3000};
+  static constexpr std::chrono::milliseconds kSteadyAfter{500};
   // The device's thread, in every callback.
   void Called() noexcept { callbacks_.fetch_add(1, std::memory_order_relaxed); }
   // GUI thread. bufferMs: one buffer's length; a device with long buffers
@@ -128,6 +133,9 @@ class SdlStallWatch {
   std::atomic<std::uint64_t> callbacks_{0};
   bool running_ = false;
   std::chrono::milliseconds limit_ = kStallLimit;
+  std::uint32_t bufferMs_ = 0;
+  std::uint64_t startCallbacks_ = 0;
+  bool steady_ = false;
   std::uint64_t seen_ = 0;
   std::chrono::steady_clock::time_point since_{};
 };
