@@ -44,7 +44,7 @@ class Host {
   virtual bool IsKeyHeld(int virtualKey) = 0;
   // Starts the system mixer, in its recording or its playback view.
   virtual LaunchResult StartVolumeControl(bool recordingView) = 0;
-  // Asks the window to close; the window then runs FormCloseQuery.
+  // Asks the window to close; the window then runs OnCloseRequested.
   virtual void RequestClose() = 0;
 };
 

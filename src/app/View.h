@@ -1,4 +1,4 @@
-// What the main window's handlers show: implemented by the Qt form in the
+// What the main window's handlers show: implemented by the Qt window in the
 // program and by a recording fake in tests. All texts are UTF-8.
 #pragma once
 
@@ -15,9 +15,11 @@ inline constexpr Colour kColourBlack = 0x000000;
 inline constexpr Colour kColourWhite = 0xFFFFFF;
 
 enum class Control {
-  txtPanel, btnOpenWave, btnSave, btnRec, Label1, Label2, btnInputVolume, btnOutputVolume,
-  cbxSong, btnOpenScore, btnPlay, lblTempo, tbTempo, txtRecTime, btnRecording, btnAbout, btnQuit,
-  Panel1,
+  StatusLine, OpenWaveButton, SaveSampleButton, RecordSampleButton,
+  BlankLabelLeft, BlankLabelRight,  // two labels emptied at start-up and never used again
+  InputVolumeButton, OutputVolumeButton, SongBox, OpenScoreButton, PlayButton, TempoCaption,
+  TempoBar, RecordingClock, RecordPerformanceButton, AboutButton, QuitButton,
+  ControlPanel,  // the panel above the keys that carries every control
 };
 
 enum class Glyph { Play, Stop, Rec };
@@ -47,7 +49,7 @@ class View {
   virtual void SetClientHeight(int height) = 0;
 
   // Controls.
-  virtual void SetStatusText(const std::string& text) = 0;  // txtPanel
+  virtual void SetStatusText(const std::string& text) = 0;  // statusLine
   virtual void SetControlText(Control control, const std::string& text) = 0;  // captions, labels
   virtual void SetControlHint(Control control, const std::string& hint) = 0;
   virtual void SetControlEnabled(Control control, bool enabled) = 0;
@@ -55,7 +57,7 @@ class View {
   virtual int ControlWidth(Control control) = 0;
   virtual void RepaintNow() = 0;
   virtual void FocusPanel() = 0;
-  virtual int TempoPosition() = 0;  // tbTempo, 0..10
+  virtual int TempoPosition() = 0;  // tempoBar, 0..10
 
   // Keys.
   virtual void SetKeyColour(int key, Colour colour) = 0;

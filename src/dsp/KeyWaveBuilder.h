@@ -13,7 +13,7 @@
 #include "common/KeyWaveBank.h"
 #include "common/SourceSample.h"
 #include "common/WaveFormat.h"
-#include "dsp/TFIRFilter.h"
+#include "dsp/FirLowPass.h"
 
 namespace tonefield {
 

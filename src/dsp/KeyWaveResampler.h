@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dsp/GrainWindow.h"
-#include "dsp/TFIRFilter.h"
+#include "dsp/FirLowPass.h"
 
 namespace tonefield {
 

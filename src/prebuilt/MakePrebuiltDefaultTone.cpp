@@ -13,7 +13,7 @@
 
 #include "dsp/DefaultSample.h"
 #include "dsp/KeyWaveBuilder.h"
-#include "dsp/TFIRFilter.h"
+#include "dsp/FirLowPass.h"
 
 namespace {
 

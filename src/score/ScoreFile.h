@@ -1,7 +1,7 @@
 // Reading a user score file. The file starts with the 11-byte magic
 // "TONEFIELD0$"; at most 20481 bytes after it are read, bytes below 0x20 are
 // dropped (but counted), and the first "$" ends the title. An accepted file
-// becomes the new UserScore: magic + title + "$" + rest when it has a "$",
+// becomes the new user score: magic + title + "$" + rest when it has a "$",
 // otherwise the bytes without the magic. The caller applies the result
 // (ApplyScoreFile) and shows the message of a refused file.
 #pragma once
@@ -22,7 +22,7 @@ struct ScoreFileResult {
   bool accepted = false;
   bool openFailed = false;           // the file could not be opened at all
   std::string message;               // UTF-8, for the error box; empty when accepted
-  std::string userScore;             // the new UserScore bytes (accepted only)
+  std::string userScore;             // the new user score bytes (accepted only)
   std::optional<std::string> title;  // UTF-8, at most 64 characters; set when a "$" was found
 };
 
@@ -42,7 +42,7 @@ ScoreFileResult LoadScoreFile(const std::filesystem::path& path);
 // very end is tolerated), otherwise as code page 932.
 std::u16string DecodeScoreBytes(std::string_view bytes);
 
-// For an accepted result: UserScore := its bytes and the parse cache is
+// For an accepted result: the user score := its bytes and the parse cache is
 // invalidated. A refused result changes nothing. Returns result.accepted.
 bool ApplyScoreFile(const ScoreFileResult& result, std::string& userScore, UserScoreCache& cache);
 

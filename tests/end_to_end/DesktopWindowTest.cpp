@@ -19,7 +19,7 @@
 #include "end_to_end/EndToEndSupport.h"
 #include "end_to_end/XDesktop.h"
 #include "platform/qt/Program.h"
-#include "platform/qt/TColorButton.h"
+#include "platform/qt/PianoKeyButton.h"
 
 namespace tonefield {
 namespace {
@@ -45,16 +45,16 @@ class DesktopWindow : public ::testing::Test {
     if (!OnX11()) GTEST_SKIP() << "needs an X desktop (scripts/with-x-desktop)";
     program_ = std::make_unique<Program>();
     program_->Start();
-    form().activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form()));
+    window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
   }
   void TearDown() override {
     if (!program_) return;
-    form().close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !form().isVisible(); }, 5000));
+    window().close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window().isVisible(); }, 5000));
     program_.reset();
   }
-  MainForm& form() { return program_->form(); }
+  MainWindow& window() { return program_->window(); }
   // The recorded output as 16-bit samples (the device is closed by then).
   std::vector<std::int16_t> Played() {
     TearDown();
@@ -75,7 +75,7 @@ class DesktopWindow : public ::testing::Test {
 // comes up, and the key stays red until then. Three keys, one after the
 // other, each held for 2.5 s.
 TEST_F(DesktopWindow, AKeyHeldWithAutoRepeatPlaysItsWaveOnceUntilReleased) {
-  form().songList()->setFocus();
+  window().songList()->setFocus();
   // A busy desktop: other programs keep the processors loaded, so the
   // window's threads do not always run the moment the server sends.
   std::atomic<bool> busy{true};
@@ -89,9 +89,9 @@ TEST_F(DesktopWindow, AKeyHeldWithAutoRepeatPlaysItsWaveOnceUntilReleased) {
   for (const auto& [name, key] : {std::pair{"z", 0}, std::pair{"c", 4}, std::pair{"b", 7}}) {
     ASSERT_TRUE(Xdotool({"keydown", name}));
     QTest::qWait(2500);
-    EXPECT_EQ(form().keyButton(key)->Color(), kRed) << name << " is still held";
+    EXPECT_EQ(window().keyButton(key)->Color(), kRed) << name << " is still held";
     ASSERT_TRUE(Xdotool({"keyup", name}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form().keyButton(key)->Color() == QColor(Qt::white); }, 1000)) << name;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window().keyButton(key)->Color() == QColor(Qt::white); }, 1000)) << name;
     QTest::qWait(500);
   }
   busy = false;
@@ -121,7 +121,7 @@ TEST_F(DesktopWindow, AKeyHeldWithAutoRepeatPlaysItsWaveOnceUntilReleased) {
 }
 
 TEST_F(DesktopWindow, PianoKeysPlayWhileTheSongListIsDroppedDownAndDoNotMoveIt) {
-  QComboBox* songs = form().songList();
+  QComboBox* songs = window().songList();
   ASSERT_EQ(songs->currentIndex(), 1);
   ClickOn(*songs);
   QWidget* popup = songs->view()->window();
@@ -129,9 +129,9 @@ TEST_F(DesktopWindow, PianoKeysPlayWhileTheSongListIsDroppedDownAndDoNotMoveIt) 
   ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
   QTest::qWait(200);
   ASSERT_TRUE(Xdotool({"keydown", "z"}));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form().keyButton(0)->Color() == kRed; }, 1000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window().keyButton(0)->Color() == kRed; }, 1000));
   ASSERT_TRUE(Xdotool({"keyup", "z"}));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form().keyButton(0)->Color() == QColor(Qt::white); }, 1000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window().keyButton(0)->Color() == QColor(Qt::white); }, 1000));
   // W plays G; it is not a jump to "We Wish You A Merry Christmas".
   ASSERT_TRUE(Xdotool({"key", "w"}));
   QTest::qWait(200);
@@ -142,14 +142,14 @@ TEST_F(DesktopWindow, PianoKeysPlayWhileTheSongListIsDroppedDownAndDoNotMoveIt) 
 }
 
 TEST_F(DesktopWindow, TheSongListDropsDownBelowItselfAndLeavesTheStatusLineFree) {
-  QComboBox* songs = form().songList();
+  QComboBox* songs = window().songList();
   songs->showPopup();
   QWidget* popup = songs->view()->window();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
   QTest::qWait(100);
   const QRect list = popup->frameGeometry();
   const QPoint below = songs->mapToGlobal(QPoint(0, songs->height()));
-  const QWidget* status = form().control(Control::txtPanel);
+  const QWidget* status = window().control(Control::StatusLine);
   const QRect statusOnScreen(status->mapToGlobal(QPoint(0, 0)), status->size());
   EXPECT_GE(list.top(), below.y() - 1) << "the list opens downward";
   EXPECT_FALSE(list.intersects(statusOnScreen));
@@ -158,40 +158,40 @@ TEST_F(DesktopWindow, TheSongListDropsDownBelowItselfAndLeavesTheStatusLineFree)
 }
 
 TEST_F(DesktopWindow, TheRecordingClockShowsItsTimeClearOfItsFrame) {
-  auto* clock = static_cast<QLabel*>(form().control(Control::txtRecTime));
+  auto* clock = static_cast<QLabel*>(window().control(Control::RecordingClock));
   const int text = clock->fontMetrics().horizontalAdvance(QStringLiteral("00:00"));
   EXPECT_GE(clock->contentsRect().width(), text + 2) << "a pixel of room each side of the digits";
-  EXPECT_GT(clock->geometry().left(), form().tempo()->geometry().right());
-  EXPECT_LT(clock->geometry().right(), form().control(Control::btnRecording)->geometry().left());
+  EXPECT_GT(clock->geometry().left(), window().tempo()->geometry().right());
+  EXPECT_LT(clock->geometry().right(), window().control(Control::RecordPerformanceButton)->geometry().left());
 }
 
 TEST_F(DesktopWindow, TheFixedWindowCanBeNeitherMaximisedNorMadeFullScreen) {
   if (!HasWindowManager()) GTEST_SKIP() << "no window manager";
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !testing::AllowedActions(form().winId()).isEmpty(); }, 2000));
-  const QStringList actions = testing::AllowedActions(form().winId());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !testing::AllowedActions(window().winId()).isEmpty(); }, 2000));
+  const QStringList actions = testing::AllowedActions(window().winId());
   for (const char* action : {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"}) {
     EXPECT_FALSE(actions.contains(QLatin1String(action))) << action;
   }
-  const QRect before = form().geometry();
+  const QRect before = window().geometry();
   for (const char* state : {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_MAXIMIZED_VERT"}) {
-    testing::RequestWindowState(form().winId(), state);
+    testing::RequestWindowState(window().winId(), state);
     QTest::qWait(500);
-    EXPECT_EQ(form().windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized), Qt::WindowNoState) << state;
-    EXPECT_EQ(form().geometry(), before) << state;
+    EXPECT_EQ(window().windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized), Qt::WindowNoState) << state;
+    EXPECT_EQ(window().geometry(), before) << state;
   }
 }
 
 // Tab from the panel walks its controls row by row, the song list included.
 TEST_F(DesktopWindow, TabWalksThePanelsControlsInOrder) {
-  const Control order[] = {Control::btnOpenWave, Control::btnSave,    Control::btnRec,
-                           Control::btnInputVolume, Control::btnOutputVolume, Control::cbxSong,
-                           Control::btnOpenScore, Control::btnPlay,    Control::tbTempo,
-                           Control::btnRecording, Control::btnAbout,   Control::btnQuit};
-  form().FocusPanel();
+  const Control order[] = {Control::OpenWaveButton, Control::SaveSampleButton,    Control::RecordSampleButton,
+                           Control::InputVolumeButton, Control::OutputVolumeButton, Control::SongBox,
+                           Control::OpenScoreButton, Control::PlayButton,    Control::TempoBar,
+                           Control::RecordPerformanceButton, Control::AboutButton,   Control::QuitButton};
+  window().FocusPanel();
   for (Control c : order) {
     ASSERT_TRUE(Xdotool({"key", "Tab"}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == form().control(c); }, 1000))
-        << form().control(c)->objectName().toStdString() << " after Tab; focus on "
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == window().control(c); }, 1000))
+        << window().control(c)->objectName().toStdString() << " after Tab; focus on "
         << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "nothing");
   }
 }
@@ -235,7 +235,7 @@ TEST(DesktopStartUp, TheStartUpErrorBoxIsCentredOnTheScreen) {
   const QPoint offset = seen.center() - screen.center();
   EXPECT_LE(std::abs(offset.x()), 30) << seen.x() << "," << seen.y() << " " << text.toStdString();
   EXPECT_LE(std::abs(offset.y()), 30) << seen.width() << "x" << seen.height();
-  program.form().close();
+  program.window().close();
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sdl/SdlTestSupport.h"
+#include "platform/sdl/SdlTestSupport.h"
 
 namespace tonefield::testing {
 

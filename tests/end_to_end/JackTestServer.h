@@ -20,7 +20,7 @@
 #include <string>
 #include <thread>
 
-#include "sdl/SdlTestSupport.h"
+#include "platform/sdl/SdlTestSupport.h"
 
 extern char** environ;
 

@@ -8,7 +8,7 @@
 #include "end_to_end/EndToEndSupport.h"
 #include "end_to_end/XDesktop.h"
 #include "platform/qt/Program.h"
-#include "platform/qt/TColorButton.h"
+#include "platform/qt/PianoKeyButton.h"
 
 namespace tonefield {
 namespace {
@@ -47,8 +47,8 @@ class KeyLabels : public ::testing::Test {
   }
   void TearDown() override {
     if (!program_) return;
-    program_->form().close();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !program_->form().isVisible(); }, 5000));
+    program_->window().close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !program_->window().isVisible(); }, 5000));
     program_.reset();
     SetLayout(QStringLiteral("us"));  // the other tests type with xdotool
   }
@@ -63,7 +63,7 @@ class KeyLabels : public ::testing::Test {
   }
   QStringList Labels() {
     QStringList labels;
-    for (int k = 0; k < 36; ++k) labels << program_->form().keyButton(k)->text();
+    for (int k = 0; k < 36; ++k) labels << program_->window().keyButton(k)->text();
     return labels;
   }
 
@@ -78,7 +78,7 @@ TEST_F(KeyLabels, FollowTheLayoutWhileTheWindowRuns) {
     // No activation change: the window hears of the new keymap from the server.
     EXPECT_TRUE(QTest::qWaitFor([&] { return Labels() == expected; }, 3000))
         << layout.name << ": " << Labels().join(QLatin1Char(' ')).toStdString();
-    EXPECT_EQ(program_->form().keyButton(0)->accessibleDescription(), QStringLiteral("PCキー ") + expected[0]);
+    EXPECT_EQ(program_->window().keyButton(0)->accessibleDescription(), QStringLiteral("PCキー ") + expected[0]);
   }
 }
 

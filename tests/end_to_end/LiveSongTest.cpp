@@ -55,18 +55,18 @@ TEST(LiveSong, AStalledWindowStillPlaysTheOfflineRenderSampleForSample) {
     Program program;
     program.Start();
     ASSERT_TRUE(program.waveOut().IsOpen());
-    program.form().songList()->setCurrentIndex(kSong);
-    program.form().tempo()->setValue(kTempoPosition);
-    static_cast<QToolButton*>(program.form().control(Control::btnPlay))->click();
+    program.window().songList()->setCurrentIndex(kSong);
+    program.window().tempo()->setValue(kTempoPosition);
+    static_cast<QToolButton*>(program.window().control(Control::PlayButton))->click();
     ASSERT_EQ(program.core().GetEngineState(), kStatePlayingScore);
     QTest::qWait(600);
     // A window that does not answer for 300 ms: nothing runs on this thread.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ASSERT_EQ(program.core().GetEngineState(), kStatePlayingScore) << "the song is longer than that";
     ASSERT_TRUE(QTest::qWaitFor([&] { return program.core().GetEngineState() == kStateReady; }, 30000));
-    EXPECT_EQ(static_cast<QToolButton*>(program.form().control(Control::btnPlay))->text(), QStringLiteral("演奏"));
-    program.form().close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 5000));
+    EXPECT_EQ(static_cast<QToolButton*>(program.window().control(Control::PlayButton))->text(), QStringLiteral("演奏"));
+    program.window().close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 5000));
   }
   testing::TempPath reference("tonefield-e2e-render");
   const std::string command = std::string(TONEFIELD_RENDER) + " --song " + std::to_string(kSong) + " --tempo " +

@@ -14,13 +14,13 @@
 
 #include "dsp/DefaultSample.h"
 #include "dsp/KeyWaveBuilder.h"
-#include "dsp/TFIRFilter.h"
+#include "dsp/FirLowPass.h"
 #include "end_to_end/EndToEndSupport.h"
 #include "end_to_end/JackTestServer.h"
 #include "engine/VoiceGain.h"
 #include "midi/MidiInterpreter.h"
 #include "platform/qt/Program.h"
-#include "platform/qt/TColorButton.h"
+#include "platform/qt/PianoKeyButton.h"
 
 namespace tonefield {
 namespace {
@@ -91,7 +91,7 @@ TEST_F(MidiOverJack, NotesSoundAtTheirVelocityThePedalHoldsAndEachNoteIsTimed) {
     ASSERT_TRUE(keyboard.PortExists("Tonefield:MIDI In"));
     ASSERT_TRUE(keyboard.ConnectTo("Tonefield:MIDI In"));
     QTest::qWait(100);
-    auto keyColour = [&program](int key) { return program.form().keyButton(key)->Color(); };
+    auto keyColour = [&program](int key) { return program.window().keyButton(key)->Color(); };
 
     keyboard.Send({0x90, 60, 127});  // key 12, full
     ++notes;
@@ -128,8 +128,8 @@ TEST_F(MidiOverJack, NotesSoundAtTheirVelocityThePedalHoldsAndEachNoteIsTimed) {
       QTest::qWait(std::uniform_int_distribution<int>(3, 13)(random));
     }
     QTest::qWait(200);
-    program.form().close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 5000));
+    program.window().close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 5000));
   }
 
   const std::vector<std::uint8_t> bytes = testing::ReadAll(audio.played.str());
@@ -201,12 +201,12 @@ TEST(MidiWithoutJack, TheWindowPlaysAndSaysItInOneLine) {
     EXPECT_EQ(program.midiOff(), "no JACK server is running");
     EXPECT_FALSE(program.midiPorts().IsOpen());
     ASSERT_TRUE(program.waveOut().IsOpen());
-    TColorButton* key = program.form().keyButton(12);
+    PianoKeyButton* key = program.window().keyButton(12);
     QTest::mousePress(key, Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&] { return key->Color() == kRed; }, 2000));
     QTest::mouseRelease(key, Qt::LeftButton);
-    program.form().close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 5000));
+    program.window().close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 5000));
   }
   const std::vector<std::uint8_t> bytes = testing::ReadAll(errors.str());
   std::istringstream text(std::string(bytes.begin(), bytes.end()));

@@ -12,7 +12,7 @@
 
 #include "end_to_end/EndToEndSupport.h"
 #include "platform/qt/Program.h"
-#include "platform/qt/TColorButton.h"
+#include "platform/qt/PianoKeyButton.h"
 
 namespace tonefield {
 namespace {
@@ -56,11 +56,11 @@ class TeeWaveOut final : public WaveOutDevice, private AudioSource {
 // The program's wiring with the tee in front of the output device.
 struct TeedProgram {
   TeedProgram() {
-    form.SetHandlers(&handlers);
+    window.SetHandlers(&handlers);
     core.SetAudioWake(wake.Waker());
   }
-  ~TeedProgram() { form.SetHandlers(nullptr); }
-  MainForm form;
+  ~TeedProgram() { window.SetHandlers(nullptr); }
+  MainWindow window;
   GuiWake wake{[this] {
     core.OnAudioNews();
     in.DeliverFull();
@@ -68,8 +68,8 @@ struct TeedProgram {
   SdlWaveOut out;
   TeeWaveOut tee{out};
   SdlWaveIn in{wake.Waker()};
-  TForm1 core{form, form, tee, in};
-  TForm1Handlers handlers{core};
+  Instrument core{window, window, tee, in};
+  InstrumentHandlers handlers{core};
 };
 
 std::size_t ContentStart(const std::vector<std::int16_t>& samples);
@@ -80,22 +80,22 @@ TEST(Playback, TheDevicePlaysExactlyWhatTheRendererRendered) {
   std::vector<std::int16_t> rendered;
   {
     TeedProgram program;
-    program.core.FormCreate();
-    program.form.show();
-    program.form.StartTimer();
+    program.core.Start();
+    program.window.show();
+    program.window.StartTimer();
     ASSERT_TRUE(program.out.IsOpen());
     EXPECT_EQ(program.out.BufferSamples(), 64u) << "about 5 ms at 11025 Hz";
-    TColorButton* key = program.form.keyButton(12);
+    PianoKeyButton* key = program.window.keyButton(12);
     QTest::mousePress(key, Qt::LeftButton);
     QTest::qWait(300);
     QTest::mouseRelease(key, Qt::LeftButton);
-    static_cast<QToolButton*>(program.form.control(Control::btnPlay))->click();
+    static_cast<QToolButton*>(program.window.control(Control::PlayButton))->click();
     EXPECT_EQ(program.core.GetEngineState(), 3) << "the score plays";
     QTest::qWait(1500);
-    static_cast<QToolButton*>(program.form.control(Control::btnPlay))->click();
+    static_cast<QToolButton*>(program.window.control(Control::PlayButton))->click();
     QTest::qWait(200);
-    program.form.close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form.isVisible(); }, 5000));
+    program.window.close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window.isVisible(); }, 5000));
     rendered = program.tee.Rendered();
   }
   ASSERT_GT(rendered.size(), 11025u);
@@ -138,13 +138,13 @@ TEST(Playback, AnOutputThatCannotOpenIsReportedAndTheWindowWorksWithoutSound) {
   EXPECT_EQ(boxes.seen[0].title, QStringLiteral("エラー"));
   EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Critical);
   EXPECT_TRUE(boxes.seen[0].text.startsWith(QStringLiteral("waveOutOpenエラー\n\n"))) << boxes.seen[0].text.toStdString();
-  EXPECT_TRUE(program.form().isVisible());
-  TColorButton* key = program.form().keyButton(5);
+  EXPECT_TRUE(program.window().isVisible());
+  PianoKeyButton* key = program.window().keyButton(5);
   QTest::mousePress(key, Qt::LeftButton);
   EXPECT_EQ(key->Color(), QColor(255, 0, 0)) << "without a device the note is applied at once";
   QTest::mouseRelease(key, Qt::LeftButton);
   EXPECT_EQ(key->Color(), QColor(Qt::white));
-  EXPECT_TRUE(program.form().close()) << "nothing queued, so the first request is granted";
+  EXPECT_TRUE(program.window().close()) << "nothing queued, so the first request is granted";
 }
 
 TEST(Playback, ClosingWaitsForTheAudioThreadAndEndsWithinATick) {
@@ -158,13 +158,13 @@ TEST(Playback, ClosingWaitsForTheAudioThreadAndEndsWithinATick) {
   // The first request posts the stop and is refused unless the audio thread
   // took it before the answer (a descheduled GUI thread on a busy machine):
   // either way the window closes only once the device has played everything.
-  if (!program.form().close()) {
-    EXPECT_EQ(static_cast<QLabel*>(program.form().control(Control::txtPanel))->text(),
+  if (!program.window().close()) {
+    EXPECT_EQ(static_cast<QLabel*>(program.window().control(Control::StatusLine))->text(),
               QStringLiteral("終了処理中です。"));
   } else {
     EXPECT_TRUE(program.core().OutputDrained()) << "granted before the audio thread took the stop";
   }
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 2000));
   // One 250 ms tick after the drain; the rest is slack for loaded machines.
   EXPECT_LT(clock.elapsed(), 1000);
   EXPECT_FALSE(program.waveOut().IsOpen());

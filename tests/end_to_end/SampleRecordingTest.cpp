@@ -32,11 +32,11 @@ TEST(SampleRecording, TheRecordedSampleStartsTwentyMillisecondsBeforeTheToneAndR
   Program program;
   program.Start();
   ASSERT_TRUE(program.waveOut().IsOpen());
-  static_cast<QToolButton*>(program.form().control(Control::btnRec))->click();
+  static_cast<QToolButton*>(program.window().control(Control::RecordSampleButton))->click();
   // Drain, capture, rebuild and reopen: state 5, 6, then back to 2.
   ASSERT_TRUE(QTest::qWaitFor([&] { return program.core().GetEngineState() == 6; }, 3000));
   ASSERT_TRUE(QTest::qWaitFor([&] { return program.core().GetEngineState() == 2; }, 20000));
-  EXPECT_EQ(static_cast<QLabel*>(program.form().control(Control::txtPanel))->text(), QStringLiteral("準備完了"));
+  EXPECT_EQ(static_cast<QLabel*>(program.window().control(Control::StatusLine))->text(), QStringLiteral("準備完了"));
 
   const SourceSample& sample = program.core().sourceSample();
   const std::size_t start = kOnset - kCaptureRate / 50;
@@ -44,11 +44,11 @@ TEST(SampleRecording, TheRecordedSampleStartsTwentyMillisecondsBeforeTheToneAndR
   EXPECT_TRUE(std::equal(sample.data.begin(), sample.data.end(), input.begin() + 2 * static_cast<std::ptrdiff_t>(start)));
   EXPECT_EQ(sample.format.size(), kWaveFormatExSize);
   EXPECT_EQ(ReadWaveFormat(sample.format).samplesPerSec, kCaptureRate);
-  EXPECT_TRUE(program.form().control(Control::btnSave)->isEnabled());
+  EXPECT_TRUE(program.window().control(Control::SaveSampleButton)->isEnabled());
   EXPECT_TRUE(program.waveOut().IsOpen()) << "the output is back";
   EXPECT_FALSE(program.waveIn().IsOpen());
-  program.form().close();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 5000));
+  program.window().close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 5000));
 }
 
 }  // namespace
@@ -65,7 +65,7 @@ TEST(PerformanceRecording, WritesATimestampedWaveFileNextToTheProgram) {
   const QStringList before = folder.entryList({kRecordingPattern}, QDir::Files);
   Program program;
   program.Start();
-  auto* button = static_cast<QToolButton*>(program.form().control(Control::btnRecording));
+  auto* button = static_cast<QToolButton*>(program.window().control(Control::RecordPerformanceButton));
   button->click();
   QTest::qWait(400);
   button->click();
@@ -85,8 +85,8 @@ TEST(PerformanceRecording, WritesATimestampedWaveFileNextToTheProgram) {
   EXPECT_GE(bytes.size() - 46, 10u * 440u);
   EXPECT_EQ((bytes.size() - 46) % 2, 0u);
   EXPECT_EQ(ReadLe32(bytes.data() + 42), bytes.size() - 46);
-  program.form().close();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.form().isVisible(); }, 5000));
+  program.window().close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 5000));
 }
 
 }  // namespace

@@ -21,19 +21,19 @@ TEST(ScreenReader, HearsTheStatusLineWhenItSaysSomethingNew) {
   Program program;
   program.Start();
   ASSERT_TRUE(QTest::qWaitFor([] { return QAccessible::isActive(); }, 5000)) << "the bridge came up";
-  auto* status = static_cast<QLabel*>(program.form().control(Control::txtPanel));
+  auto* status = static_cast<QLabel*>(program.window().control(Control::StatusLine));
   gEvents.clear();
   QAccessible::installUpdateHandler(
       [](QAccessibleEvent* event) { gEvents.emplace_back(event->object(), event->type()); });
-  program.form().SetStatusText("演奏中です。");
-  program.form().SetStatusText("演奏中です。");  // nothing new
-  program.form().SetStatusText("準備完了");
+  program.window().SetStatusText("演奏中です。");
+  program.window().SetStatusText("演奏中です。");  // nothing new
+  program.window().SetStatusText("準備完了");
   EXPECT_EQ(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name), QStringLiteral("準備完了"));
   QAccessible::installUpdateHandler(nullptr);
   const auto news = std::count(gEvents.begin(), gEvents.end(),
                                std::pair<QObject*, QAccessible::Event>(status, QAccessible::NameChanged));
   EXPECT_EQ(news, 2);
-  program.form().close();
+  program.window().close();
 }
 
 }  // namespace

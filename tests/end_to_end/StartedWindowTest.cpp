@@ -9,9 +9,9 @@
 
 #include "end_to_end/EndToEndSupport.h"
 #include "platform/qt/Program.h"
-#include "platform/qt/TAboutBox.h"
-#include "platform/qt/TColorButton.h"
-#include "qt/QtTestSupport.h"
+#include "platform/qt/AboutBox.h"
+#include "platform/qt/PianoKeyButton.h"
+#include "platform/qt/QtTestSupport.h"
 
 namespace tonefield {
 namespace {
@@ -22,24 +22,24 @@ class StartedWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     program_ = std::make_unique<Program>();
-    program_->form().SetTranslator(KeyTranslator(QStringLiteral("xcb")));
+    program_->window().SetTranslator(KeyTranslator(QStringLiteral("xcb")));
     program_->Start();
-    form().activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form()));
+    window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
   }
   void TearDown() override {
-    form().close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !form().isVisible(); }, 5000));
+    window().close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window().isVisible(); }, 5000));
     program_.reset();
   }
-  MainForm& form() { return program_->form(); }
+  MainWindow& window() { return program_->window(); }
   QString Text(Control c) {
-    if (auto* label = qobject_cast<QLabel*>(form().control(c))) return label->text();
-    return static_cast<QToolButton*>(form().control(c))->text();
+    if (auto* label = qobject_cast<QLabel*>(window().control(c))) return label->text();
+    return static_cast<QToolButton*>(window().control(c))->text();
   }
   void Send(QEvent::Type type, bool autoRepeat) {
     QKeyEvent event = testing::KeyEvent(type, Qt::Key_Z, kXcbZ, autoRepeat);
-    QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : &form(), &event);
+    QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : &window(), &event);
   }
 
   testing::DiskAudio audio_;
@@ -47,44 +47,44 @@ class StartedWindow : public ::testing::Test {
 };
 
 TEST_F(StartedWindow, ShowsTheWelcomeTheFirstSongAndEveryControlEnabled) {
-  EXPECT_EQ(form().windowTitle(), QStringLiteral("Tonefield "));
-  EXPECT_EQ(form().size(), QSize(630, 223));
-  EXPECT_EQ(form().panel()->geometry(), QRect(0, 0, 630, 73));
-  EXPECT_EQ(Text(Control::txtPanel), QStringLiteral("*** Welcome to Tonefield ! ***"));
-  EXPECT_EQ(Text(Control::Label1), QString());
-  EXPECT_EQ(Text(Control::Label2), QString());
-  EXPECT_EQ(Text(Control::txtRecTime), QStringLiteral("00:00"));
-  EXPECT_EQ(Text(Control::btnPlay), QStringLiteral("演奏"));
-  EXPECT_EQ(form().control(Control::btnPlay)->toolTip(), QStringLiteral("曲を演奏します"));
-  for (Control c : {Control::btnOpenWave, Control::btnSave, Control::btnRec, Control::btnInputVolume,
-                    Control::btnOutputVolume, Control::cbxSong, Control::btnOpenScore, Control::btnPlay,
-                    Control::tbTempo, Control::btnRecording, Control::btnAbout, Control::btnQuit}) {
-    EXPECT_TRUE(form().control(c)->isEnabled()) << static_cast<int>(c);
+  EXPECT_EQ(window().windowTitle(), QStringLiteral("Tonefield "));
+  EXPECT_EQ(window().size(), QSize(630, 223));
+  EXPECT_EQ(window().panel()->geometry(), QRect(0, 0, 630, 73));
+  EXPECT_EQ(Text(Control::StatusLine), QStringLiteral("*** Welcome to Tonefield ! ***"));
+  EXPECT_EQ(Text(Control::BlankLabelLeft), QString());
+  EXPECT_EQ(Text(Control::BlankLabelRight), QString());
+  EXPECT_EQ(Text(Control::RecordingClock), QStringLiteral("00:00"));
+  EXPECT_EQ(Text(Control::PlayButton), QStringLiteral("演奏"));
+  EXPECT_EQ(window().control(Control::PlayButton)->toolTip(), QStringLiteral("曲を演奏します"));
+  for (Control c : {Control::OpenWaveButton, Control::SaveSampleButton, Control::RecordSampleButton, Control::InputVolumeButton,
+                    Control::OutputVolumeButton, Control::SongBox, Control::OpenScoreButton, Control::PlayButton,
+                    Control::TempoBar, Control::RecordPerformanceButton, Control::AboutButton, Control::QuitButton}) {
+    EXPECT_TRUE(window().control(c)->isEnabled()) << static_cast<int>(c);
   }
-  QComboBox* songs = form().songList();
+  QComboBox* songs = window().songList();
   EXPECT_EQ(songs->count(), 10);
   EXPECT_EQ(songs->currentText(), QStringLiteral("きらきら星"));
   EXPECT_GE(songs->view()->minimumWidth(), songs->width() + 16);
-  EXPECT_TRUE(form().timer().isActive());
-  EXPECT_EQ(form().splash(), nullptr) << "the splash is gone";
+  EXPECT_TRUE(window().timer().isActive());
+  EXPECT_EQ(window().splash(), nullptr) << "the splash is gone";
   EXPECT_TRUE(program_->waveOut().IsOpen());
 }
 
 TEST_F(StartedWindow, KeysSitUnderThePanelBlackOverWhiteAndEndAtTheWindowEdge) {
-  for (int k = 0; k < 36; ++k) ASSERT_NE(form().keyButton(k), nullptr) << k;
-  EXPECT_EQ(form().keyButton(0)->geometry(), QRect(0, 73, 30, 150));
-  EXPECT_EQ(form().keyButton(1)->geometry(), QRect(17, 73, 26, 85));
-  EXPECT_EQ(form().keyButton(35)->geometry(), QRect(600, 73, 30, 150));
-  EXPECT_EQ(form().keyButton(12)->text(), QStringLiteral(","));
-  EXPECT_EQ(form().keyButton(0)->text(), QStringLiteral("Z"));  // the other labels follow the layout (KeyLabelsTest)
-  EXPECT_EQ(form().keyButton(1)->Color(), QColor(Qt::black));
-  EXPECT_EQ(form().keyButton(1)->FontColor(), QColor(Qt::white));
-  EXPECT_EQ(form().keyButton(0)->Color(), QColor(Qt::white));
-  EXPECT_EQ(form().childAt(30, 100), form().keyButton(1));
+  for (int k = 0; k < 36; ++k) ASSERT_NE(window().keyButton(k), nullptr) << k;
+  EXPECT_EQ(window().keyButton(0)->geometry(), QRect(0, 73, 30, 150));
+  EXPECT_EQ(window().keyButton(1)->geometry(), QRect(17, 73, 26, 85));
+  EXPECT_EQ(window().keyButton(35)->geometry(), QRect(600, 73, 30, 150));
+  EXPECT_EQ(window().keyButton(12)->text(), QStringLiteral(","));
+  EXPECT_EQ(window().keyButton(0)->text(), QStringLiteral("Z"));  // the other labels follow the layout (KeyLabelsTest)
+  EXPECT_EQ(window().keyButton(1)->Color(), QColor(Qt::black));
+  EXPECT_EQ(window().keyButton(1)->FontColor(), QColor(Qt::white));
+  EXPECT_EQ(window().keyButton(0)->Color(), QColor(Qt::white));
+  EXPECT_EQ(window().childAt(30, 100), window().keyButton(1));
 }
 
 TEST_F(StartedWindow, AMappedKeyPlaysAndIsConsumedItsRepeatsNeitherRestartNorAreConsumed) {
-  form().songList()->setFocus();
+  window().songList()->setFocus();
   struct Spy : QObject {
     int presses = 0, releases = 0;
     bool eventFilter(QObject*, QEvent* e) override {
@@ -93,14 +93,14 @@ TEST_F(StartedWindow, AMappedKeyPlaysAndIsConsumedItsRepeatsNeitherRestartNorAre
       return false;
     }
   } spy;
-  form().songList()->installEventFilter(&spy);
+  window().songList()->installEventFilter(&spy);
 
   Send(QEvent::KeyPress, false);
   EXPECT_EQ(spy.presses, 0) << "the note start consumed the stroke";
   const VoiceTable& voices = program_->core().voices();
   ASSERT_EQ(voices.KeyInSlot(0), 0);
   // The key turns red once the audio thread has started the note.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return form().keyButton(0)->Color() == QColor(255, 0, 0); }, 1000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window().keyButton(0)->Color() == QColor(255, 0, 0); }, 1000));
   const std::uint64_t started = program_->core().live().notesStarted();
   for (int i = 0; i < 3; ++i) {
     Send(QEvent::KeyRelease, true);
@@ -113,11 +113,11 @@ TEST_F(StartedWindow, AMappedKeyPlaysAndIsConsumedItsRepeatsNeitherRestartNorAre
 
   Send(QEvent::KeyRelease, false);
   EXPECT_EQ(voices.KeyInSlot(0), -1);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return form().keyButton(0)->Color() == QColor(Qt::white); }, 1000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window().keyButton(0)->Color() == QColor(Qt::white); }, 1000));
 }
 
 TEST_F(StartedWindow, AKeyHeldWithTheMouseIsRedAndDrawnPressedUntilReleased) {
-  TColorButton* key = form().keyButton(12);
+  PianoKeyButton* key = window().keyButton(12);
   QTest::mousePress(key, Qt::LeftButton, {}, QPoint(15, 120));
   (void)key->grab();
   EXPECT_TRUE(key->DrawnPressed());
@@ -133,20 +133,20 @@ TEST_F(StartedWindow, AKeyHeldWithTheMouseIsRedAndDrawnPressedUntilReleased) {
 }
 
 TEST_F(StartedWindow, ChoosingASongMovesTheFocusToThePanel) {
-  form().songList()->setFocus();
+  window().songList()->setFocus();
   QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
-  QApplication::sendEvent(form().songList(), &down);
-  EXPECT_EQ(form().songList()->currentIndex(), 2);
-  EXPECT_EQ(QApplication::focusWidget(), form().panel());
+  QApplication::sendEvent(window().songList(), &down);
+  EXPECT_EQ(window().songList()->currentIndex(), 2);
+  EXPECT_EQ(QApplication::focusWidget(), window().panel());
 }
 
 TEST_F(StartedWindow, TheAboutButtonShowsTheVersionDialog) {
   bool shown = false;
   QTimer::singleShot(0, [&] {
-    shown = QApplication::activeModalWidget() == form().aboutBox();
-    form().aboutBox()->OKButton->click();
+    shown = QApplication::activeModalWidget() == window().aboutBox();
+    window().aboutBox()->OKButton->click();
   });
-  static_cast<QToolButton*>(form().control(Control::btnAbout))->click();
+  static_cast<QToolButton*>(window().control(Control::AboutButton))->click();
   EXPECT_TRUE(shown);
 }
 

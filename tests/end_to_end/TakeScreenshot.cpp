@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "platform/qt/Program.h"
-#include "platform/qt/TColorButton.h"
+#include "platform/qt/PianoKeyButton.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -13,11 +13,11 @@ int main(int argc, char** argv) {
   tonefield::Program program;
   program.Start();
   QTest::qWait(300);
-  for (int key : {12, 16, 19}) program.core().KeyButtonMouseDown(key);
+  for (int key : {12, 16, 19}) program.core().OnKeyButtonDown(key);
   QTest::qWait(100);
-  const bool saved = program.form().grab().save(QString::fromLocal8Bit(argv[1]));
-  for (int key : {12, 16, 19}) program.core().KeyButtonMouseUp(key);
-  program.form().close();
+  const bool saved = program.window().grab().save(QString::fromLocal8Bit(argv[1]));
+  for (int key : {12, 16, 19}) program.core().OnKeyButtonUp(key);
+  program.window().close();
   QTest::qWait(600);
   return saved ? 0 : 1;
 }

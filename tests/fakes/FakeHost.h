@@ -2,7 +2,7 @@
 // dialog answers (nothing = cancelled), folders that are writable or not
 // whatever the file system says (tests run as root), a scripted answer of
 // the volume control and a recorded close request, which can run a
-// callback (the shell would run FormCloseQuery there).
+// callback (the shell would run OnCloseRequested there).
 #pragma once
 
 #include <deque>

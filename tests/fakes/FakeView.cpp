@@ -4,24 +4,24 @@ namespace tonefield::fakes {
 
 std::string ControlName(Control control) {
   switch (control) {
-    case Control::txtPanel: return "txtPanel";
-    case Control::btnOpenWave: return "btnOpenWave";
-    case Control::btnSave: return "btnSave";
-    case Control::btnRec: return "btnRec";
-    case Control::Label1: return "Label1";
-    case Control::Label2: return "Label2";
-    case Control::btnInputVolume: return "btnInputVolume";
-    case Control::btnOutputVolume: return "btnOutputVolume";
-    case Control::cbxSong: return "cbxSong";
-    case Control::btnOpenScore: return "btnOpenScore";
-    case Control::btnPlay: return "btnPlay";
-    case Control::lblTempo: return "lblTempo";
-    case Control::tbTempo: return "tbTempo";
-    case Control::txtRecTime: return "txtRecTime";
-    case Control::btnRecording: return "btnRecording";
-    case Control::btnAbout: return "btnAbout";
-    case Control::btnQuit: return "btnQuit";
-    case Control::Panel1: return "Panel1";
+    case Control::StatusLine: return "statusLine";
+    case Control::OpenWaveButton: return "openWaveButton";
+    case Control::SaveSampleButton: return "saveSampleButton";
+    case Control::RecordSampleButton: return "recordSampleButton";
+    case Control::BlankLabelLeft: return "blankLabelLeft";
+    case Control::BlankLabelRight: return "blankLabelRight";
+    case Control::InputVolumeButton: return "inputVolumeButton";
+    case Control::OutputVolumeButton: return "outputVolumeButton";
+    case Control::SongBox: return "songBox";
+    case Control::OpenScoreButton: return "openScoreButton";
+    case Control::PlayButton: return "playButton";
+    case Control::TempoCaption: return "tempoCaption";
+    case Control::TempoBar: return "tempoBar";
+    case Control::RecordingClock: return "recordingClock";
+    case Control::RecordPerformanceButton: return "recordPerformanceButton";
+    case Control::AboutButton: return "aboutButton";
+    case Control::QuitButton: return "quitButton";
+    case Control::ControlPanel: return "controlPanel";
   }
   return "?";
 }
@@ -45,8 +45,8 @@ int Utf8Characters(const std::string& text) {
 
 FakeView::FakeView() {
   keyColours.fill(0xFFFFFFFF);
-  controlWidths[Control::cbxSong] = 113;
-  controlWidths[Control::txtPanel] = 233;
+  controlWidths[Control::SongBox] = 113;
+  controlWidths[Control::StatusLine] = 233;
 }
 
 void FakeView::ShowSplash() {

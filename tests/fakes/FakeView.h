@@ -1,5 +1,5 @@
 // A View that records what the handlers show. Every call is also appended
-// to log() as one line ("Status:text", "Enable:btnSave=0", ...), so tests
+// to log() as one line ("Status:text", "Enable:saveSampleButton=0", ...), so tests
 // can check the order of visible effects. An error box can run a callback
 // while it is "open", to let other handlers run inside it as a modal box does.
 #pragma once
@@ -88,7 +88,7 @@ class FakeView : public View {
   int panelHeight = 73;
   int tempoPosition = 5;
   std::array<bool, kKeyCount> drawnPressed{};
-  std::map<Control, int> controlWidths;  // cbxSong starts at 113
+  std::map<Control, int> controlWidths;  // songBox starts at 113
   // Width of a text; by default 7 pixels per character (UTF-8 aware).
   std::function<int(const std::string&)> textWidth;
   // Runs inside ShowError, as the modal box's message loop would.

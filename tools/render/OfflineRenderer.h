@@ -18,7 +18,7 @@
 #include "ToolStatus.h"
 #include "common/SourceSample.h"
 #include "dsp/KeyWaveBuilder.h"
-#include "dsp/TFIRFilter.h"
+#include "dsp/FirLowPass.h"
 #include "engine/VoiceTable.h"
 #include "score/Sequencer.h"
 

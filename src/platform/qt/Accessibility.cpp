@@ -55,10 +55,10 @@ class StatusLineAccessible final : public QAccessibleWidget {
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
   if (object == nullptr) return nullptr;
-  if (className == QLatin1String("QSlider") && object->objectName() == QLatin1String("tbTempo")) {
+  if (className == QLatin1String("QSlider") && object->objectName() == QLatin1String("tempoBar")) {
     return new TempoBarAccessible(static_cast<QSlider*>(object));
   }
-  if (className == QLatin1String("QLabel") && object->objectName() == QLatin1String("txtPanel")) {
+  if (className == QLatin1String("QLabel") && object->objectName() == QLatin1String("statusLine")) {
     return new StatusLineAccessible(static_cast<QLabel*>(object));
   }
   return nullptr;

@@ -15,8 +15,8 @@ QString KeyNoteName(int key);
 // 50 at 0, 100 at 5, 200 at 10.
 int TempoPercent(int position);
 
-// Gives the tempo bar (object name "tbTempo") and the status line
-// ("txtPanel") their own accessible interfaces. Once per application.
+// Gives the tempo bar (object name "tempoBar") and the status line
+// ("statusLine") their own accessible interfaces. Once per application.
 void InstallAccessibleInterfaces();
 
 }  // namespace tonefield

@@ -13,12 +13,12 @@ Program::Program(const LaunchOptions& options)
       wake_([this] { DeliverDeviceNews(); }),
       waveOut_(options.outputDevice),
       waveIn_(wake_.Waker(), options.inputDevice),
-      core_(form_, form_, waveOut_, waveIn_),
+      core_(window_, window_, waveOut_, waveIn_),
       handlers_(core_),
       midiPorts_(core_.midiInput()) {
   if (QApplication::windowIcon().isNull()) QApplication::setWindowIcon(MakeApplicationIcon());
-  form_.setWindowIcon(QApplication::windowIcon());
-  form_.SetHandlers(&handlers_);
+  window_.setWindowIcon(QApplication::windowIcon());
+  window_.SetHandlers(&handlers_);
   core_.SetBufferRequest(options.bufferSamples);
   core_.SetAudioWake(wake_.Waker());
   midiPoll_.setInterval(1000);
@@ -28,10 +28,10 @@ Program::Program(const LaunchOptions& options)
 Program::~Program() {
   midiPoll_.stop();
   midiPorts_.Close();
-  form_.StopTimer();
-  form_.SetHandlers(nullptr);
+  window_.StopTimer();
+  window_.SetHandlers(nullptr);
   // Stop both devices before the core and its renderer go, so no audio
-  // callback can touch them (a no-op when FormClose closed them).
+  // callback can touch them (a no-op when Shutdown closed them).
   waveOut_.Close();
   waveIn_.Close();
 }
@@ -40,11 +40,11 @@ void Program::Start() {
   if (const char* log = std::getenv("TONEFIELD_LATENCY_LOG"); log != nullptr && *log != '\0') {
     core_.SetLatencyLog(log);
   }
-  core_.FormCreate();
-  form_.CenterOnScreen();
-  form_.show();
-  form_.CenterOnScreen();
-  if (core_.TimerRunning()) form_.StartTimer();
+  core_.Start();
+  window_.CenterOnScreen();
+  window_.show();
+  window_.CenterOnScreen();
+  if (core_.TimerRunning()) window_.StartTimer();
   OpenMidi();
 }
 

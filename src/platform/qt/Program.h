@@ -1,5 +1,5 @@
-// The running program: the on-screen form, the SDL sound devices, the MIDI
-// input, the core TForm1 and the wiring between them. The output device's
+// The running program: the on-screen window, the SDL sound devices, the MIDI
+// input, the core Instrument and the wiring between them. The output device's
 // callback renders on SDL's audio thread; its news (key colours, the
 // score's end) and the capture's buffer-full reach the core on the GUI
 // thread through a GuiWake, which the MIDI input's thread also uses while
@@ -11,11 +11,11 @@
 #include <string>
 
 #include "app/LaunchOptions.h"
-#include "app/TForm1.h"
+#include "app/Instrument.h"
 #include "platform/midi/MidiPorts.h"
 #include "platform/qt/GuiWake.h"
-#include "platform/qt/MainForm.h"
-#include "platform/qt/TForm1Handlers.h"
+#include "platform/qt/MainWindow.h"
+#include "platform/qt/InstrumentHandlers.h"
 #include "platform/sdl/SdlWaveIn.h"
 #include "platform/sdl/SdlWaveOut.h"
 
@@ -28,14 +28,14 @@ class Program {
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
-  // FormCreate (splash shown meanwhile), then the window is shown centred,
+  // Start (splash shown meanwhile), then the window is shown centred,
   // the 250 ms timer runs and the MIDI input opens (a missing MIDI system
   // is said in one line on standard error; the window plays on without).
   // TONEFIELD_LATENCY_LOG=FILE logs each note's input-to-callback time to FILE.
   void Start();
 
-  MainForm& form() { return form_; }
-  TForm1& core() { return core_; }
+  MainWindow& window() { return window_; }
+  Instrument& core() { return core_; }
   SdlWaveOut& waveOut() { return waveOut_; }
   SdlWaveIn& waveIn() { return waveIn_; }
   MidiPorts& midiPorts() { return midiPorts_; }
@@ -47,12 +47,12 @@ class Program {
   void OpenMidi();
 
   LaunchOptions options_;
-  MainForm form_;
+  MainWindow window_;
   GuiWake wake_;
   SdlWaveOut waveOut_;
   SdlWaveIn waveIn_;
-  TForm1 core_;
-  TForm1Handlers handlers_;
+  Instrument core_;
+  InstrumentHandlers handlers_;
   // Declared after the core: its threads stop before the core goes.
   MidiPorts midiPorts_;
   QTimer midiPoll_;  // new controllers, about once a second

@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
   if (!guard.Acquire()) return 0;  // the running instance comes forward instead
 
   tonefield::Program program(options);
-  guard.SetOnRaiseRequest([&program] { program.form().BringToFront(); });
+  guard.SetOnRaiseRequest([&program] { program.window().BringToFront(); });
   program.Start();
   return QApplication::exec();
 }

@@ -1,0 +1,42 @@
+// The 250 ms timer: the audio thread's news, lost devices, the stuck-note
+// watchdog, the steps that wait for the output to drain, the close
+// countdown and the recording clock.
+#include "app/Instrument.h"
+
+namespace tonefield {
+
+void Instrument::OnTimerTick() {
+  if (!timerRunning_ || closed_) return;
+  OnAudioNews();
+  CheckDevicesLost();
+  if (engineState_ != kStatePlayingScore) RunStuckNoteWatchdog();
+
+  switch (engineState_) {
+    case kStateClosing:
+      if (closeCountdown_ > 0) --closeCountdown_;
+      host_.RequestClose();
+      break;
+    case kStateNewSample:
+      if (live_.Drained()) {
+        std::lock_guard lock(engineLock_);
+        feedStopped_ = false;
+        engineState_ = kStateReady;
+        OpenOutput();
+      }
+      break;
+    case kStateRecordRequested:
+      if (live_.Drained()) {
+        std::lock_guard lock(engineLock_);
+        engineState_ = kStateRecordingSample;
+        StartSampleRecording();
+      }
+      break;
+    default:
+      break;
+  }
+  if (closed_) return;  // the close request above was granted
+
+  if (IsPerformanceRecordingActive()) UpdateRecordingClock();
+}
+
+}  // namespace tonefield
