@@ -14,6 +14,11 @@ void Instrument::NoteOff(int owner, int key) { live_.NoteOff(owner, key); }
 
 void Instrument::OnKeyDown(int& key) {
   std::lock_guard lock(engineLock_);
+  if (key == kVirtualKeyEscape && EndSampleRecording(kCaptureCancelledText)) {
+    key = 0;
+    pendingInputTime_ = 0;
+    return;
+  }
   KeyStrokeDown(*this, key);
   pendingInputTime_ = 0;
 }

@@ -46,19 +46,37 @@ int UsageError(const std::string& error) {
   return 2;
 }
 
+// SDL's names, which --output-device and --input-device take, each with the
+// server's own name in brackets where the server gives one (accepted too).
 int ListDevices() {
   for (const bool capture : {false, true}) {
     std::string error;
-    const std::vector<std::string> names = tonefield::ListSdlDevices(capture, error);
+    const std::vector<tonefield::SdlDeviceEntry> devices = tonefield::ListSdlDevicesWithServerNames(capture, error);
     if (!error.empty()) {
       std::fprintf(stderr, "tonefield: no sound devices: %s\n", error.c_str());
       return 1;
     }
     std::printf("%s devices:\n", capture ? "Capture" : "Playback");
-    for (const std::string& name : names) std::printf("  %s\n", name.c_str());
-    if (names.empty()) std::printf("  (none; the system default is used)\n");
+    for (const tonefield::SdlDeviceEntry& device : devices) {
+      if (device.serverName.empty()) {
+        std::printf("  %s\n", device.name.c_str());
+      } else {
+        std::printf("  %s  (%s)\n", device.name.c_str(), device.serverName.c_str());
+      }
+    }
+    if (devices.empty()) std::printf("  (none; the system default is used)\n");
   }
   return 0;
+}
+
+// A named device must exist before the window opens; a server's own name
+// becomes SDL's. Returns the message for a wrong one, or empty.
+std::string CheckDevices(tonefield::LaunchOptions& options) {
+  if (std::string message = tonefield::CheckSdlDeviceName(options.outputDevice, false, "--output-device");
+      !message.empty()) {
+    return message;
+  }
+  return tonefield::CheckSdlDeviceName(options.inputDevice, true, "--input-device");
 }
 
 }  // namespace
@@ -74,15 +92,21 @@ int main(int argc, char** argv) {
   }
 
   // A wrong value is said before Qt needs a display.
-  if (const auto own = tonefield::ParseLaunchOptions(OwnArguments(argc, argv)); !own.error.empty()) {
+  auto own = tonefield::ParseLaunchOptions(OwnArguments(argc, argv));
+  if (!own.error.empty()) {
     return UsageError(own.error);
   } else if (!tonefield::MidiPorts::Available(own.midiApi)) {
     return UsageError(std::string("--midi-api ") + tonefield::MidiApiName(own.midiApi) +
                       ": this build of Tonefield has no support for it");
+  } else if (const std::string wrong = CheckDevices(own); !wrong.empty()) {
+    std::fprintf(stderr, "tonefield: %s\n", wrong.c_str());
+    return 2;
   }
   QApplication app(argc, argv);  // takes Qt's own options out of argv
-  const tonefield::LaunchOptions options = tonefield::ParseLaunchOptions(Arguments(argc, argv));
+  tonefield::LaunchOptions options = tonefield::ParseLaunchOptions(Arguments(argc, argv));
   if (!options.error.empty()) return UsageError(options.error);
+  options.outputDevice = own.outputDevice;
+  options.inputDevice = own.inputDevice;
   QApplication::setApplicationName(QStringLiteral("Tonefield"));
   tonefield::SetUpDesktopIntegration();  // desktop entry, icon, Qt's Japanese texts
 
