@@ -44,10 +44,10 @@ bool Instrument::EndSampleRecording(std::string_view why) {
   } else if (engineState_ == kStateRecordingSample) {
     ReleaseCapture();
     RestoreOutputAfterCapture();
-    SetControlsEnabled(true);
   } else {
     return false;
   }
+  SetControlsEnabled(true);
   view_.SetStatusText(std::string(why));
   return true;
 }
