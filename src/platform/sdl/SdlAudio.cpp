@@ -139,10 +139,10 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
   return kMmSuccess;
 }
 
-bool CloseSdlDevice(SdlDeviceId device) {
+bool CloseSdlDevice(SdlDeviceId device, std::chrono::milliseconds limit) {
   if (device == 0) return true;
   SDL_PauseAudioDevice(device, 1);
-  return RunServerCall([device] { SDL_CloseAudioDevice(device); }, {}, kServerCloseLimit) == ServerCall::Done;
+  return RunServerCall([device] { SDL_CloseAudioDevice(device); }, {}, limit) == ServerCall::Done;
 }
 
 void ReleaseSdlAudio(std::shared_ptr<SdlAudioReference> audio) {
@@ -157,6 +157,8 @@ void SdlStallWatch::Running(bool running, std::uint32_t bufferMs) {
   seen_ = callbacks_.load(std::memory_order_relaxed);
   startCallbacks_ = seen_;
   steady_ = false;
+  // A stall seen stays known through the pause before the close.
+  if (running) stalled_ = false;
   since_ = std::chrono::steady_clock::now();
 }
 
@@ -172,7 +174,8 @@ bool SdlStallWatch::Stalled() {
     }
     return false;
   }
-  return now - since_ >= (steady_ ? limit_ : std::max(limit_, kStartLimit));
+  stalled_ = now - since_ >= (steady_ ? limit_ : std::max(limit_, kStartLimit));
+  return stalled_;
 }
 
 bool IsSdlDeviceLost(SdlDeviceId device) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/WaveOutDevice.h"  // MmResult
+#include "platform/sdl/SdlServerCalls.h"
 
 namespace tonefield {
 
@@ -105,8 +106,11 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
 // Pauses the device (its callback does not run again once this returns;
 // SDL's device lock is held only around the callback, never while SDL waits
 // on the server), then closes it on the server-call helper, waiting at most
-// kServerCloseLimit. False when the close was left to finish there.
-bool CloseSdlDevice(SdlDeviceId device);
+// limit (a device known to be stalled is not waited for long: its close can
+// only finish once the server answers). False when the close was left to
+// finish there.
+bool CloseSdlDevice(SdlDeviceId device, std::chrono::milliseconds limit = kServerCloseLimit);
+inline constexpr std::chrono::milliseconds kStalledCloseLimit{100};
 
 // Drops the subsystem reference on the helper, without waiting.
 void ReleaseSdlAudio(std::shared_ptr<SdlAudioReference> audio);
@@ -128,6 +132,8 @@ class SdlStallWatch {
   // gets four of them before it counts as stalled.
   void Running(bool running, std::uint32_t bufferMs = 0);
   bool Stalled();
+  // Whether the last Stalled() said so.
+  bool stalled() const { return stalled_; }
 
  private:
   std::atomic<std::uint64_t> callbacks_{0};
@@ -136,6 +142,7 @@ class SdlStallWatch {
   std::uint32_t bufferMs_ = 0;
   std::uint64_t startCallbacks_ = 0;
   bool steady_ = false;
+  bool stalled_ = false;
   std::uint64_t seen_ = 0;
   std::chrono::steady_clock::time_point since_{};
 };

@@ -74,8 +74,9 @@ MmResult SdlWaveIn::Unprepare(WaveHeader& header) {
 
 MmResult SdlWaveIn::Close() {
   if (device_ == 0) return errors_.Fail(kMmInvalidHandle);
+  const bool stalled = stall_.stalled();
   stall_.Running(false);
-  CloseSdlDevice(device_);
+  CloseSdlDevice(device_, stalled ? kStalledCloseLimit : kServerCloseLimit);
   device_ = 0;
   // A buffer still being filled comes back as it is, without a call.
   if (buffer_ != nullptr) buffer_->flags &= ~kWaveHeaderInQueue;

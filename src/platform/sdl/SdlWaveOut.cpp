@@ -55,10 +55,11 @@ MmResult SdlWaveOut::Stop() {
 
 MmResult SdlWaveOut::Close() {
   if (device_ == 0) return errors_.Fail(kMmInvalidHandle);
+  const bool stalled = stall_.stalled();
   stall_.Running(false);
   // Paused first, so no callback runs after this even when the close itself
   // is left to finish on the helper.
-  CloseSdlDevice(device_);
+  CloseSdlDevice(device_, stalled ? kStalledCloseLimit : kServerCloseLimit);
   device_ = 0;
   bufferSamples_ = 0;
   source_ = nullptr;
