@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -45,7 +46,7 @@ inline constexpr std::string_view kCaptureCancelledText = "録音を中止しま
 // A capture needs three seconds; one that has brought nothing after two
 // more (20 ticks of 250 ms) ends with kCaptureSilentText.
 inline constexpr int kCaptureTimeoutTicks = 20;
-// Esc cancels a sample recording.
+// Esc (VK_ESCAPE) ends every note, and cancels a sample recording.
 inline constexpr int kVirtualKeyEscape = 0x1B;
 
 class Instrument final : public WaveInListener, private LiveEngineClient, private PlayedNotes {
@@ -91,6 +92,9 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   // play under their own owner and yield to other owners' keys; the stuck-
   // note watchdog never ends them (only their note-off does).
   MidiInput& midiInput() { return midi_; }
+  // How the MIDI input forgets its notes from the GUI thread while a port
+  // may be delivering (the port's own way); without one, it is told directly.
+  void SetMidiPanic(std::function<void()> panic) { midiPanic_ = std::move(panic); }
 
   // Note input (InstrumentNoteInput.cpp); key codes are Windows virtual-key
   // codes, set to 0 when the stroke is consumed.
@@ -98,6 +102,10 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   void OnKeyUp(int& key);
   void OnKeyButtonDown(int key);
   void OnKeyButtonUp(int key);
+  // Panic: every note ends at once, whoever holds it (PC keys, mouse, song,
+  // MIDI), and the MIDI input forgets its keys and pedals; a song plays on
+  // from its next note. Esc does the same, and still goes on to the window.
+  void OnPanicClicked();
 
   // Transport (InstrumentTransport.cpp).
   void OnPlayClicked();
@@ -218,6 +226,7 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   KeyWaves keyWaves_;  // formats, and the bank being rebuilt before it goes to the renderer
   LiveEngine live_{*this};
   MidiInput midi_{live_.channels()};
+  std::function<void()> midiPanic_;
   StuckNoteWatchdog watchdog_;
   bool outputOpen_ = false;
   bool outputLost_ = false;  // reopen the default device at the next ticks

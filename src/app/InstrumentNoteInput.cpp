@@ -12,8 +12,20 @@ void Instrument::NoteOn(int owner, int key) { live_.NoteOn(owner, key, std::exch
 
 void Instrument::NoteOff(int owner, int key) { live_.NoteOff(owner, key); }
 
-void Instrument::OnKeyDown(int& key) {
+void Instrument::OnPanicClicked() {
   std::lock_guard lock(engineLock_);
+  live_.AllNotesOff();
+  if (midiPanic_) {
+    midiPanic_();
+  } else {
+    midi_.ReleaseAll();
+  }
+}
+
+void Instrument::OnKeyDown(int& key) {
+  if (key == kVirtualKeyEscape) OnPanicClicked();  // not consumed: Esc still closes a drop-down
+  std::lock_guard lock(engineLock_);
+  // During a sample recording Esc also cancels it, and is consumed.
   if (key == kVirtualKeyEscape && EndSampleRecording(kCaptureCancelledText)) {
     key = 0;
     pendingInputTime_ = 0;

@@ -41,6 +41,7 @@ const char* MidiApiName(MidiApi api) {
 std::string LaunchUsage() {
   return "usage: tonefield [--buffer SAMPLES] [--output-device NAME] [--input-device NAME]\n"
          "                 [--midi-api " + std::string(kMidiApiChoice) + "] [--midi-transpose N] [--midi-velocity on|off]\n"
+         "                 [--midi-channel all|1..16] [--midi-autoconnect on|off]\n"
          "       tonefield --list-devices\n"
          "  --buffer SAMPLES      device buffer to ask for, " +
          std::to_string(kMinBufferSamples) + ".." + std::to_string(kMaxBufferSamples) +
@@ -51,6 +52,8 @@ std::string LaunchUsage() {
          MidiApiName(kMidiApis[0]) + "); none turns MIDI off\n"
          "  --midi-transpose N    semitones added to MIDI notes before notes 48..83 play keys 0..35\n"
          "  --midi-velocity on|off  MIDI notes as loud as struck (default) or all at full level\n"
+         "  --midi-channel all|1..16  play the notes of every MIDI channel (default) or of one\n"
+         "  --midi-autoconnect on|off  connect MIDI hardware to the port as it appears (default on)\n"
          "  --list-devices        print the playback and capture devices and exit\n";
 }
 
@@ -111,6 +114,18 @@ LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args) {
         return fail("--midi-velocity takes on or off" + (value.empty() ? std::string() : ", not \"" + value + "\""));
       }
       options.midiVelocity = value == "on";
+    } else if (name == "--midi-channel") {
+      int channel = 0;
+      if (!takeValue() || (value != "all" && (!ParseInteger(value, channel) || channel < 1 || channel > 16))) {
+        return fail("--midi-channel takes all or a channel from 1 to 16" +
+                    (value.empty() ? std::string() : ", not \"" + value + "\""));
+      }
+      options.midiChannel = value == "all" ? kMidiAllChannels : channel;
+    } else if (name == "--midi-autoconnect") {
+      if (!takeValue() || (value != "on" && value != "off")) {
+        return fail("--midi-autoconnect takes on or off" + (value.empty() ? std::string() : ", not \"" + value + "\""));
+      }
+      options.midiAutoConnect = value == "on";
     } else if (name == "--list-devices" && !hasValue) {
       options.listDevices = true;
     } else if ((name == "--help" || name == "-h") && !hasValue) {
@@ -120,6 +135,32 @@ LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args) {
     }
   }
   return options;
+}
+
+std::vector<std::string> WindowOptions(const std::vector<std::string>& args) {
+  static constexpr const char* kTakingValue[] = {"--buffer",         "--output-device", "--input-device",
+                                                 "--midi-api",       "--midi-transpose", "--midi-velocity",
+                                                 "--midi-channel",   "--midi-autoconnect"};
+  std::vector<std::string> own;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    for (const char* name : kTakingValue) {
+      if (args[i] == name) {
+        own.push_back(args[i]);
+        if (i + 1 < args.size()) own.push_back(args[++i]);
+      } else if (args[i].rfind(std::string(name) + "=", 0) == 0) {
+        own.push_back(args[i]);
+      }
+    }
+  }
+  return own;
+}
+
+std::string AlreadyRunningMessage(const std::vector<std::string>& windowOptions) {
+  std::string message = "tonefield: Tonefield is already running on this desktop; its window comes to the front\n";
+  if (windowOptions.empty()) return message;
+  message += "tonefield: not applied (the running window keeps its settings):";
+  for (const std::string& arg : windowOptions) message += " " + arg;
+  return message + "\n";
 }
 
 }  // namespace tonefield

@@ -20,6 +20,8 @@ struct LaunchOptions {
   MidiApi midiApi = MidiApi::Default;
   int midiTranspose = 0;            // semitones added to every MIDI note
   bool midiVelocity = true;         // false: MIDI notes at full level
+  int midiChannel = 0;              // 1..16: only that channel plays; 0: every channel
+  bool midiAutoConnect = true;      // hardware MIDI inputs connected as they appear
   bool listDevices = false;
   bool help = false;
   std::string error;                // set when the command line is refused
@@ -35,5 +37,14 @@ const char* MidiApiName(MidiApi api);
 LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args);
 
 std::string LaunchUsage();
+
+// The window's own options in args (each with its value), in the order
+// given: what a second start on the same desktop cannot hand to the
+// running window. Qt's options and anything unknown are left out.
+std::vector<std::string> WindowOptions(const std::vector<std::string>& args);
+
+// What a second start prints on standard error: that Tonefield runs
+// already, and which of the options given were not applied.
+std::string AlreadyRunningMessage(const std::vector<std::string>& windowOptions);
 
 }  // namespace tonefield

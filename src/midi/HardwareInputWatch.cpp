@@ -20,4 +20,15 @@ std::vector<MidiPortAddress> HardwareInputWatch::Update(const std::vector<MidiPo
   return connect;
 }
 
+std::vector<std::string> HardwareInputWatch::UpdateByName(const std::vector<std::string>& present) {
+  std::vector<std::string> connect;
+  std::set<std::string> now;
+  for (const std::string& name : present) {
+    if (!knownNames_.contains(name)) connect.push_back(name);
+    now.insert(name);
+  }
+  knownNames_ = std::move(now);
+  return connect;
+}
+
 }  // namespace tonefield

@@ -33,9 +33,13 @@ class HardwareInputWatch {
   // the last call. Returns the ports to connect, in the order listed.
   std::vector<MidiPortAddress> Update(const std::vector<MidiPortInfo>& present,
                                       const std::vector<MidiPortAddress>& announced, MidiPortAddress own);
+  // The same for a system that knows its hardware ports by name only (JACK's
+  // physical outputs): the names to connect, in the order listed.
+  std::vector<std::string> UpdateByName(const std::vector<std::string>& present);
 
  private:
   std::set<std::pair<MidiPortAddress, std::string>> known_;
+  std::set<std::string> knownNames_;
 };
 
 }  // namespace tonefield

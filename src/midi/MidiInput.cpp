@@ -1,7 +1,5 @@
 #include "midi/MidiInput.h"
 
-#include <atomic>
-
 namespace tonefield {
 
 void MidiInput::Configure(MidiSettings settings, bool stampInputTime) {
@@ -10,9 +8,33 @@ void MidiInput::Configure(MidiSettings settings, bool stampInputTime) {
 }
 
 void MidiInput::Receive(std::span<const std::uint8_t> message, std::int64_t receivedAt) noexcept {
-  receivedAt_ = stampInputTime_ ? receivedAt : 0;
   posted_ = false;
-  interpreter_.Receive(message, *this);
+  if (releaseRequested_.exchange(false)) {
+    receivedAt_ = 0;
+    interpreter_.Reset(*this);
+  }
+  receivedAt_ = stampInputTime_ ? receivedAt : 0;
+  if (interpreter_.Receive(message, *this)) notesReceived_.fetch_add(1, std::memory_order_relaxed);
+  WakeIfIdle();
+}
+
+void MidiInput::ReleaseAll() noexcept {
+  releaseRequested_.store(false);
+  posted_ = false;
+  receivedAt_ = 0;
+  interpreter_.Reset(*this);
+  WakeIfIdle();
+}
+
+void MidiInput::Service() noexcept {
+  if (!releaseRequested_.load(std::memory_order_relaxed) || !releaseRequested_.exchange(false)) return;
+  posted_ = false;
+  receivedAt_ = 0;
+  interpreter_.Reset(*this);
+  WakeIfIdle();
+}
+
+void MidiInput::WakeIfIdle() {
   if (!posted_) return;
   // Pairs with LiveEngine::DeviceStopped: either the GUI's last drain sees
   // these commands or this thread sees that no device runs and wakes it.

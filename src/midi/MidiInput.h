@@ -7,6 +7,7 @@
 // allocates; a command that finds the queue full is counted and dropped.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 
@@ -27,20 +28,36 @@ class MidiInput final : private MidiNoteSink {
   const MidiSettings& settings() const { return interpreter_.settings(); }
 
   // On the port's thread: one whole message, received at steady-clock
-  // nanoseconds receivedAt.
+  // nanoseconds receivedAt. A release asked for is done first.
   void Receive(std::span<const std::uint8_t> message, std::int64_t receivedAt) noexcept;
+
+  // Ends every MIDI note and forgets keys and pedals. Only on the thread
+  // that produces for the queue now: the port's, or any thread while no
+  // port delivers (or one holding the port's delivery lock).
+  void ReleaseAll() noexcept;
+  // From any thread: the producer releases everything before its next
+  // message, or at its next Service.
+  void RequestRelease() noexcept { releaseRequested_.store(true); }
+  // On the port's thread, for a port that runs even without messages (JACK's cycle).
+  void Service() noexcept;
+
+  // Note-ons received that passed the channel filter, ever (any thread).
+  std::uint64_t notesReceived() const { return notesReceived_.load(std::memory_order_relaxed); }
 
  private:
   void StartNote(int key, std::int32_t gain) override;
   void EndNote(int key) override;
   void EndAllNotes() override;
   void Post(const LiveCommand& command);
+  void WakeIfIdle();
 
   LiveChannels& channels_;
   MidiInterpreter interpreter_;
   bool stampInputTime_ = false;
   std::int64_t receivedAt_ = 0;
   bool posted_ = false;
+  std::atomic<bool> releaseRequested_{false};
+  std::atomic<std::uint64_t> notesReceived_{0};
 };
 
 }  // namespace tonefield

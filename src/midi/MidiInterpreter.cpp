@@ -16,47 +16,88 @@ constexpr int kPedalDownFrom = 64;
 
 }  // namespace
 
-void MidiInterpreter::Receive(std::span<const std::uint8_t> message, MidiNoteSink& sink) {
-  if (message.size() < 3 || message[0] < 0x80 || message[0] >= 0xF0) return;
-  if (message[1] > 127 || message[2] > 127) return;
+bool MidiInterpreter::Receive(std::span<const std::uint8_t> message, MidiNoteSink& sink) {
+  if (message.size() < 3 || message[0] < 0x80 || message[0] >= 0xF0) return false;
+  if (message[1] > 127 || message[2] > 127) return false;
+  const int channel = message[0] & 0x0F;
+  if (settings_.channel != kMidiAllChannels && channel != settings_.channel - 1) return false;
   const std::uint8_t type = message[0] & 0xF0;
   const int data1 = message[1];
   const int data2 = message[2];
   if (type == kNoteOn && data2 > 0) {
-    const int key = KeyForMidiNote(data1, settings_.transpose);
-    if (key < 0) return;
-    sustained_.reset(static_cast<std::size_t>(key));  // struck again: its own release decides
-    sink.StartNote(key, settings_.velocity ? VelocityGain(data2) : kUnityGain);
-  } else if (type == kNoteOn || type == kNoteOff) {
-    const int key = KeyForMidiNote(data1, settings_.transpose);
-    if (key >= 0) NoteOff(key, sink);
+    NoteOn(channel, data1, data2, sink);
+    return true;
+  }
+  if (type == kNoteOn || type == kNoteOff) {
+    NoteOff(channel, data1, sink);
   } else if (type == kControlChange) {
-    Controller(data1, data2, sink);
+    Controller(channel, data1, data2, sink);
   }
+  return false;
 }
 
-void MidiInterpreter::NoteOff(int key, MidiNoteSink& sink) {
-  if (pedalDown_) {
-    sustained_.set(static_cast<std::size_t>(key));
+int MidiInterpreter::KeyFor(int note) const {
+  return settings_.foldOutOfRange ? FoldedKeyForMidiNote(note, settings_.transpose)
+                                  : KeyForMidiNote(note, settings_.transpose);
+}
+
+void MidiInterpreter::NoteOn(int channel, int note, int velocity, MidiNoteSink& sink) {
+  const int key = KeyFor(note);
+  if (key < 0) return;
+  const auto c = static_cast<std::size_t>(channel);
+  const auto n = static_cast<std::size_t>(note);
+  if (!down_[c].test(n) && !sustained_[c].test(n)) ++holders_[static_cast<std::size_t>(key)];
+  down_[c].set(n);
+  sustained_[c].reset(n);  // struck again: its own release decides
+  // Every strike starts the key again, whoever else holds it.
+  sink.StartNote(key, settings_.velocity ? VelocityGain(velocity) : kUnityGain);
+}
+
+void MidiInterpreter::NoteOff(int channel, int note, MidiNoteSink& sink) {
+  const auto c = static_cast<std::size_t>(channel);
+  const auto n = static_cast<std::size_t>(note);
+  if (!down_[c].test(n)) return;  // never struck here, or already released
+  down_[c].reset(n);
+  if (pedal_.test(c)) {
+    sustained_[c].set(n);
   } else {
-    sink.EndNote(key);
+    Let(channel, note, sink);
   }
 }
 
-void MidiInterpreter::Controller(int number, int value, MidiNoteSink& sink) {
+void MidiInterpreter::Let(int channel, int note, MidiNoteSink& sink) {
+  const int key = KeyFor(note);
+  down_[static_cast<std::size_t>(channel)].reset(static_cast<std::size_t>(note));
+  sustained_[static_cast<std::size_t>(channel)].reset(static_cast<std::size_t>(note));
+  std::uint8_t& count = holders_[static_cast<std::size_t>(key)];
+  if (count > 0 && --count == 0) sink.EndNote(key);
+}
+
+void MidiInterpreter::Controller(int channel, int number, int value, MidiNoteSink& sink) {
+  const auto c = static_cast<std::size_t>(channel);
   if (number == kSustainPedal) {
     const bool down = value >= kPedalDownFrom;
-    if (pedalDown_ && !down) {
-      for (int key = 0; key < kKeyCount; ++key) {
-        if (sustained_.test(static_cast<std::size_t>(key))) sink.EndNote(key);
+    pedal_.set(c, down);
+    if (!down && sustained_[c].any()) {
+      for (int note = 0; note < 128; ++note) {
+        if (sustained_[c].test(static_cast<std::size_t>(note))) Let(channel, note, sink);
       }
-      sustained_.reset();
     }
-    pedalDown_ = down;
   } else if (number == kAllSoundOff || number == kAllNotesOff) {
-    sustained_.reset();
-    sink.EndAllNotes();
+    const std::bitset<128> held = down_[c] | sustained_[c];
+    if (held.none()) return;
+    for (int note = 0; note < 128; ++note) {
+      if (held.test(static_cast<std::size_t>(note))) Let(channel, note, sink);
+    }
   }
+}
+
+void MidiInterpreter::Reset(MidiNoteSink& sink) {
+  pedal_.reset();
+  for (auto& notes : down_) notes.reset();
+  for (auto& notes : sustained_) notes.reset();
+  holders_.fill(0);
+  sink.EndAllNotes();
 }
 
 }  // namespace tonefield

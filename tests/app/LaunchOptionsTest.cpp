@@ -39,6 +39,36 @@ TEST(LaunchOptions, TakesTheMidiApiTranspositionAndVelocity) {
   EXPECT_NE(LaunchUsage().find("--midi-transpose"), std::string::npos);
 }
 
+TEST(LaunchOptions, TakesTheMidiChannelAndAutoConnection) {
+  const LaunchOptions none = ParseLaunchOptions({});
+  EXPECT_EQ(none.midiChannel, 0) << "every channel";
+  EXPECT_TRUE(none.midiAutoConnect);
+  const std::pair<std::vector<std::string>, int> channels[] = {
+      {{"--midi-channel", "all"}, 0}, {{"--midi-channel", "1"}, 1}, {{"--midi-channel=10"}, 10},
+      {{"--midi-channel", "16"}, 16}};
+  for (const auto& [args, channel] : channels) {
+    const LaunchOptions options = ParseLaunchOptions(args);
+    EXPECT_TRUE(options.error.empty()) << options.error;
+    EXPECT_EQ(options.midiChannel, channel) << args.back();
+  }
+  EXPECT_FALSE(ParseLaunchOptions({"--midi-autoconnect=off"}).midiAutoConnect);
+  EXPECT_NE(LaunchUsage().find("--midi-channel all|1..16"), std::string::npos);
+}
+
+TEST(LaunchOptions, ASecondStartSaysWhichOfItsOptionsWereNotApplied) {
+  const std::vector<std::string> args = {"--midi-api", "jack", "-style", "fusion", "--midi-channel=2",
+                                         "--buffer", "128", "--midi-autoconnect", "off"};
+  const std::vector<std::string> own = WindowOptions(args);
+  EXPECT_EQ(own, (std::vector<std::string>{"--midi-api", "jack", "--midi-channel=2", "--buffer", "128",
+                                           "--midi-autoconnect", "off"}));
+  EXPECT_EQ(AlreadyRunningMessage(own),
+            "tonefield: Tonefield is already running on this desktop; its window comes to the front\n"
+            "tonefield: not applied (the running window keeps its settings): --midi-api jack --midi-channel=2 "
+            "--buffer 128 --midi-autoconnect off\n");
+  EXPECT_EQ(AlreadyRunningMessage({}),
+            "tonefield: Tonefield is already running on this desktop; its window comes to the front\n");
+}
+
 TEST(LaunchOptions, RefusesWhatItCannotUseWithAMessage) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"--buffer"},
@@ -59,6 +89,11 @@ TEST(LaunchOptions, RefusesWhatItCannotUseWithAMessage) {
                                              {"--midi-transpose=+"},
                                              {"--midi-velocity", "yes"},
                                              {"--midi-velocity"},
+                                             {"--midi-channel"},
+                                             {"--midi-channel", "0"},
+                                             {"--midi-channel", "17"},
+                                             {"--midi-channel=All"},
+                                             {"--midi-autoconnect", "maybe"},
                                              {"--list-devices=yes"}}) {
     const LaunchOptions options = ParseLaunchOptions(args);
     EXPECT_FALSE(options.error.empty()) << args[0];

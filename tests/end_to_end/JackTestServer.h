@@ -31,6 +31,14 @@ class JackTestServer {
   JackTestServer()
       : name_("tonefield-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++)),
         env_("JACK_DEFAULT_SERVER", name_) {
+    Start();
+  }
+  ~JackTestServer() { Stop(); }
+
+  // Starts the server under this test's name and waits until a client can
+  // open; false (why() says) when it does not come up within 10 s.
+  bool Start() {
+    running_ = false;
     const std::string log = log_.str();
     std::array<std::string, 11> args = {"jackd", "--no-realtime", "--sync", "-n", name_, "-d", "dummy",
                                         "-r", "48000", "-p", "256"};
@@ -44,7 +52,7 @@ class JackTestServer {
     posix_spawn_file_actions_destroy(&files);
     if (pid_ < 0) {
       why_ = "jackd cannot be started (is Debian's jackd2 installed?)";
-      return;
+      return false;
     }
     // libjack says on standard error each time the server is not up yet.
     jack_set_error_function([](const char*) {});
@@ -55,7 +63,7 @@ class JackTestServer {
       if (jack_client_t* probe = jack_client_open("tonefield-test-probe", JackNoStartServer, &status)) {
         jack_client_close(probe);
         running_ = true;
-        return;
+        return true;
       }
       int exitStatus = 0;
       if (::waitpid(pid_, &exitStatus, WNOHANG) == pid_) {
@@ -66,13 +74,17 @@ class JackTestServer {
     }
     const std::vector<std::uint8_t> text = ReadAll(log);
     why_ = "the JACK server did not start: " + std::string(text.begin(), text.end());
+    return false;
   }
-  ~JackTestServer() {
+  // Ends the server with signal (SIGTERM, or SIGKILL for a crash) and waits for it.
+  void Stop(int signal = SIGTERM) {
     if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
+      ::kill(pid_, signal);
       int status = 0;
       ::waitpid(pid_, &status, 0);
     }
+    pid_ = -1;
+    running_ = false;
   }
   JackTestServer(const JackTestServer&) = delete;
   JackTestServer& operator=(const JackTestServer&) = delete;
@@ -94,11 +106,13 @@ class JackTestServer {
 // process cycle writes at the cycle's first frame.
 class JackKeyboard {
  public:
-  JackKeyboard() {
+  // physical: the port says it is a device's, as a MIDI interface's would.
+  explicit JackKeyboard(const char* name = "tonefield-test-keyboard", bool physical = false) {
     jack_status_t status{};
-    client_ = jack_client_open("tonefield-test-keyboard", JackNoStartServer, &status);
+    client_ = jack_client_open(name, JackNoStartServer, &status);
     if (client_ == nullptr) return;
-    port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    const unsigned long flags = JackPortIsOutput | (physical ? JackPortIsPhysical : 0);
+    port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, flags, 0);
     jack_set_process_callback(client_, &JackKeyboard::Process, this);
     if (port_ == nullptr || jack_activate(client_) != 0) {
       jack_client_close(client_);
@@ -115,6 +129,13 @@ class JackKeyboard {
   bool ConnectTo(const std::string& port) {
     return client_ != nullptr && jack_connect(client_, jack_port_name(port_), port.c_str()) == 0;
   }
+  bool Disconnect(const std::string& port) {
+    return client_ != nullptr && jack_disconnect(client_, jack_port_name(port_), port.c_str()) == 0;
+  }
+  bool ConnectedTo(const std::string& port) const {
+    return client_ != nullptr && jack_port_connected_to(port_, port.c_str()) != 0;
+  }
+  std::string Name() const { return client_ != nullptr ? jack_port_name(port_) : std::string(); }
   bool PortExists(const std::string& port) const {
     return client_ != nullptr && jack_port_by_name(client_, port.c_str()) != nullptr;
   }

@@ -3,8 +3,11 @@
 // "Tonefield:MIDI In", and SDL's disk driver writes what the window played.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QTest>
+#include <QToolButton>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -20,6 +23,7 @@
 #include "engine/VoiceGain.h"
 #include "midi/MidiInterpreter.h"
 #include "platform/qt/Program.h"
+#include "platform/qt/MainWindow.h"
 #include "platform/qt/PianoKeyButton.h"
 
 namespace tonefield {
@@ -175,6 +179,205 @@ TEST_F(MidiOverJack, NotesSoundAtTheirVelocityThePedalHoldsAndEachNoteIsTimed) {
            << totals[totals.size() / 2] << " ms, worst " << totals.back() << " ms";
     std::cout << report.str() << std::endl;
     RecordProperty("midi_latency", report.str());
+  }
+}
+
+QString StatusLine(Program& program) {
+  return static_cast<QLabel*>(program.window().control(Control::StatusLine))->text();
+}
+
+std::vector<std::int16_t> Played(const testing::DiskAudio& audio) {
+  const std::vector<std::uint8_t> bytes = testing::ReadAll(audio.played.str());
+  std::vector<std::int16_t> played(bytes.size() / 2);
+  std::memcpy(played.data(), bytes.data(), played.size() * 2);
+  return played;
+}
+
+LaunchOptions OnJack(bool autoConnect = true) {
+  LaunchOptions options;
+  options.midiApi = MidiApi::Jack;
+  options.midiAutoConnect = autoConnect;
+  return options;
+}
+
+void Close(Program& program) {
+  program.window().close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 5000));
+}
+
+// Channel 2 holds note 72 while channel 1 strikes and releases it: the key
+// sounds on until channel 2 lets go. Then a note held while its sender is
+// disconnected ends at the disconnection, and the port plays on afterwards.
+TEST_F(MidiOverJack, ChannelsKeepTheirNotesAndADisconnectionEndsTheNotesItLeftDown) {
+  testing::DiskAudio audio;
+  {
+    Program program(OnJack());
+    program.Start();
+    testing::JackKeyboard keyboard;
+    ASSERT_TRUE(keyboard.ConnectTo("Tonefield:MIDI In"));
+    auto red = [&program](int key) { return program.window().keyButton(key)->Color() == kRed; };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return StatusLine(program).contains("tonefield-test-keyboard:out"); }, 3000))
+        << StatusLine(program).toStdString();
+
+    keyboard.Send({0x91, 72, 127});  // channel 2
+    QTest::qWait(100);
+    keyboard.Send({0x90, 72, 127});  // channel 1 strikes the same key: it starts again
+    QTest::qWait(100);
+    keyboard.Send({0x80, 72, 0});    // channel 1 lets go; channel 2 still holds it
+    QTest::qWait(400);
+    EXPECT_TRUE(red(24)) << "ended by the other channel's note-off";
+    keyboard.Send({0x81, 72, 0});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !red(24); }, 2000));
+    QTest::qWait(100);
+
+    keyboard.Send({0x90, 60, 127});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return red(12); }, 2000));
+    QTest::qWait(200);
+    ASSERT_TRUE(keyboard.Disconnect("Tonefield:MIDI In"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !red(12); }, 2000)) << "the key stays red after the disconnection";
+    keyboard.Send({0x80, 60, 0});  // lost: nobody listens
+    EXPECT_TRUE(QTest::qWaitFor([&] { return StatusLine(program) == "MIDI: JACK Tonefield:MIDI In（未接続）"; }, 3000))
+        << StatusLine(program).toStdString();
+    ASSERT_TRUE(keyboard.ConnectTo("Tonefield:MIDI In"));
+    QTest::qWait(100);
+    keyboard.Send({0x90, 64, 127});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return red(16); }, 2000));
+    keyboard.Send({0x80, 64, 0});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !red(16); }, 2000));
+    Close(program);
+  }
+  const std::vector<std::int16_t> played = Played(audio);
+  const KeyWaveBank bank = DefaultBank();
+  // Key 24 from channel 1's strike plays on past channel 1's release (100 ms
+  // later) until channel 2's (about 500 ms later).
+  const auto first = FindPlayed(played, bank.keys[24].samples, 0, Ms(50));
+  ASSERT_TRUE(first);
+  const auto again = FindPlayed(played, bank.keys[24].samples, first->start + Ms(50), Ms(50));
+  ASSERT_TRUE(again) << "channel 1's strike did not start the key again";
+  EXPECT_GT(again->length, static_cast<std::size_t>(Ms(400)));
+  EXPECT_LT(again->length, bank.keys[24].samples.size()) << "channel 2's release did not end it";
+  // Key 12 ends at the disconnection, not at its wave's end.
+  const auto held = FindPlayed(played, bank.keys[12].samples, 0, Ms(150));
+  ASSERT_TRUE(held);
+  EXPECT_LT(held->length, bank.keys[12].samples.size());
+}
+
+// The light flashes with incoming notes; the panic button and Esc end every
+// note, the MIDI input's and the mouse's, and MIDI plays on afterwards.
+TEST_F(MidiOverJack, TheLightShowsNotesAndThePanicButtonAndEscEndEveryNote) {
+  testing::DiskAudio audio;
+  Program program(OnJack());
+  program.Start();
+  testing::JackKeyboard keyboard;
+  ASSERT_TRUE(keyboard.ConnectTo("Tonefield:MIDI In"));
+  QTest::qWait(100);
+  MainWindow& window = program.window();
+  auto red = [&window](int key) { return window.keyButton(key)->Color() == kRed; };
+  EXPECT_FALSE(window.MidiLightLit());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.midiLight()->toolTip().contains("tonefield-test-keyboard"); }, 3000))
+      << window.midiLight()->toolTip().toStdString();
+  for (const bool byEsc : {false, true}) {
+    keyboard.Send({0xB0, 64, 127});  // the pedal is forgotten too
+    keyboard.Send({0x90, 60, 100});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.MidiLightLit(); }, 1000)) << "the light did not flash";
+    PianoKeyButton* key = window.keyButton(5);
+    QTest::mousePress(key, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return red(12) && red(5); }, 2000));
+    if (byEsc) {
+      QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+    } else {
+      window.panicButton()->click();
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !red(12) && !red(5); }, 2000)) << (byEsc ? "Esc" : "the button");
+    QTest::mouseRelease(key, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.MidiLightLit(); }, 1000)) << "the light stays on";
+    keyboard.Send({0x90, 62, 100});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return red(14); }, 2000));
+    keyboard.Send({0x80, 62, 0});  // ends at once: the pedal was forgotten
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !red(14); }, 2000));
+    keyboard.Send({0x80, 60, 0});
+  }
+  Close(program);
+}
+
+// The server killed under the window: the status line and standard error
+// say so, the held note ends, the PC keys and the mouse play on, and the
+// port is back once a server runs again, without restarting the window.
+TEST_F(MidiOverJack, AStoppedServerIsReportedAndAServerStartedAgainIsFound) {
+  testing::DiskAudio audio;
+  Program program(OnJack());
+  program.Start();
+  auto red = [&program](int key) { return program.window().keyButton(key)->Color() == kRed; };
+  {
+    testing::JackKeyboard keyboard;
+    ASSERT_TRUE(keyboard.ConnectTo("Tonefield:MIDI In"));
+    QTest::qWait(100);
+    keyboard.Send({0x90, 60, 127});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return red(12); }, 2000));
+    server.Stop(SIGKILL);
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return StatusLine(program) == "MIDI: JACK サーバー停止、再起動待ち"; }, 3000))
+      << StatusLine(program).toStdString();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !red(12); }, 1000)) << "the MIDI note outlived its server";
+  EXPECT_FALSE(program.midiPorts().IsOpen());
+  PianoKeyButton* key = program.window().keyButton(5);
+  QTest::mousePress(key, Qt::LeftButton);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return red(5); }, 2000)) << "the mouse no longer plays";
+  QTest::mouseRelease(key, Qt::LeftButton);
+
+  QTest::qWait(1500);  // a few looks for a server that is not there
+  ASSERT_TRUE(server.Start()) << server.why();
+  const auto serverUp = std::chrono::steady_clock::now();
+  testing::JackKeyboard keyboard;
+  ASSERT_TRUE(keyboard.ok());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return keyboard.PortExists("Tonefield:MIDI In"); }, 5000))
+      << "the port did not come back";
+  const double recovery =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - serverUp).count();
+  std::cout << "JACK server back to Tonefield:MIDI In registered again: " << recovery << " ms" << std::endl;
+  RecordProperty("jack_recovery_ms", std::to_string(recovery));
+  EXPECT_LT(recovery, 3000.0);
+  ASSERT_TRUE(keyboard.ConnectTo("Tonefield:MIDI In"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return StatusLine(program).contains("tonefield-test-keyboard:out"); }, 3000))
+      << StatusLine(program).toStdString();
+  keyboard.Send({0x90, 62, 127});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return red(14); }, 2000)) << "MIDI does not play after the server came back";
+  keyboard.Send({0x80, 62, 0});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !red(14); }, 2000));
+  Close(program);
+}
+
+// A server that starts after the window is found as one that came back.
+TEST_F(MidiOverJack, AServerStartedAfterTheWindowIsFound) {
+  testing::DiskAudio audio;
+  server.Stop();
+  Program program(OnJack());
+  program.Start();
+  EXPECT_EQ(program.midiOff(), "no JACK server is running");
+  EXPECT_EQ(StatusLine(program), "MIDI: JACK サーバー待ち");
+  ASSERT_TRUE(server.Start()) << server.why();
+  testing::JackKeyboard keyboard;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return keyboard.PortExists("Tonefield:MIDI In"); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return StatusLine(program) == "MIDI: JACK Tonefield:MIDI In（未接続）"; }, 3000))
+      << StatusLine(program).toStdString();
+  Close(program);
+}
+
+// A device's MIDI output (a physical port) is connected as it appears,
+// unless auto-connection is off; a program's port never is.
+TEST_F(MidiOverJack, PhysicalOutputsAreConnectedUnlessAutoConnectionIsOff) {
+  for (const bool autoConnect : {true, false}) {
+    testing::DiskAudio audio;
+    testing::JackKeyboard before("tonefield-test-device-a", true);
+    Program program(OnJack(autoConnect));
+    program.Start();
+    testing::JackKeyboard after("tonefield-test-device-b", true);
+    testing::JackKeyboard software("tonefield-test-program", false);
+    const bool connected = QTest::qWaitFor(
+        [&] { return before.ConnectedTo("Tonefield:MIDI In") && after.ConnectedTo("Tonefield:MIDI In"); }, 3000);
+    EXPECT_EQ(connected, autoConnect);
+    EXPECT_FALSE(software.ConnectedTo("Tonefield:MIDI In"));
+    Close(program);
   }
 }
 

@@ -40,5 +40,23 @@ TEST(HardwareInputWatch, AControllerRepluggedBetweenTwoLooksIsKnownByItsAnnounce
   EXPECT_TRUE(watch.Update({other, kPads}, {{130, 0}}, kOwn).empty()) << "an announced program port";
 }
 
+// JACK's physical outputs, known by name: each is connected when it first
+// appears and again after it went away, never while it merely stays.
+TEST(HardwareInputWatch, PhysicalOutputsByNameAreConnectedWhenTheyAppear) {
+  using Names = std::vector<std::string>;
+  HardwareInputWatch watch;
+  const std::pair<Names, Names> looks[] = {
+      {{"system:midi_capture_1", "system:midi_capture_2"}, {"system:midi_capture_1", "system:midi_capture_2"}},
+      {{"system:midi_capture_1", "system:midi_capture_2"}, {}},
+      {{"system:midi_capture_2"}, {}},
+      {{"a2j:Keyboard [20] (capture): MIDI 1", "system:midi_capture_2", "system:midi_capture_1"},
+       {"a2j:Keyboard [20] (capture): MIDI 1", "system:midi_capture_1"}},
+      {{}, {}},
+      {{"system:midi_capture_2"}, {"system:midi_capture_2"}},  // a new server lists it anew
+  };
+  int look = 0;
+  for (const auto& [present, connect] : looks) EXPECT_EQ(watch.UpdateByName(present), connect) << "look " << look++;
+}
+
 }  // namespace
 }  // namespace tonefield

@@ -133,6 +133,47 @@ TEST_F(MidiThroughTheEngine, AllNotesOffEndsEveryMidiNoteAndNothingElse) {
   EXPECT_TRUE(Voices().AllGainsUnity());
 }
 
+// A connection lost with notes down: the release ends the MIDI notes (keys
+// back to their colour) and the notes' own late note-offs change nothing.
+TEST_F(MidiThroughTheEngine, AReleaseEndsTheMidiNotesWhicheverWayItIsAskedFor) {
+  enum class Way { Directly, BeforeTheNextMessage, AtTheNextService };
+  for (Way way : {Way::Directly, Way::BeforeTheNextMessage, Way::AtTheNextService}) {
+    live.DeviceStarted();
+    live.NoteOn(0, 3);
+    Send({0xB1, 64, 127});
+    Send({0x90, 60, 100});
+    Send({0x91, 62, 100});
+    Send({0x91, 62, 0});  // sustained
+    Play(10);
+    ASSERT_EQ(Voices().SoundingCount(), 3);
+    switch (way) {
+      case Way::Directly: midi.ReleaseAll(); break;
+      case Way::BeforeTheNextMessage:
+        midi.RequestRelease();
+        Play(1);
+        EXPECT_EQ(Voices().SoundingCount(), 3) << "not before the producer acts";
+        Send({0xB0, 7, 100});
+        break;
+      case Way::AtTheNextService:
+        midi.RequestRelease();
+        midi.Service();
+        midi.Service();  // once only
+        break;
+    }
+    Play(1);
+    EXPECT_EQ(Voices().SoundingCount(), 1) << static_cast<int>(way);
+    EXPECT_EQ(Voices().OwnerInSlot(0), 0);
+    EXPECT_EQ(client.paints.back(), (std::pair<int, std::uint32_t>{14, KeyRestColour(14)}));
+    Send({0x91, 64, 100});  // channel 2's pedal is up again after the release
+    Send({0x91, 64, 0});
+    Send({0x80, 60, 0});
+    Play(1);
+    EXPECT_EQ(Voices().SoundingCount(), 1);
+    live.NoteOff(0, 3);
+    Play(1);
+  }
+}
+
 TEST_F(MidiThroughTheEngine, WithoutADeviceTheMidiInputWakesTheGuiWhichAppliesItsNotes) {
   Send({0x90, 60, 127});
   EXPECT_EQ(wakes.load(), 1);

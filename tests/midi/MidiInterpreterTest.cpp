@@ -85,22 +85,24 @@ TEST_F(Interpreting, WithoutVelocityEveryNoteIsAtFullLevel) {
   interpreter = MidiInterpreter({.velocity = false});
   Send({0x90, 60, 1});
   Send({0x90, 61, 64});
-  Send({0x90, 62, 0});
-  EXPECT_EQ(Take(), (Calls{"on 12 32768", "on 13 32768", "off 14"}));
+  Send({0x90, 61, 0});
+  EXPECT_EQ(Take(), (Calls{"on 12 32768", "on 13 32768", "off 13"}));
 }
 
 TEST_F(Interpreting, ThePedalHoldsReleasedNotesUntilItComesUp) {
   Send({0x90, 60, 100});
   Send({0xB0, 64, 127});
-  EXPECT_TRUE(interpreter.pedalDown());
+  EXPECT_TRUE(interpreter.pedalDown(0));
   Send({0x90, 62, 100});
   Send({0x80, 60, 0});
   Send({0x90, 62, 0});
   Send({0x90, 64, 100});  // still held by its key when the pedal comes up
   Send({0xB0, 64, 64});   // 64 still counts as down
   EXPECT_EQ(Take(), (Calls{"on 12 25802", "on 14 25802", "on 16 25802"}));
-  Send({0xB5, 64, 63});   // up, on another channel: every MIDI note is one keyboard
-  EXPECT_FALSE(interpreter.pedalDown());
+  Send({0xB5, 64, 0});    // up on another channel: its own pedal, not this one
+  EXPECT_TRUE(Take().empty());
+  Send({0xB0, 64, 63});
+  EXPECT_FALSE(interpreter.pedalDown(0));
   EXPECT_EQ(Take(), (Calls{"off 12", "off 14"}));
   Send({0x80, 64, 0});
   EXPECT_EQ(Take(), (Calls{"off 16"}));
@@ -120,15 +122,117 @@ TEST_F(Interpreting, ANoteStruckAgainUnderThePedalEndsOnlyWithItsOwnRelease) {
   EXPECT_EQ(Take(), (Calls{"off 12"}));
 }
 
-TEST_F(Interpreting, AllSoundOffAndAllNotesOffEndEveryNoteEvenUnderThePedal) {
+// Channels kept apart: each row is what the channels send and what the
+// keys do; a key sounds until the last note holding it lets it go.
+TEST_F(Interpreting, ANoteOnOneChannelIsNeverEndedByAnother) {
+  struct Step {
+    std::vector<int> message;
+    Calls expected;
+  };
+  const Step steps[] = {
+      {{0x91, 72, 100}, {"on 24 25802"}},
+      {{0x80, 72, 0}, {}},                 // channel 1's note-off: channel 2 holds it
+      {{0x90, 72, 0}, {}},
+      {{0x90, 72, 127}, {"on 24 32768"}},  // channel 1 strikes it too: started again
+      {{0x81, 72, 0}, {}},                 // channel 2 lets go, channel 1 still holds
+      {{0x81, 72, 0}, {}},                 // a second note-off changes nothing
+      {{0x80, 72, 0}, {"off 24"}},         // the last holder ends it
+      {{0x80, 72, 0}, {}},
+      {{0xB1, 64, 127}, {}},               // channel 2's pedal
+      {{0x91, 60, 90}, {"on 12 23221"}},
+      {{0x90, 60, 90}, {"on 12 23221"}},
+      {{0x91, 60, 0}, {}},                 // sustained on channel 2
+      {{0x80, 60, 0}, {}},                 // channel 1 lets go; channel 2's pedal keeps it
+      {{0xB0, 64, 0}, {}},                 // channel 1's pedal up: not channel 2's notes
+      {{0xB0, 123, 0}, {}},                // channel 1's all notes off: not channel 2's notes
+      {{0xB1, 64, 0}, {"off 12"}},
+      {{0x90, 50, 80}, {"on 2 20641"}},
+      {{0x9F, 50, 80}, {"on 2 20641"}},
+      {{0xBF, 120, 0}, {}},                // channel 16's all sound off: channel 1 still holds
+      {{0xB0, 120, 0}, {"off 2"}},
+  };
+  int row = 0;
+  for (const Step& step : steps) {
+    std::vector<std::uint8_t> message(step.message.begin(), step.message.end());
+    interpreter.Receive(message, sink);
+    EXPECT_EQ(Take(), step.expected) << "row " << row;
+    ++row;
+  }
+  for (int key = 0; key < kKeyCount; ++key) EXPECT_EQ(interpreter.holders(key), 0) << key;
+}
+
+TEST_F(Interpreting, AllSoundOffAndAllNotesOffEndEveryNoteOfTheirChannelEvenUnderThePedal) {
   Send({0xB0, 64, 127});
   Send({0x90, 60, 100});
   Send({0x80, 60, 0});
+  Send({0x90, 62, 100});
   Send({0xB0, 120, 0});
-  Send({0xB3, 123, 0});
-  EXPECT_EQ(Take(), (Calls{"on 12 25802", "all off", "all off"}));
+  Send({0xB3, 123, 0});   // nothing of channel 4's
+  EXPECT_EQ(Take(), (Calls{"on 12 25802", "on 14 25802", "off 12", "off 14"}));
   Send({0xB0, 64, 0});
+  Send({0x80, 62, 0});
   EXPECT_TRUE(Take().empty()) << "nothing left to release";
+}
+
+TEST_F(Interpreting, TheChannelFilterPassesOneChannelAndChannelTenIsNoDifferent) {
+  struct Case {
+    int channel;
+    Calls expected;
+  };
+  const Case cases[] = {
+      {kMidiAllChannels, {"on 12 32768", "on 13 32768", "on 14 32768", "off 12", "off 14", "off 13"}},
+      {1, {"on 12 32768", "off 12"}},
+      {10, {"on 13 32768", "off 13"}},  // held by channel 10's pedal until it comes up
+      {16, {"on 14 32768", "off 14"}},
+      {5, {}},
+  };
+  for (const Case& c : cases) {
+    interpreter = MidiInterpreter({.channel = c.channel});
+    Send({0x90, 60, 127});
+    Send({0x99, 61, 127});  // General MIDI's drum channel plays pitched notes too
+    Send({0x9F, 62, 127});
+    Send({0xB9, 64, 127});  // channel 10's pedal: holds its own notes only
+    Send({0x80, 60, 0});
+    Send({0x89, 61, 0});
+    Send({0x8F, 62, 0});
+    Send({0xB9, 64, 0});
+    EXPECT_EQ(Take(), c.expected) << "channel " << c.channel;
+  }
+}
+
+TEST_F(Interpreting, ResetEndsEveryNoteAndForgetsKeysAndPedals) {
+  Send({0xB2, 64, 127});
+  Send({0x92, 60, 100});
+  Send({0x92, 60, 0});
+  Send({0x90, 70, 100});
+  Take();
+  interpreter.Reset(sink);
+  EXPECT_EQ(Take(), (Calls{"all off"}));
+  EXPECT_FALSE(interpreter.pedalDown(2));
+  Send({0x80, 70, 0});    // released after the reset: nothing left to end
+  Send({0x92, 62, 100});
+  Send({0x92, 62, 0});    // the pedal is up now
+  EXPECT_EQ(Take(), (Calls{"on 14 25802", "off 14"}));
+}
+
+TEST(MidiNotes, FoldingMovesNotesByOctavesOntoTheKeyboard) {
+  const int cases[][3] = {  // note, transpose, key
+      {48, 0, 0}, {83, 0, 35}, {47, 0, 11}, {36, 0, 0}, {0, 0, 0}, {1, 0, 1}, {84, 0, 24},
+      {127, 0, 31}, {95, 0, 35}, {96, 0, 24}, {60, -127, 5}, {60, 127, 31}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(FoldedKeyForMidiNote(c[0], c[1]), c[2]) << c[0] << " " << c[1];
+    EXPECT_EQ((FoldedKeyForMidiNote(c[0], c[1]) - (c[0] + c[1] - kMidiFirstKeyNote)) % 12, 0);
+  }
+}
+
+TEST_F(Interpreting, FoldedNotesShareTheirKeyUntilTheLastIsReleased) {
+  interpreter = MidiInterpreter({.foldOutOfRange = true});
+  Send({0x90, 36, 127});  // key 0, an octave below the keyboard
+  Send({0x90, 48, 127});  // key 0 itself
+  Send({0x80, 36, 0});
+  EXPECT_EQ(Take(), (Calls{"on 0 32768", "on 0 32768"}));
+  Send({0x80, 48, 0});
+  EXPECT_EQ(Take(), (Calls{"off 0"}));
 }
 
 TEST_F(Interpreting, OtherAndMalformedMessagesAreIgnored) {

@@ -113,4 +113,30 @@ bool AlsaSequencer::Connect(MidiPortAddress sender, MidiPortAddress destination)
   return err >= 0 || err == -EBUSY;
 }
 
+std::vector<std::string> AlsaSequencer::Senders(MidiPortAddress port) {
+  std::vector<std::string> names;
+  if (seq_ == nullptr || port.client < 0) return names;
+  snd_seq_query_subscribe_t* query = nullptr;
+  snd_seq_client_info_t* client = nullptr;
+  snd_seq_port_info_t* info = nullptr;
+  snd_seq_query_subscribe_alloca(&query);
+  snd_seq_client_info_alloca(&client);
+  snd_seq_port_info_alloca(&info);
+  const snd_seq_addr_t root{static_cast<unsigned char>(port.client), static_cast<unsigned char>(port.port)};
+  snd_seq_query_subscribe_set_root(query, &root);
+  snd_seq_query_subscribe_set_type(query, SND_SEQ_QUERY_SUBS_WRITE);  // those that write to the port
+  snd_seq_query_subscribe_set_index(query, 0);
+  while (snd_seq_query_port_subscribers(seq_, query) >= 0) {
+    const snd_seq_addr_t* sender = snd_seq_query_subscribe_get_addr(query);
+    std::string name = std::to_string(sender->client) + ":" + std::to_string(sender->port);
+    if (snd_seq_get_any_client_info(seq_, sender->client, client) >= 0 &&
+        snd_seq_get_any_port_info(seq_, sender->client, sender->port, info) >= 0) {
+      name = std::string(snd_seq_client_info_get_name(client)) + ":" + snd_seq_port_info_get_name(info);
+    }
+    names.push_back(std::move(name));
+    snd_seq_query_subscribe_set_index(query, snd_seq_query_subscribe_get_index(query) + 1);
+  }
+  return names;
+}
+
 }  // namespace tonefield

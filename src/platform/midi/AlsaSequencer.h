@@ -35,6 +35,8 @@ class AlsaSequencer {
                               const std::vector<MidiPortInfo>& before);
   // Subscribes sender to destination; an existing subscription is success.
   bool Connect(MidiPortAddress sender, MidiPortAddress destination);
+  // The ports subscribed to send to port, by name ("client name:port name").
+  std::vector<std::string> Senders(MidiPortAddress port);
 
  private:
   _snd_seq* seq_ = nullptr;

@@ -12,7 +12,7 @@
 #include "platform/midi/AlsaSequencer.h"
 #endif
 #ifdef TONEFIELD_WITH_JACK
-#include <jack/jack.h>
+#include "platform/midi/JackMidiPort.h"
 #endif
 
 namespace tonefield {
@@ -30,22 +30,16 @@ RtMidi::Api ToRtMidi(MidiApi api) {
   return RtMidi::UNSPECIFIED;
 }
 
-#ifdef TONEFIELD_WITH_JACK
-// libjack prints why a server cannot be reached; the one line Tonefield
-// prints says it instead.
-void QuietJack(const char*) {}
-
-// Asked before RtMidi is, which would print its own warning.
-bool JackServerRuns() {
-  jack_set_error_function(QuietJack);
-  jack_set_info_function(QuietJack);
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open(kMidiClientName, JackNoStartServer, &status);
-  if (client == nullptr) return false;
-  jack_client_close(client);
-  return true;
+const char* SystemName(MidiApi api) {
+  switch (api) {
+    case MidiApi::Alsa: return "ALSA";
+    case MidiApi::Jack: return "JACK";
+    case MidiApi::WinMM: return "WinMM";
+    case MidiApi::Default:
+    case MidiApi::None: break;
+  }
+  return "";
 }
-#endif
 
 }  // namespace
 
@@ -76,6 +70,10 @@ MidiPorts::~MidiPorts() { Close(); }
 
 bool MidiPorts::Available(MidiApi api) {
   if (api == MidiApi::Default || api == MidiApi::None) return true;
+#ifdef TONEFIELD_WITH_JACK
+  if (api == MidiApi::Jack) return true;
+#endif
+  if (api == MidiApi::Jack) return false;  // only through libjack itself
   std::vector<RtMidi::Api> compiled;
   RtMidi::getCompiledApi(compiled);
   return std::find(compiled.begin(), compiled.end(), ToRtMidi(api)) != compiled.end();
@@ -87,17 +85,14 @@ void MidiPorts::OnMessage(double, std::vector<unsigned char>* message, void* use
 
 void MidiPorts::Deliver(const std::vector<unsigned char>& message) {
   const std::int64_t now = SteadyNanoseconds();
-  const std::span<const std::uint8_t> bytes(message.data(), message.size());
-  if (serialise_) {
-    std::lock_guard lock(deliverMutex_);
-    input_.Receive(bytes, now);
-  } else {
-    input_.Receive(bytes, now);
-  }
+  std::lock_guard lock(deliverMutex_);
+  input_.Receive(std::span<const std::uint8_t>(message.data(), message.size()), now);
 }
 
-std::string MidiPorts::Open(MidiApi api) {
+std::string MidiPorts::Open(MidiApi api, bool autoConnect) {
   Close();
+  autoConnect_ = autoConnect;
+  status_ = {};
   if (api == MidiApi::None) return {};
   if (api == MidiApi::Default) {
 #if defined(_WIN32)
@@ -106,14 +101,41 @@ std::string MidiPorts::Open(MidiApi api) {
     api = MidiApi::Alsa;
 #endif
   }
-  if (!Available(api)) return std::string("this build has no ") + MidiApiName(api) + " MIDI support";
+  status_.system = SystemName(api);
+  if (!Available(api)) {
+    status_.reason = MidiOffReason::NotInThisBuild;
+    status_.detail = status_.system;
+    return std::string("this build has no ") + MidiApiName(api) + " MIDI support";
+  }
+  if (api == MidiApi::Jack) return OpenJack();
   if (api == MidiApi::WinMM) {
-    serialise_ = true;
+    winmm_ = true;
     PollWinMM();
-    address_ = "WinMM";
+    status_.state = MidiState::Open;
+    status_.address = "WinMM";
     return {};
   }
   return OpenVirtual(api);
+}
+
+std::string MidiPorts::OpenJack() {
+#ifdef TONEFIELD_WITH_JACK
+  jack_ = std::make_unique<JackMidiPort>(input_);
+  const std::string why = jack_->Open(kMidiClientName, kMidiPortName);
+  if (!why.empty()) {
+    // Looked for again at every Poll: a server started later is found.
+    const bool noServer = !jack_->IsOpen() && !JackMidiPort::ServerRuns(kMidiClientName);
+    status_.state = noServer ? MidiState::Waiting : MidiState::Off;
+    status_.reason = noServer ? MidiOffReason::NoServer : MidiOffReason::PortFailed;
+    status_.detail = why;
+    if (!noServer) jack_.reset();
+    return why;
+  }
+  status_.state = MidiState::Open;
+  status_.address = jack_->Name();
+  PollJack();
+#endif
+  return {};
 }
 
 std::string MidiPorts::OpenVirtual(MidiApi api) {
@@ -125,13 +147,12 @@ std::string MidiPorts::OpenVirtual(MidiApi api) {
     if (!alsa_->Open()) {
       std::string error = alsa_->error();
       alsa_.reset();
+      status_.reason = MidiOffReason::NoSequencer;
+      status_.detail = error;
       return error;
     }
     before = alsa_->Ports();
   }
-#endif
-#ifdef TONEFIELD_WITH_JACK
-  if (api == MidiApi::Jack && !JackServerRuns()) return "no JACK server is running";
 #endif
   auto port = std::make_unique<Port>();
   try {
@@ -149,15 +170,18 @@ std::string MidiPorts::OpenVirtual(MidiApi api) {
     const std::string why = port->Error();
     port.reset();
     alsa_.reset();
+    status_.reason = MidiOffReason::PortFailed;
+    status_.detail = why;
     return std::string("the ") + MidiApiName(api) + " MIDI port cannot be opened (" + why + ")";
   }
   inputs_.push_back(std::move(port));
-  address_ = std::string(kMidiClientName) + ":" + kMidiPortName;
+  status_.state = MidiState::Open;
+  status_.address = std::string(kMidiClientName) + ":" + kMidiPortName;
 #ifdef TONEFIELD_WITH_ALSA
   if (alsa_ != nullptr) {
     ownAddress_ = alsa_->FindOwnPort(kMidiClientName, kMidiPortName, before);
     if (ownAddress_.client >= 0) {
-      address_ = std::to_string(ownAddress_.client) + ":" + std::to_string(ownAddress_.port);
+      status_.address = std::to_string(ownAddress_.client) + ":" + std::to_string(ownAddress_.port);
       PollAlsa();
     } else {
       alsa_.reset();  // the port works; controllers are connected by hand
@@ -167,18 +191,60 @@ std::string MidiPorts::OpenVirtual(MidiApi api) {
   return {};
 }
 
-void MidiPorts::Poll() {
+bool MidiPorts::Poll() {
+  const MidiStatus before = status_;
+  if (jack_ != nullptr) PollJack();
   if (alsa_ != nullptr) PollAlsa();
-  if (serialise_) PollWinMM();
+  if (winmm_) PollWinMM();
+  return !(status_ == before);
 }
 
-void MidiPorts::PollAlsa() {
-#ifdef TONEFIELD_WITH_ALSA
-  const std::vector<MidiPortAddress> announced = alsa_->Announced();
-  for (const MidiPortAddress& sender : watch_.Update(alsa_->Ports(), announced, ownAddress_)) {
-    (void)alsa_->Connect(sender, ownAddress_);  // one that cannot be connected is left alone
+bool MidiPorts::PollJack() {
+#ifdef TONEFIELD_WITH_JACK
+  if (jack_->IsOpen() && jack_->Lost()) {
+    // Its thread is gone with the server: this thread may produce now.
+    jack_->Close();
+    input_.ReleaseAll();
+    status_.state = MidiState::Lost;
+    status_.connections.clear();
+    return true;
+  }
+  if (!jack_->IsOpen()) {
+    if (!jack_->Open(kMidiClientName, kMidiPortName).empty()) return false;
+    watch_ = HardwareInputWatch();  // a new server: every device is new
+    jackChangesSeen_ = 0;
+    status_.state = MidiState::Open;
+    status_.address = jack_->Name();
+  }
+  const std::vector<std::string> appeared = watch_.UpdateByName(jack_->PhysicalOutputs());
+  if (autoConnect_) {
+    for (const std::string& source : appeared) (void)jack_->ConnectFrom(source);
+  }
+  const std::uint64_t changes = jack_->ConnectionChanges();
+  if (changes != jackChangesSeen_ || status_.connections.empty()) {
+    jackChangesSeen_ = changes;
+    status_.connections = jack_->Connections();
   }
 #endif
+  return true;
+}
+
+bool MidiPorts::PollAlsa() {
+#ifdef TONEFIELD_WITH_ALSA
+  const std::vector<MidiPortAddress> announced = alsa_->Announced();
+  const std::vector<MidiPortInfo> ports = alsa_->Ports();
+  const std::vector<MidiPortAddress> appeared = watch_.Update(ports, announced, ownAddress_);
+  if (autoConnect_) {
+    for (const MidiPortAddress& sender : appeared) {
+      (void)alsa_->Connect(sender, ownAddress_);  // one that cannot be connected is left alone
+    }
+  }
+  std::vector<std::string> senders = alsa_->Senders(ownAddress_);
+  // The last sender gone: notes it had down would never be released.
+  if (senders.empty() && !status_.connections.empty()) ReleaseFromGui();
+  status_.connections = std::move(senders);
+#endif
+  return true;
 }
 
 void MidiPorts::PollWinMM() {
@@ -192,9 +258,11 @@ void MidiPorts::PollWinMM() {
     return;
   }
   // Devices gone are closed; those that appeared are opened.
+  const std::size_t before = inputs_.size();
   std::erase_if(inputs_, [&names](const std::unique_ptr<Port>& port) {
     return std::find(names.begin(), names.end(), port->deviceName) == names.end();
   });
+  if (inputs_.size() < before) ReleaseFromGui();  // a device unplugged with keys down
   for (unsigned i = 0; i < names.size(); ++i) {
     const bool open = std::any_of(inputs_.begin(), inputs_.end(),
                                   [&](const std::unique_ptr<Port>& port) { return port->deviceName == names[i]; });
@@ -212,18 +280,46 @@ void MidiPorts::PollWinMM() {
     }
     if (!port->failed) inputs_.push_back(std::move(port));
   }
+  status_.connections.clear();
+  for (const auto& port : inputs_) status_.connections.push_back(port->deviceName);
 #endif
 }
+
+void MidiPorts::ReleaseFromGui() {
+  std::lock_guard lock(deliverMutex_);
+  input_.ReleaseAll();
+}
+
+void MidiPorts::Panic() {
+#ifdef TONEFIELD_WITH_JACK
+  if (jack_ != nullptr && jack_->IsOpen() && !jack_->Lost()) {
+    input_.RequestRelease();  // JACK's thread releases at its next cycle
+    return;
+  }
+#endif
+  ReleaseFromGui();
+}
+
+bool MidiPorts::IsOpen() const {
+#ifdef TONEFIELD_WITH_JACK
+  if (jack_ != nullptr) return jack_->IsOpen() && !jack_->Lost();
+#endif
+  return !inputs_.empty();
+}
+
+bool MidiPorts::Watching() const { return alsa_ != nullptr || jack_ != nullptr || winmm_; }
 
 void MidiPorts::Close() {
   // Each input's destructor stops its thread (or leaves the JACK graph)
   // before it returns.
   inputs_.clear();
+  jack_.reset();
   alsa_.reset();
   ownAddress_ = {};
   watch_ = HardwareInputWatch();
-  address_.clear();
-  serialise_ = false;
+  status_ = {};
+  winmm_ = false;
+  jackChangesSeen_ = 0;
 }
 
 }  // namespace tonefield

@@ -39,6 +39,7 @@ class InstrumentHandlers final : public WindowHandlers {
   void OnTempoChanged() override { instrument_.OnTempoChanged(); }
   void OnSongChanged() override { instrument_.OnSongChanged(); }
   void OnSongListLeft() override { instrument_.OnSongListLeft(); }
+  void OnPanicClicked() override { instrument_.OnPanicClicked(); }
 
  private:
   void Stamp() {

@@ -90,6 +90,7 @@ MainWindow::MainWindow(QWidget* parent)
   setFont(WindowFont());
   setFixedSize(630, 223);
   BuildPanel();
+  BuildMidiControls();
   SetTabOrder();
   aboutBox_ = new AboutBox(this);
   aboutBox_->setFont(font());
@@ -252,6 +253,9 @@ void MainWindow::SetTabOrder() {
                            Control::OpenScoreButton, Control::PlayButton,      Control::TempoBar,
                            Control::RecordPerformanceButton, Control::AboutButton,     Control::QuitButton};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(control(order[i - 1]), control(order[i]));
+  // The panic button sits between the recording button and About.
+  setTabOrder(control(Control::RecordPerformanceButton), panicButton_);
+  setTabOrder(panicButton_, control(Control::AboutButton));
 }
 
 void MainWindow::CenterOnScreen() {

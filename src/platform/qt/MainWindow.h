@@ -61,6 +61,15 @@ class MainWindow final : public QWidget, public View, public Host {
   SplashScreen* splash() const { return splash_.get(); }
   QTimer& timer() { return timer1_; }
   KeyHeldQuery& keyHeld() { return keyHeld_; }
+  // The MIDI activity light (in the gap of the panel's first row) and the
+  // panic button (in the gap of its second row): neither moves a control.
+  QLabel* midiLight() const { return midiLight_; }
+  QToolButton* panicButton() const { return panicButton_; }
+  // Lit while MIDI notes come in.
+  void SetMidiLight(bool lit);
+  bool MidiLightLit() const { return midiLightLit_; }
+  // What MIDI does, in the light's tool-tip and for screen readers.
+  void SetMidiDescription(const std::string& text);
   // Reads the keyboard layout again and relabels the piano keys after it:
   // each key shows what the user's layout prints on it, or its own label
   // where the layout gives the key no character.
@@ -132,6 +141,7 @@ class MainWindow final : public QWidget, public View, public Host {
   void LabelKey(int key);
   // Panel controls in the order Tab visits them.
   void SetTabOrder();
+  void BuildMidiControls();
 
   WindowHandlers* handlers_ = nullptr;
   QFrame* panel_ = nullptr;
@@ -151,6 +161,9 @@ class MainWindow final : public QWidget, public View, public Host {
   // key was still down when it arrived.
   std::array<std::optional<quint64>, 256> heldBackRelease_{};
   bool closed_ = false;
+  QLabel* midiLight_ = nullptr;
+  QToolButton* panicButton_ = nullptr;
+  bool midiLightLit_ = false;
 };
 
 }  // namespace tonefield

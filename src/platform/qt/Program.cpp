@@ -22,11 +22,30 @@ Program::Program(const LaunchOptions& options)
   core_.SetBufferRequest(options.bufferSamples);
   core_.SetAudioWake(wake_.Waker());
   midiPoll_.setInterval(1000);
-  QObject::connect(&midiPoll_, &QTimer::timeout, [this] { midiPorts_.Poll(); });
+  QObject::connect(&midiPoll_, &QTimer::timeout, [this] {
+    if (midiPorts_.Poll()) ReportMidi(false);
+  });
+  core_.SetMidiPanic([this] { midiPorts_.Panic(); });
+  // The light flashes for at least 100 ms per burst of notes.
+  midiLight_.setInterval(50);
+  QObject::connect(&midiLight_, &QTimer::timeout, [this] { UpdateMidiLight(); });
+}
+
+void Program::UpdateMidiLight() {
+  constexpr int kLitTicks = 2;
+  const std::uint64_t notes = core_.midiInput().notesReceived();
+  if (notes != notesSeen_) {
+    notesSeen_ = notes;
+    litTicksLeft_ = kLitTicks;
+    if (!window_.MidiLightLit()) window_.SetMidiLight(true);
+  } else if (litTicksLeft_ > 0 && --litTicksLeft_ == 0) {
+    window_.SetMidiLight(false);
+  }
 }
 
 Program::~Program() {
   midiPoll_.stop();
+  midiLight_.stop();
   midiPorts_.Close();
   window_.StopTimer();
   window_.SetHandlers(nullptr);
@@ -49,11 +68,31 @@ void Program::Start() {
 }
 
 void Program::OpenMidi() {
-  core_.midiInput().Configure({.transpose = options_.midiTranspose, .velocity = options_.midiVelocity},
-                              core_.LatencyLogEnabled());
-  midiOff_ = midiPorts_.Open(options_.midiApi);
+  core_.midiInput().Configure(
+      {.transpose = options_.midiTranspose, .velocity = options_.midiVelocity, .channel = options_.midiChannel},
+      core_.LatencyLogEnabled());
+  midiOff_ = midiPorts_.Open(options_.midiApi, options_.midiAutoConnect);
   if (!midiOff_.empty()) std::fprintf(stderr, "tonefield: MIDI input is off: %s\n", midiOff_.c_str());
+  ReportMidi(true);
   if (midiPorts_.Watching()) midiPoll_.start();
+  if (options_.midiApi != MidiApi::None) midiLight_.start();
+}
+
+void Program::ReportMidi(bool atStart) {
+  const MidiStatus& status = midiPorts_.status();
+  // At the start the welcome stays while MIDI is as usual: the ALSA port
+  // open with nothing connected yet, or MIDI turned off on purpose.
+  const bool usual = (status.state == MidiState::Open && status.system == "ALSA" && status.connections.empty()) ||
+                     (status.state == MidiState::Off && status.reason == MidiOffReason::TurnedOff);
+  const std::string text = MidiStatusText(status);
+  window_.SetMidiDescription(text);
+  if (!atStart || !usual) window_.SetStatusText(text);
+  if (status.state == MidiState::Lost && reportedMidiState_ != MidiState::Lost) {
+    std::fprintf(stderr, "tonefield: MIDI input lost: the JACK server stopped; waiting for one to run\n");
+  } else if (status.state == MidiState::Open && !atStart && reportedMidiState_ != MidiState::Open) {
+    std::fprintf(stderr, "tonefield: MIDI input is on: %s port %s\n", status.system.c_str(), status.address.c_str());
+  }
+  reportedMidiState_ = status.state;
 }
 
 void Program::DeliverDeviceNews() {

@@ -45,6 +45,10 @@ class Program {
  private:
   void DeliverDeviceNews();
   void OpenMidi();
+  // The MIDI input's state on the status line (and its loss and return on
+  // standard error).
+  void ReportMidi(bool atStart);
+  void UpdateMidiLight();
 
   LaunchOptions options_;
   MainWindow window_;
@@ -55,8 +59,12 @@ class Program {
   InstrumentHandlers handlers_;
   // Declared after the core: its threads stop before the core goes.
   MidiPorts midiPorts_;
-  QTimer midiPoll_;  // new controllers, about once a second
+  QTimer midiPoll_;  // new controllers, lost and returning servers, about once a second
   std::string midiOff_;
+  MidiState reportedMidiState_ = MidiState::Off;
+  QTimer midiLight_;  // the activity light's look at the notes received
+  std::uint64_t notesSeen_ = 0;
+  int litTicksLeft_ = 0;
 };
 
 }  // namespace tonefield

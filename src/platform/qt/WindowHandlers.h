@@ -29,6 +29,8 @@ class WindowHandlers {
   virtual void OnTempoChanged() = 0;
   virtual void OnSongChanged() = 0;
   virtual void OnSongListLeft() = 0;
+  // The panic button: every note ends (Esc does the same through OnKeyDown).
+  virtual void OnPanicClicked() {}
 };
 
 }  // namespace tonefield

@@ -22,25 +22,6 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   return args;
 }
 
-// The window's own options with their values, leaving Qt's (and anything
-// unknown, refused once Qt has taken its own) for later.
-std::vector<std::string> OwnArguments(int argc, char** argv) {
-  std::vector<std::string> own;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    for (const char* name : {"--buffer", "--output-device", "--input-device", "--midi-api", "--midi-transpose",
-                             "--midi-velocity"}) {
-      if (arg == name) {
-        own.push_back(arg);
-        if (i + 1 < argc) own.emplace_back(argv[++i]);
-      } else if (arg.rfind(std::string(name) + "=", 0) == 0) {
-        own.push_back(arg);
-      }
-    }
-  }
-  return own;
-}
-
 int UsageError(const std::string& error) {
   std::fprintf(stderr, "tonefield: %s\n%s", error.c_str(), tonefield::LaunchUsage().c_str());
   return 2;
@@ -92,7 +73,7 @@ int main(int argc, char** argv) {
   }
 
   // A wrong value is said before Qt needs a display.
-  auto own = tonefield::ParseLaunchOptions(OwnArguments(argc, argv));
+  auto own = tonefield::ParseLaunchOptions(tonefield::WindowOptions(Arguments(argc, argv)));
   if (!own.error.empty()) {
     return UsageError(own.error);
   } else if (!tonefield::MidiPorts::Available(own.midiApi)) {
@@ -112,7 +93,12 @@ int main(int argc, char** argv) {
 
   tonefield::SingleInstance guard(QString::fromUtf8(tonefield::kInstanceName.data(),
                                                     static_cast<qsizetype>(tonefield::kInstanceName.size())));
-  if (!guard.Acquire()) return 0;  // the running instance comes forward instead
+  if (!guard.Acquire()) {
+    // The running instance comes forward instead, with its own settings.
+    const std::vector<std::string> notApplied = tonefield::WindowOptions(Arguments(argc, argv));
+    std::fputs(tonefield::AlreadyRunningMessage(notApplied).c_str(), stderr);
+    return notApplied.empty() ? 0 : 1;
+  }
 
   tonefield::Program program(options);
   guard.SetOnRaiseRequest([&program] { program.window().BringToFront(); });
