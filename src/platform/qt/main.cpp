@@ -2,6 +2,7 @@
 // window and its message loop.
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -63,6 +64,9 @@ std::string CheckDevices(tonefield::LaunchOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The mixer's icon for the program's streams (libpulse takes it from the
+  // environment; SDL passes none). Before any thread starts.
+  ::setenv("PULSE_PROP_application.icon_name", "tonefield", 0);
   // Listing devices and help need no display, so they come before Qt.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--list-devices") == 0) return ListDevices();
