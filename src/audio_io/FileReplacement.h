@@ -6,6 +6,9 @@
 // else (the owner would change), or its folder may not be written (no
 // rename can happen there) - the complete new content is copied into the
 // target in place instead, which keeps its links, owner and permissions.
+// On Windows the same rules read: a read-only file is write-protected, a
+// file with other hard links is written in place, and a replaced file keeps
+// its attributes and access list (ReplaceFileW).
 #pragma once
 
 #include <cstdint>
@@ -48,5 +51,11 @@ enum class ReplaceOutcome {
 // over it, or copied into it and then removed. A copy first reserves the
 // space it needs, so a full disk usually leaves the target unchanged.
 ReplaceOutcome CommitReplacement(const ReplacementPlan& plan, const std::filesystem::path& temporary);
+
+// Shared by the two systems' halves (FileReplacementPosix.cpp,
+// FileReplacementWin32.cpp): the file a symbolic link names, and the folder
+// of a path ("." for a bare name).
+std::filesystem::path FollowLink(const std::filesystem::path& path);
+std::filesystem::path FolderOf(const std::filesystem::path& target);
 
 }  // namespace tonefield

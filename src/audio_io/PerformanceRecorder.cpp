@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "common/Constants.h"
+#include "common/Utf8Path.h"
 
 namespace tonefield {
 
@@ -41,7 +42,7 @@ RecorderResult PerformanceRecorder::StartInFolder(const std::string& folder,
       return WriteHeader(format);
     }
     std::error_code ec;
-    if (!std::filesystem::exists(name, ec)) break;  // not taken: the folder refuses
+    if (!std::filesystem::exists(PathFromUtf8(name), ec)) break;  // not taken: the folder refuses
   }
   return Failure("mmioOpenエラー");
 }
@@ -62,7 +63,7 @@ RecorderResult PerformanceRecorder::WriteHeader(const WaveFormat& format) {
     // again, so a full disk leaves no empty file behind.
     if (createdNew_) {
       std::error_code ignored;
-      std::filesystem::remove(path_, ignored);
+      std::filesystem::remove(PathFromUtf8(path_), ignored);
     }
     return Failure(message);
   };
@@ -117,7 +118,7 @@ RecorderResult PerformanceRecorder::StopAfterFailedWrite(std::uint64_t dataEnd) 
   if (Stop().ok) {
     const std::uint64_t pad = (dataEnd - dataChunk_.dataOffset) & 1u;
     std::error_code ignored;
-    std::filesystem::resize_file(path_, dataEnd + pad, ignored);
+    std::filesystem::resize_file(PathFromUtf8(path_), dataEnd + pad, ignored);
   }
   return Failure("mmioWriteエラー");
 }

@@ -58,9 +58,9 @@ bool RiffFile::OpenForWriting(const std::string& path, const char* mode) {
   position_ = 0;
   fileSize_ = 0;
   writing_ = true;
-  std::FILE* raw = std::fopen(path.c_str(), mode);
+  file_ = OpenFile(path, mode);
+  std::FILE* raw = file_.get();
   if (raw == nullptr) return false;
-  file_.reset(raw);
   // Every write goes straight to the file so a failure shows at its step.
   std::setvbuf(raw, nullptr, _IONBF, 0);
   return true;
@@ -73,12 +73,12 @@ bool RiffFile::AdoptForReading(UniqueFile file) {
   writing_ = false;
   if (!file_) return false;
   std::FILE* raw = file_.get();
-  if (std::fseek(raw, 0, SEEK_END) != 0) {
+  if (!SeekFile(raw, 0, SEEK_END)) {
     file_.reset();
     return false;
   }
-  const long size = std::ftell(raw);
-  if (size < 0 || std::fseek(raw, 0, SEEK_SET) != 0) {
+  const std::int64_t size = TellFile(raw);
+  if (size < 0 || !SeekFile(raw, 0, SEEK_SET)) {
     file_.reset();
     return false;
   }
@@ -99,7 +99,7 @@ bool RiffFile::CreateNew(const std::string& path) { return OpenForWriting(path, 
 bool RiffFile::CreateOrReuseEmpty(const std::string& path) {
   if (OpenForWriting(path, "r+b")) {
     std::FILE* raw = file_.get();
-    if (std::fseek(raw, 0, SEEK_END) == 0 && std::ftell(raw) == 0) return true;
+    if (SeekFile(raw, 0, SEEK_END) && TellFile(raw) == 0) return true;
   }
   return Create(path);
 }
@@ -111,8 +111,8 @@ std::uint64_t RiffFile::RemainingBytes() const {
 bool RiffFile::Seek(std::uint64_t offset) {
   if (!file_) return false;
   if (InjectedFault()) return false;
-  if (offset > static_cast<std::uint64_t>(LONG_MAX)) return false;
-  if (std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) return false;
+  if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+  if (!SeekFile(file_.get(), static_cast<std::int64_t>(offset), SEEK_SET)) return false;
   position_ = offset;
   return true;
 }

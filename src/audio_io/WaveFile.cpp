@@ -10,6 +10,7 @@
 #include "audio_io/FileReplacement.h"
 #include "audio_io/RiffFile.h"
 #include "common/Constants.h"
+#include "common/Utf8Path.h"
 #include "common/WaveFormat.h"
 
 namespace tonefield {
@@ -149,8 +150,8 @@ fs::path CreateTemporaryFor(const fs::path& folder, const fs::path& target, Riff
   for (int attempt = 0; attempt < 16; ++attempt) {
     std::string suffix = ".tmp";
     suffix += std::to_string(random() % 1000000000u);
-    const fs::path candidate = folder / TemporaryFileName(target.filename().string(), suffix);
-    if (file.CreateNew(candidate.string())) return candidate;
+    const fs::path candidate = folder / TemporaryFileName(PathToUtf8(target.filename()), suffix);
+    if (file.CreateNew(PathToUtf8(candidate))) return candidate;
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(candidate, ec))) break;  // not a name clash: the folder refuses
   }
@@ -165,7 +166,7 @@ WaveSaveResult SaveWaveFile(const std::string& path, const SourceSample& sample)
 
   // Follows a link, refuses what an open for writing would refuse, and says
   // whether the finished file is renamed over the target or copied into it.
-  const ReplacementPlan plan = PlanReplacement(path);
+  const ReplacementPlan plan = PlanReplacement(PathFromUtf8(path));
   if (!plan.allowed) return WaveSaveResult{false, kOpenError};
 
   TemporaryFile temporary(CreateTemporaryFor(plan.temporaryFolder, plan.target, file));

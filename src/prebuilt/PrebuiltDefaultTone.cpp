@@ -13,22 +13,34 @@
 #include "prebuilt/PrebuiltDefaultToneStamp.h"
 
 // The generated file goes into read-only data as it is: the keys one after
-// the other, in this machine's byte order.
+// the other, in this machine's byte order. ELF marks the symbols hidden; PE
+// has no such thing and a section named .rdata$... lands in .rdata.
+#if defined(__ELF__)
+#define TONEFIELD_PREBUILT_SECTION ".pushsection .rodata.tonefield_prebuilt,\"a\"\n"
+#define TONEFIELD_PREBUILT_SECTION_END ".popsection\n"
+#define TONEFIELD_PREBUILT_HIDDEN(symbol) ".hidden " symbol "\n"
+#define TONEFIELD_PREBUILT_VISIBILITY [[gnu::visibility("hidden")]]
+#else
+#define TONEFIELD_PREBUILT_SECTION ".section .rdata$tonefield_prebuilt,\"dr\"\n"
+#define TONEFIELD_PREBUILT_SECTION_END ".text\n"
+#define TONEFIELD_PREBUILT_HIDDEN(symbol) ""
+#define TONEFIELD_PREBUILT_VISIBILITY
+#endif
 __asm__(
-    ".pushsection .rodata.tonefield_prebuilt,\"a\"\n"
+    TONEFIELD_PREBUILT_SECTION
     ".balign 64\n"
     ".globl tonefield_prebuilt_keys\n"
-    ".hidden tonefield_prebuilt_keys\n"
+    TONEFIELD_PREBUILT_HIDDEN("tonefield_prebuilt_keys")
     "tonefield_prebuilt_keys:\n"
     ".incbin \"" TONEFIELD_PREBUILT_KEYS_FILE "\"\n"
     ".globl tonefield_prebuilt_keys_end\n"
-    ".hidden tonefield_prebuilt_keys_end\n"
+    TONEFIELD_PREBUILT_HIDDEN("tonefield_prebuilt_keys_end")
     "tonefield_prebuilt_keys_end:\n"
-    ".popsection\n");
+    TONEFIELD_PREBUILT_SECTION_END);
 
 extern "C" {
-[[gnu::visibility("hidden")]] extern const std::int16_t tonefield_prebuilt_keys[];
-[[gnu::visibility("hidden")]] extern const std::int16_t tonefield_prebuilt_keys_end[];
+TONEFIELD_PREBUILT_VISIBILITY extern const std::int16_t tonefield_prebuilt_keys[];
+TONEFIELD_PREBUILT_VISIBILITY extern const std::int16_t tonefield_prebuilt_keys_end[];
 }
 #endif
 

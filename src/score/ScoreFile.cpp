@@ -82,14 +82,14 @@ ScoreFileResult ReadScoreFile(std::istream& in) {
   return ReadScoreFile(std::string_view(head));
 }
 
-ScoreFileResult LoadScoreFile(const std::filesystem::path& path) {
+ScoreFileResult LoadScoreFile(const std::string& path) {
   // Only a regular file is read: a named pipe would block the open until
   // some other program writes to it.
-  const UniqueFile file = OpenRegularFileForReading(path.string());
+  const UniqueFile file = OpenRegularFileForReading(path);
   if (!file) {
     ScoreFileResult result;
     result.openFailed = true;
-    result.message = "ファイル " + path.string() + " は開けません";
+    result.message = "ファイル " + path + " は開けません";
     return result;
   }
   // Only the magic and the bytes the limit allows are ever read.

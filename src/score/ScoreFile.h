@@ -6,7 +6,6 @@
 // (ApplyScoreFile) and shows the message of a refused file.
 #pragma once
 
-#include <filesystem>
 #include <istream>
 #include <optional>
 #include <string>
@@ -35,7 +34,8 @@ ScoreFileResult ReadScoreFile(std::string_view fileBytes);
 // refused without waiting for a writer), is refused with openFailed set and
 // the message "ファイル <full name> は開けません", which belongs in the
 // application's general error box.
-ScoreFileResult LoadScoreFile(const std::filesystem::path& path);
+// path is the file's UTF-8 name.
+ScoreFileResult LoadScoreFile(const std::string& path);
 
 // Decodes score bytes for the title and the parser: as UTF-8 when they are
 // valid UTF-8 with at least one multi-byte character (a sequence cut at the

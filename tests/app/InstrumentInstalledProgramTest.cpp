@@ -11,13 +11,15 @@ namespace {
 using namespace tonefield::testing;
 
 constexpr const char* kFileName = "20240301-090507.wav";
+// The folders the program joins are joined with the system's separator.
+const std::string kSeparator(1, kNativeSeparators.folder);
 
 class RecordingFolderChoice : public CreatedForm {
  protected:
   void SetUp() override {
-    host.exeDir = root.File("bin") + "/";
+    host.exeDir = root.File("bin") + kSeparator;
     std::filesystem::create_directory(root.File("bin"));
-    host.musicDir = root.File("Music") + "/";
+    host.musicDir = root.File("Music") + kSeparator;
     CreatedForm::SetUp();
   }
   void RecordOneBlock() {
@@ -27,10 +29,12 @@ class RecordingFolderChoice : public CreatedForm {
     instrument.OnRecordPerformanceClicked();
     ASSERT_FALSE(instrument.IsPerformanceRecordingActive());
   }
-  std::string InMusic(const std::string& name) const { return root.File("Music/Tonefield/" + name); }
+  std::string InMusic(const std::string& name) const {
+    return root.File("Music") + kSeparator + "Tonefield" + kSeparator + name;
+  }
   std::string StatusFitted(const std::string& path, int width) {
     return FitFileNameToWidth(path, [this](std::string_view t) { return view.TextWidth(std::string(t)); },
-                              width - 2, kPosixSeparators);
+                              width - 2, kNativeSeparators);
   }
 
   TempFolder root;
@@ -61,7 +65,7 @@ TEST_F(RecordingFolderChoice, AReadOnlyProgramFolderSendsThemToTheMusicFolderAnd
   EXPECT_EQ(ReadFile(second).size(), 46u + 440u);
   EXPECT_EQ(view.statusText, StatusFitted(second, 233));
   EXPECT_LE(view.TextWidth(view.statusText), 231);
-  EXPECT_TRUE(view.statusText.ends_with("/20240301-090507-2.wav")) << view.statusText;
+  EXPECT_TRUE(view.statusText.ends_with(kSeparator + "20240301-090507-2.wav")) << view.statusText;
 }
 
 TEST_F(RecordingFolderChoice, AMusicFolderWithoutItsSeparatorIsJoinedRight) {

@@ -3,10 +3,18 @@
 #include <algorithm>
 
 #include "app/InstrumentFixture.h"
+#include "audio_io/FileNameFit.h"
 #include "audio_io/AudioTestFiles.h"
 
 namespace tonefield {
 namespace {
+
+// The status line's name of the first recording, its folders given way.
+#ifdef _WIN32
+const char* const kStatusOfTheStart = "Status:C:\\...\\20240301-090507.wav";
+#else
+const char* const kStatusOfTheStart = "Status:/.../20240301-090507.wav";
+#endif
 
 using namespace tonefield::testing;
 
@@ -54,7 +62,7 @@ TEST_F(PerformanceRecording, StartRecordsEveryRenderedBlockAndStopCompletesTheFi
   EXPECT_FALSE(instrument.IsPerformanceRecordingActive());
   EXPECT_EQ(view.log, (std::vector<std::string>{"Glyph:recordPerformanceButton=Rec",
                                                 "Text:recordPerformanceButton=演奏録音",
-                                                "Status:/.../20240301-090507.wav"}));
+                                                kStatusOfTheStart}));
   const Bytes file = ReadFile(FileOfTheStart());
   ASSERT_EQ(file.size(), 46u + 4400u);
   EXPECT_EQ(ReadLe32(file.data() + 4), 38u + 4400u);
@@ -87,7 +95,7 @@ TEST_F(PerformanceRecording, StopsItselfAtTheBlockLimit) {
   EXPECT_FALSE(instrument.IsPerformanceRecordingActive());
   EXPECT_EQ(view.log, (std::vector<std::string>{"Glyph:recordPerformanceButton=Rec",
                                                 "Text:recordPerformanceButton=演奏録音",
-                                                "Status:/.../20240301-090507.wav"}));
+                                                kStatusOfTheStart}));
   RenderBlocks(5);
   const Bytes file = ReadFile(FileOfTheStart());
   EXPECT_EQ(file.size(), 46u + 30000u * 440u);
@@ -106,7 +114,7 @@ TEST_F(PerformanceRecording, ASecondRecordingInTheSameSecondGetsItsOwnFile) {
 }
 
 TEST_F(PerformanceRecording, AnUnwritableFolderIsReportedAndNothingStarts) {
-  host.exeDir = folder.File("gone") + "/";
+  host.exeDir = folder.File("gone") + std::string(1, kNativeSeparators.folder);
   view.ClearLog();
   instrument.OnRecordPerformanceClicked();
   EXPECT_EQ(view.log, std::vector<std::string>{"Error:mmioOpenエラー"});

@@ -1,10 +1,13 @@
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "app/InstrumentFixture.h"
+#include "common/Utf8Path.h"
 #include "support/PipeUnblocker.h"
 
 namespace tonefield {
@@ -235,9 +238,9 @@ TEST_F(ScoreFileTest, AFileWithoutTheMagicIsRefusedWhileTheControlsAreDisabled) 
   EXPECT_EQ(view.songItems[0], "ユーザーの楽譜");
   EXPECT_EQ(view.selectedSong, 1);
   // The folder is remembered for both open buttons.
-  EXPECT_EQ(instrument.openDialogDir(), dir.string() + "/");
+  EXPECT_EQ(instrument.openDialogDir(), PathToUtf8(dir / ""));
   instrument.OnOpenWaveClicked();
-  EXPECT_EQ(host.openRequests.back().initialDir, dir.string() + "/");
+  EXPECT_EQ(host.openRequests.back().initialDir, PathToUtf8(dir / ""));
 }
 
 TEST_F(ScoreFileTest, AFileThatCannotBeOpenedGoesToTheApplicationErrorBox) {
@@ -254,6 +257,9 @@ TEST_F(ScoreFileTest, AFileThatCannotBeOpenedGoesToTheApplicationErrorBox) {
 // Opening a named pipe for reading waits for a writer: the window must
 // refuse it at once instead of freezing until someone writes to the pipe.
 TEST_F(ScoreFileTest, ANamedPipeIsRefusedAtOnceAsAFileThatCannotBeOpened) {
+#ifdef _WIN32
+  GTEST_SKIP() << "not on Windows: a named pipe cannot be given a name in a folder there";
+#else
   const auto path = (dir / "pipe.txt").string();
   ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
   {
@@ -263,6 +269,7 @@ TEST_F(ScoreFileTest, ANamedPipeIsRefusedAtOnceAsAFileThatCannotBeOpened) {
   EXPECT_TRUE(view.errors.empty());
   EXPECT_EQ(view.applicationErrors, std::vector<std::string>{"ファイル " + path + " は開けません"});
   EXPECT_EQ(view.selectedSong, 1);
+#endif
 }
 
 TEST_F(ScoreFileTest, AnAcceptedFileBecomesTheUserEntryAndIsParsedOnce) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/WaveFormat.h"
+#include "support/TestPlatform.h"
 
 namespace tonefield::testing {
 
@@ -20,10 +21,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 class TempFolder {
  public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tonefield-audio-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
+  TempFolder() : path_(MakeFreshTempFolder("tonefield-audio-")) {}
   ~TempFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
@@ -31,13 +29,13 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
-  std::string File(std::string_view name) const { return (path_ / name).string(); }
+  std::string File(std::string_view name) const { return PathToUtf8(path_ / PathFromUtf8(name)); }
   // The folder with a trailing separator.
-  std::string WithSeparator() const { return path_.string() + "/"; }
+  std::string WithSeparator() const { return PathToUtf8(path_ / ""); }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-      names.push_back(entry.path().filename().string());
+      names.push_back(PathToUtf8(entry.path().filename()));
     }
     return names;
   }
@@ -47,12 +45,12 @@ class TempFolder {
 };
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <climits>
@@ -176,6 +178,8 @@ TEST(LoadWaveFile, MissingFileOrFolderIsAnOpenError) {
 // Opening a pipe for reading waits for a writer: a named pipe chosen in the
 // dialog must be refused at once, not freeze the window until someone writes.
 TEST(LoadWaveFile, NamedPipeIsRefusedWithoutWaitingForAWriter) {
+  TONEFIELD_SKIP_ON_WINDOWS("a named pipe cannot be given a name in a folder there");
+#ifndef _WIN32
   TempFolder folder;
   const std::string path = folder.File("pipe.wav");
   ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
@@ -191,6 +195,7 @@ TEST(LoadWaveFile, NamedPipeIsRefusedWithoutWaitingForAWriter) {
   release.join();
   EXPECT_EQ(result.message, "ファイルオープンエラー (mmioOpen)");
   EXPECT_LT(elapsed, std::chrono::milliseconds(500));
+#endif
 }
 
 TEST(LoadWaveFile, TruncatedFilesNeverReadPastTheirEnd) {

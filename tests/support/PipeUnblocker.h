@@ -2,8 +2,10 @@
 // opening the pipe for writing and closing it again. A reader stuck in open()
 // is thereby released and reads an empty file, so such a fault shows as a
 // failed expectation instead of a hung test.
+// POSIX only: a named pipe cannot be given a name in a folder on Windows.
 #pragma once
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -39,3 +41,4 @@ class PipeUnblocker {
 };
 
 }  // namespace tonefield::testing
+#endif

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <exception>
-#include <fstream>
+#include <cstdio>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -13,6 +13,8 @@
 #include "SfzInstrument.h"
 #include "StagedOutputFile.h"
 #include "audio_io/WaveFile.h"
+#include "common/RegularFile.h"
+#include "common/Utf8Path.h"
 #include "dsp/DefaultSample.h"
 #include "dsp/ParallelRun.h"
 #include "engine/BlockMixer.h"
@@ -161,8 +163,8 @@ RenderOutcome OfflineRenderer::Render(const ScoreChoice& choice, int tempoPositi
 }
 
 ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int tempoPosition,
-                                             const std::filesystem::path& out) {
-  const std::string outName = out.string();
+                                             const std::string& outName) {
+  const std::filesystem::path out = PathFromUtf8(outName);
   if (blockLength() <= 0) return ToolStatus::Failure(std::string(kUnsupportedFormatMessage), outName);
   {
     auto sequencer = std::make_unique<Sequencer>();
@@ -185,7 +187,7 @@ ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int temp
 
   StagedOutputFile staged(out);
   RenderedWaveWriter writer;
-  ToolStatus status = writer.Start(staged.temporaryPath().string(), RenderedFormat(keyWaves_.outputFormat),
+  ToolStatus status = writer.Start(PathToUtf8(staged.temporaryPath()), RenderedFormat(keyWaves_.outputFormat),
                                    batchSamples);
   if (!status.ok) return ToolStatus::Failure(status.message, outName);
   Render(choice, tempoPosition, [&](std::span<const std::int16_t> samples) {
@@ -203,8 +205,8 @@ ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int temp
   return ToolStatus::Success();
 }
 
-ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) {
-  const std::string folderName = folder.string();
+ToolStatus OfflineRenderer::ExportKeyBank(const std::string& folderName) {
+  const std::filesystem::path folder = PathFromUtf8(folderName);
   StagedFolder madeFolder(folder);  // removed again if the export fails
   if (!madeFolder.exists()) return ToolStatus::Failure(CannotCreateFolderMessage(folderName), folderName);
 
@@ -213,7 +215,7 @@ ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) {
   targets.push_back(folder / kSfzFileName);
   for (const std::filesystem::path& target : targets) {
     if (!StagedOutputFile::CanReplace(target)) {
-      return ToolStatus::Failure(CannotWriteFileMessage(target.string()), target.string());
+      return ToolStatus::Failure(CannotWriteFileMessage(PathToUtf8(target)), PathToUtf8(target));
     }
   }
 
@@ -233,13 +235,13 @@ ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) {
       StagedOutputFile& file = staged[static_cast<std::size_t>(key)];
       const KeyWave& wave = keyWaves_.bank.keys[key];
       RenderedWaveWriter writer;
-      ToolStatus status = writer.Start(file.temporaryPath().string(), RenderedFormat(keyWaves_.outputFormat),
+      ToolStatus status = writer.Start(PathToUtf8(file.temporaryPath()), RenderedFormat(keyWaves_.outputFormat),
                                        wave.samples.size());
       if (status.ok) {
         writer.Append(wave.samples);
         status = writer.Finish();
       }
-      if (!status.ok) return ToolStatus::Failure(status.message, file.target().string());
+      if (!status.ok) return ToolStatus::Failure(status.message, PathToUtf8(file.target()));
     }
     return ToolStatus::Success();
   };
@@ -252,11 +254,11 @@ ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) {
 
   {
     const std::string text = MakeSfzInstrument(outputRate());
-    std::ofstream sfz(staged.back().temporaryPath(), std::ios::binary | std::ios::trunc);
-    sfz.write(text.data(), static_cast<std::streamsize>(text.size()));
-    sfz.close();
-    if (!sfz) {
-      const std::string target = staged.back().target().string();
+    UniqueFile sfz = OpenFile(PathToUtf8(staged.back().temporaryPath()), "wb");
+    bool written = sfz != nullptr && std::fwrite(text.data(), 1, text.size(), sfz.get()) == text.size();
+    if (sfz != nullptr) written = std::fclose(sfz.release()) == 0 && written;
+    if (!written) {
+      const std::string target = PathToUtf8(staged.back().target());
       return ToolStatus::Failure(CannotWriteFileMessage(target), target);
     }
   }
@@ -264,7 +266,7 @@ ToolStatus OfflineRenderer::ExportKeyBank(const std::filesystem::path& folder) {
   for (StagedOutputFile& file : staged) {
     std::string renameError;
     if (!file.Commit(renameError)) {
-      const std::string target = file.target().string();
+      const std::string target = PathToUtf8(file.target());
       return ToolStatus::Failure(CannotWriteFileMessage(target), target);
     }
   }

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <span>
 #include <string>
@@ -63,11 +62,11 @@ class OfflineRenderer {
   RenderOutcome Render(const ScoreChoice& choice, int tempoPosition, const BlockSink& sink);
 
   // Render into a WAV file that appears only when complete.
-  ToolStatus RenderToWaveFile(const ScoreChoice& choice, int tempoPosition, const std::filesystem::path& out);
+  ToolStatus RenderToWaveFile(const ScoreChoice& choice, int tempoPosition, const std::string& outName);
 
   // key00.wav .. key35.wav and tonefield.sfz in folder (created if missing);
   // every file is written completely before any of them is put in place.
-  ToolStatus ExportKeyBank(const std::filesystem::path& folder);
+  ToolStatus ExportKeyBank(const std::string& folderName);
 
  private:
   // Takes the sample and builds its formats and key 12.

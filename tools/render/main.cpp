@@ -11,6 +11,7 @@
 #include "OfflineRenderer.h"
 #include "RenderCommandLine.h"
 #include "ScoreSource.h"
+#include "common/ProcessArguments.h"
 
 namespace tonefield {
 namespace {
@@ -73,7 +74,9 @@ int Run(const RenderOptions& options) {
 
 int main(int argc, char** argv) {
   using namespace tonefield;
-  std::vector<std::string_view> args(argv + 1, argv + argc);
+  PrepareStandardStreams();
+  const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+  std::vector<std::string_view> args(arguments.begin(), arguments.end());
   const ParsedCommandLine parsed = ParseRenderCommandLine(args);
   if (!parsed.ok) {
     std::fprintf(stderr, "tonefield-render: %s\n%s", parsed.error.c_str(), RenderUsageText().c_str());

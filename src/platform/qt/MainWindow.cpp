@@ -253,9 +253,6 @@ void MainWindow::SetTabOrder() {
                            Control::OpenScoreButton, Control::PlayButton,      Control::TempoBar,
                            Control::RecordPerformanceButton, Control::AboutButton,     Control::QuitButton};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(control(order[i - 1]), control(order[i]));
-  // The panic button sits between the recording button and About.
-  setTabOrder(control(Control::RecordPerformanceButton), panicButton_);
-  setTabOrder(panicButton_, control(Control::AboutButton));
 }
 
 void MainWindow::CenterOnScreen() {

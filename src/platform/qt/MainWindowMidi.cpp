@@ -36,7 +36,8 @@ void MainWindow::BuildMidiControls() {
   panicButton_->setText(QStringLiteral("消音"));
   panicButton_->setToolTip(QStringLiteral("すべての音を止めます（Esc）"));
   panicButton_->setAccessibleDescription(panicButton_->toolTip());
-  panicButton_->setFocusPolicy(Qt::TabFocus);
+  // Tab walks the panel's own controls; from the keyboard, Esc is the panic.
+  panicButton_->setFocusPolicy(Qt::NoFocus);
   connect(panicButton_, &QToolButton::clicked, this, [this] {
     if (Live()) handlers_->OnPanicClicked();
   });

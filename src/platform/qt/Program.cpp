@@ -75,14 +75,16 @@ void Program::OpenMidi() {
   if (!midiOff_.empty()) std::fprintf(stderr, "tonefield: MIDI input is off: %s\n", midiOff_.c_str());
   ReportMidi(true);
   if (midiPorts_.Watching()) midiPoll_.start();
-  if (options_.midiApi != MidiApi::None) midiLight_.start();
+  if (midiPorts_.IsOpen() || midiPorts_.Watching()) midiLight_.start();
 }
 
 void Program::ReportMidi(bool atStart) {
   const MidiStatus& status = midiPorts_.status();
-  // At the start the welcome stays while MIDI is as usual: the ALSA port
-  // open with nothing connected yet, or MIDI turned off on purpose.
-  const bool usual = (status.state == MidiState::Open && status.system == "ALSA" && status.connections.empty()) ||
+  // At the start the welcome stays unless MIDI was asked for by name
+  // (--midi-api) or something is connected already: a default start says
+  // what MIDI does in the light's tool-tip and, when it is off, on standard
+  // error.
+  const bool usual = (options_.midiApi == MidiApi::Default && status.connections.empty()) ||
                      (status.state == MidiState::Off && status.reason == MidiOffReason::TurnedOff);
   const std::string text = MidiStatusText(status);
   window_.SetMidiDescription(text);

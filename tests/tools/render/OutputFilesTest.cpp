@@ -1,7 +1,12 @@
 // The tool's file writing: the WAV layout and the staged (all-or-nothing) outputs.
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <vector>
 
@@ -10,7 +15,9 @@
 #include "StagedOutputFile.h"
 #include "ToolRunner.h"
 #include "audio_io/RiffFile.h"
+#include "common/Utf8Path.h"
 #include "support/FolderWithoutWriteAccess.h"
+#include "support/TestPlatform.h"
 
 namespace tonefield::testing {
 namespace {
@@ -150,14 +157,20 @@ TEST(StagedOutputFile, AnAbandonedOrFailedOutputLeavesNothingBehind) {
 TEST(StagedOutputFile, OnlyRegularFilesAreReplacedAndLinksAreFollowed) {
   ScratchFolder scratch;
   WriteBytes(scratch / "real.wav", {'r'});
-  std::filesystem::create_symlink("real.wav", scratch / "link.wav");
+#ifndef _WIN32
   ASSERT_EQ(::mkfifo((scratch / "pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(StagedOutputFile::CanReplace(scratch / "pipe"));
+#endif
   EXPECT_TRUE(StagedOutputFile::CanReplace(scratch / "new.wav"));
   EXPECT_TRUE(StagedOutputFile::CanReplace(scratch / "real.wav"));
-  EXPECT_TRUE(StagedOutputFile::CanReplace(scratch / "link.wav"));
-  EXPECT_FALSE(StagedOutputFile::CanReplace(scratch / "pipe"));
   EXPECT_FALSE(StagedOutputFile::CanReplace(scratch.path()));
-  EXPECT_FALSE(StagedOutputFile::CanReplace("/dev/null"));
+  EXPECT_FALSE(StagedOutputFile::CanReplace(kOnWindows ? "NUL" : "/dev/null"));
+
+  std::error_code linked;
+  std::filesystem::create_symlink("real.wav", scratch / "link.wav", linked);
+  if (linked && kOnWindows) GTEST_SKIP() << "this Windows user may not make symbolic links: " << linked.message();
+  ASSERT_FALSE(linked) << linked.message();
+  EXPECT_TRUE(StagedOutputFile::CanReplace(scratch / "link.wav"));
 
   {
     StagedOutputFile staged(scratch / "link.wav");
@@ -180,7 +193,7 @@ bool StageAndCommit(const std::filesystem::path& target, const std::vector<std::
 TEST(StagedOutputFile, AWriteProtectedTargetIsNeverReplaced) {
   ScratchFolder scratch;
   WriteBytes(scratch / "ro.wav", {'r', 'o'});
-  ASSERT_EQ(::chmod((scratch / "ro.wav").c_str(), 0444), 0);
+  ASSERT_TRUE(MakeReadOnly(scratch / "ro.wav"));
   EXPECT_FALSE(StagedOutputFile::CanReplace(scratch / "ro.wav"));
   EXPECT_FALSE(StageAndCommit(scratch / "ro.wav", {'n'}));
   EXPECT_EQ(ReadBytes(scratch / "ro.wav"), (std::vector<std::uint8_t>{'r', 'o'}));
@@ -190,18 +203,31 @@ TEST(StagedOutputFile, AWriteProtectedTargetIsNeverReplaced) {
 TEST(StagedOutputFile, AReplacedTargetKeepsItsPermissionsLinksAndOwner) {
   ScratchFolder scratch;
   WriteBytes(scratch / "mine.wav", {'o'});
+#ifdef _WIN32
+  // The attributes are what Windows keeps of a file's mode.
+  const std::wstring mine = (scratch / "mine.wav").native();
+  ASSERT_TRUE(SetFileAttributesW(mine.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_TRUE(StageAndCommit(scratch / "mine.wav", {'n', 'e', 'w'}));
+  EXPECT_NE(GetFileAttributesW(mine.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+#else
   ASSERT_EQ(::chmod((scratch / "mine.wav").c_str(), 0600), 0);
   ASSERT_TRUE(StageAndCommit(scratch / "mine.wav", {'n', 'e', 'w'}));
   struct stat info {};
   ASSERT_EQ(::stat((scratch / "mine.wav").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
+#endif
 
   // Another hard link shows the new content too: written in place.
   std::filesystem::create_hard_link(scratch / "mine.wav", scratch / "other.wav");
   ASSERT_TRUE(StageAndCommit(scratch / "mine.wav", {'t', 'w', 'o'}));
   EXPECT_EQ(ReadBytes(scratch / "other.wav"), (std::vector<std::uint8_t>{'t', 'w', 'o'}));
 
-  if (::geteuid() == 0) {
+  // Files on Windows keep their owner on any save; the owner's rights are
+  // the access list, which ReplaceFileW carries over.
+  bool otherOwner = false;
+#ifndef _WIN32
+  otherOwner = ::geteuid() == 0;
+  if (otherOwner) {
     WriteBytes(scratch / "theirs.wav", {'o', 'l', 'd', '!'});
     ASSERT_EQ(::chown((scratch / "theirs.wav").c_str(), 65534, 65534), 0);
     ASSERT_TRUE(StageAndCommit(scratch / "theirs.wav", {'n'}));
@@ -210,12 +236,15 @@ TEST(StagedOutputFile, AReplacedTargetKeepsItsPermissionsLinksAndOwner) {
     EXPECT_EQ(info.st_gid, 65534u);
     EXPECT_EQ(ReadBytes(scratch / "theirs.wav"), std::vector<std::uint8_t>{'n'}) << "a shorter content is cut";
   }
+#endif
   std::vector<std::string> expected{"mine.wav", "other.wav"};
-  if (::geteuid() == 0) expected.push_back("theirs.wav");
+  if (otherOwner) expected.push_back("theirs.wav");
   EXPECT_EQ(scratch.Entries(), expected) << "no temporary file is left";
 }
 
 TEST(StagedOutputFile, AWritableTargetInAFolderThatMayNotBeWrittenIsWrittenInPlace) {
+  TONEFIELD_SKIP_ON_WINDOWS(kFolderWriteAccessOnWindows);
+#ifndef _WIN32
   ScratchFolder scratch;
   const std::string name = "staged-" + std::to_string(::getpid()) + ".wav";
   WriteBytes(scratch / name, {'o', 'l', 'd'});
@@ -226,6 +255,7 @@ TEST(StagedOutputFile, AWritableTargetInAFolderThatMayNotBeWrittenIsWrittenInPla
   for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
     EXPECT_EQ(entry.path().filename().string().find("." + name), std::string::npos) << "left behind";
   }
+#endif
 }
 
 TEST(StagedOutputFile, NamesUpToTheLongestAllowedCanBeWritten) {
@@ -248,16 +278,16 @@ TEST(ExportKeyBank, AFailedExportRemovesTheFoldersItMade) {
     SCOPED_TRACE(failing);
     {
       ScopedRiffFault fault(failing);
-      EXPECT_FALSE(renderer.ExportKeyBank(scratch / "bank" / "inner").ok);
+      EXPECT_FALSE(renderer.ExportKeyBank(PathToUtf8(scratch / "bank" / "inner")).ok);
     }
     EXPECT_EQ(scratch.Entries(), std::vector<std::string>{"mine"});
     {
       ScopedRiffFault fault(failing);
-      EXPECT_FALSE(renderer.ExportKeyBank(scratch / "mine").ok);
+      EXPECT_FALSE(renderer.ExportKeyBank(PathToUtf8(scratch / "mine")).ok);
     }
     EXPECT_TRUE(std::filesystem::is_empty(scratch / "mine")) << "a folder that was there stays, empty";
   }
-  ASSERT_TRUE(renderer.ExportKeyBank(scratch / "bank" / "inner").ok);
+  ASSERT_TRUE(renderer.ExportKeyBank(PathToUtf8(scratch / "bank" / "inner")).ok);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch / "bank" / "inner"),
                           std::filesystem::directory_iterator()),
             37);

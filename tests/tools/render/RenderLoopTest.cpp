@@ -10,6 +10,7 @@
 #include "ScoreSource.h"
 #include "SfzInstrument.h"
 #include "ToolRunner.h"
+#include "common/Utf8Path.h"
 
 namespace {
 std::atomic<long> g_allocations{0};
@@ -96,7 +97,7 @@ TEST_F(RenderLoop, AWaveFileRenderHoldsEveryBlockInOrder) {
         }
         return true;
       });
-      ASSERT_TRUE(renderer_->RenderToWaveFile(text, position, scratch / "song.wav").ok);
+      ASSERT_TRUE(renderer_->RenderToWaveFile(text, position, PathToUtf8(scratch / "song.wav")).ok);
       const testing::WrittenWave wave = testing::ParseWrittenWave(testing::ReadBytes(scratch / "song.wav"));
       EXPECT_EQ(wave.dataSize, expected.size()) << "song " << song << " position " << position;
       EXPECT_TRUE(wave.data == expected) << "song " << song << " position " << position;
@@ -116,16 +117,16 @@ TEST(RenderLoopKeys, RendersAndExportsMatchAFullBankWhateverWasBuiltFirst) {
   testing::ScratchFolder scratch;
   OfflineRenderer full;
   full.UseSample(sample);
-  ASSERT_TRUE(full.ExportKeyBank(scratch / "all").ok);
+  ASSERT_TRUE(full.ExportKeyBank(PathToUtf8(scratch / "all")).ok);
   OfflineRenderer lazy;
   lazy.UseSample(sample);
   for (int song : {1, 6}) {
     const ScoreChoice text = ScoreChoice::BuiltInSong(song);
-    ASSERT_TRUE(full.RenderToWaveFile(text, 5, scratch / "full.wav").ok);
-    ASSERT_TRUE(lazy.RenderToWaveFile(text, 5, scratch / "lazy.wav").ok);
+    ASSERT_TRUE(full.RenderToWaveFile(text, 5, PathToUtf8(scratch / "full.wav")).ok);
+    ASSERT_TRUE(lazy.RenderToWaveFile(text, 5, PathToUtf8(scratch / "lazy.wav")).ok);
     EXPECT_TRUE(testing::ReadBytes(scratch / "full.wav") == testing::ReadBytes(scratch / "lazy.wav")) << song;
   }
-  ASSERT_TRUE(lazy.ExportKeyBank(scratch / "after").ok);
+  ASSERT_TRUE(lazy.ExportKeyBank(PathToUtf8(scratch / "after")).ok);
   for (int key = 0; key < kKeyCount; ++key) {
     const std::string name = KeyWaveFileName(key);
     EXPECT_TRUE(testing::ReadBytes(scratch / "all" / name) == testing::ReadBytes(scratch / "after" / name)) << name;

@@ -1,11 +1,5 @@
 #include "ToolRunner.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -14,17 +8,13 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "common/Utf8Path.h"
 #include "common/WaveFormat.h"
-
-extern char** environ;
+#include "support/TestPlatform.h"
 
 namespace tonefield::testing {
 
-ScratchFolder::ScratchFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tonefield-render-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
+ScratchFolder::ScratchFolder() : path_(MakeFreshTempFolder("tonefield-render-")) {}
 
 ScratchFolder::~ScratchFolder() {
   std::error_code ec;
@@ -34,7 +24,7 @@ ScratchFolder::~ScratchFolder() {
 std::vector<std::string> ScratchFolder::Entries() const {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-    names.push_back(entry.path().filename().string());
+    names.push_back(PathToUtf8(entry.path().filename()));
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -50,48 +40,10 @@ void WriteBytes(const std::filesystem::path& file, const std::vector<std::uint8_
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-namespace {
-
 std::string ReadText(const std::filesystem::path& file) {
   std::vector<std::uint8_t> bytes = ReadBytes(file);
   return {bytes.begin(), bytes.end()};
 }
-
-}  // namespace
-
-namespace {
-
-// Starts the tool in cwd with stdout and stderr going to the given files;
-// the process id, or -1.
-pid_t SpawnTool(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                const std::filesystem::path& outFile, const std::filesystem::path& errFile) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-
-  std::vector<std::string> argvStrings;
-  argvStrings.push_back(TONEFIELD_RENDER_EXE);
-  argvStrings.insert(argvStrings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& s : argvStrings) argv.push_back(s.data());
-  argv.push_back(nullptr);
-
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-int WaitFor(pid_t pid) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return status;
-}
-
-}  // namespace
 
 ToolRun RunTool(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
   const std::filesystem::path outFile = cwd.parent_path() / (cwd.filename().string() + ".stdout");
@@ -100,41 +52,6 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::filesystem::pat
   std::error_code ec;
   std::filesystem::remove(outFile, ec);
   return run;
-}
-
-ToolRun RunToolWritingTo(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                         const std::filesystem::path& outFile) {
-  const std::filesystem::path errFile = cwd.parent_path() / (cwd.filename().string() + ".stderr");
-  ToolRun run;
-  const pid_t pid = SpawnTool(args, cwd, outFile, errFile);
-  if (pid <= 0) {
-    run.err = "spawn failed";
-    return run;
-  }
-  const int status = WaitFor(pid);
-  if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-  run.err = ReadText(errFile);
-  std::error_code ec;
-  std::filesystem::remove(errFile, ec);
-  return run;
-}
-
-ToolProcess::ToolProcess(const std::vector<std::string>& args, const std::filesystem::path& cwd)
-    : pid_(SpawnTool(args, cwd, "/dev/null", "/dev/null")) {}
-
-ToolProcess::~ToolProcess() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    WaitFor(pid_);
-  }
-}
-
-int ToolProcess::Interrupt() {
-  if (pid_ <= 0) return -1;
-  ::kill(pid_, SIGINT);
-  const int status = WaitFor(pid_);
-  pid_ = -1;
-  return status;
 }
 
 std::vector<std::uint8_t> MakeWaveBytes(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,

@@ -38,19 +38,23 @@ ToolRun RunToolWritingTo(const std::vector<std::string>& args, const std::filesy
                          const std::filesystem::path& stdoutFile);
 
 // The tool running in the background, its output discarded; killed if still
-// running when destroyed.
+// running when destroyed. Started by posix_spawn (ToolProcessPosix.cpp) or
+// CreateProcessW (ToolProcessWin32.cpp).
 class ToolProcess {
  public:
   ToolProcess(const std::vector<std::string>& args, const std::filesystem::path& cwd);
   ~ToolProcess();
   ToolProcess(const ToolProcess&) = delete;
   ToolProcess& operator=(const ToolProcess&) = delete;
-  bool started() const { return pid_ > 0; }
-  // Sends SIGINT and returns the wait status.
-  int Interrupt();
+  bool started() const { return process_ != 0; }
+  // Interrupts it as Ctrl+C does (SIGINT; a console break on Windows) and
+  // waits for it to end. kNotSent where the system would not pass the
+  // interrupt on (a child without a console under wine): it is then killed.
+  enum class Interrupted { kEndedByIt, kEndedOtherwise, kNotSent };
+  Interrupted InterruptAndWait();
 
  private:
-  int pid_ = -1;
+  std::intptr_t process_ = 0;  // the process id, or the process handle on Windows
 };
 
 inline ToolProcess StartTool(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
@@ -58,6 +62,7 @@ inline ToolProcess StartTool(const std::vector<std::string>& args, const std::fi
 }
 
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& file);
+std::string ReadText(const std::filesystem::path& file);
 void WriteBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);
 
 // A RIFF WAVE file with one "fmt " and one "data" chunk.

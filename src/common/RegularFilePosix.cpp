@@ -1,25 +1,10 @@
 #include "common/RegularFile.h"
 
-#ifdef _WIN32
-#include <filesystem>
-#include <system_error>
-#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace tonefield {
-
-#ifdef _WIN32
-
-UniqueFile OpenRegularFileForReading(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return {};
-  return UniqueFile(std::fopen(path.c_str(), "rb"));
-}
-
-#else
 
 UniqueFile OpenRegularFileForReading(const std::string& path) {
   // Anything but a regular file is refused before it is opened (opening a
@@ -45,6 +30,12 @@ UniqueFile OpenRegularFileForReading(const std::string& path) {
   return UniqueFile(file);
 }
 
-#endif
+UniqueFile OpenFile(const std::string& path, const char* mode) { return UniqueFile(std::fopen(path.c_str(), mode)); }
+
+bool SeekFile(std::FILE* file, std::int64_t offset, int origin) {
+  return ::fseeko(file, static_cast<off_t>(offset), origin) == 0;
+}
+
+std::int64_t TellFile(std::FILE* file) { return static_cast<std::int64_t>(::ftello(file)); }
 
 }  // namespace tonefield
