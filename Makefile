@@ -3,6 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 BENCH_BUILD ?= build-bench
+TSAN_BUILD ?= build-tsan
 WINDOWS_BUILD ?= build-windows
 PACKAGE_BUILD ?= build-package
 JOBS       ?= $(shell nproc)
@@ -18,7 +19,7 @@ ifeq ($(CI),true)
 WERROR := -DTONEFIELD_WERROR=ON
 endif
 
-.PHONY: all bootstrap build run test test-core test-windows test-asan bench fuzz package windows windows-package clean
+.PHONY: all bootstrap build run test test-core test-windows test-asan tsan bench fuzz package windows windows-package clean
 
 all: build
 
@@ -60,6 +61,15 @@ test-asan:
 	$(CMAKE) --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
 
+# ThreadSanitizer (clang) over everything that crosses threads: the engine
+# (with its stress test), the SDL devices, the MIDI input and the window's
+# core. tsan_broken_handoff is the negative control: it must fail.
+TSAN_TESTS := engine_test tsan_broken_handoff sdl_test midi_test app_test
+tsan: bootstrap
+	CC=clang CXX=clang++ $(CMAKE) -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONEFIELD_TSAN=ON -DTONEFIELD_GUI=OFF $(WERROR)
+	$(CMAKE) --build $(TSAN_BUILD) -j$(JOBS) --target $(TSAN_TESTS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j$(JOBS) -R '^(engine_test|tsan_broken_handoff|sdl_test|midi_test|app_test)$$'
+
 # The Debian package, built apart from the test build: without the tests,
 # with Debian's hardening flags, then checked by lintian (no error, no
 # warning). Install it with sudo apt install ./$(PACKAGE_BUILD)/tonefield_*.deb
@@ -82,4 +92,4 @@ fuzz: bootstrap
 	@scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD) $(PACKAGE_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(TSAN_BUILD) $(WINDOWS_BUILD) $(PACKAGE_BUILD)

@@ -43,6 +43,13 @@ inline constexpr std::string_view kShuttingDownText = "終了処理中です。"
 inline constexpr std::string_view kOutputLostText = "出力デバイスが切断されました。";
 inline constexpr std::string_view kOutputBackText = "出力デバイスに再接続しました。";
 inline constexpr std::string_view kCaptureLostText = "録音デバイスが切断されました。";
+inline constexpr std::string_view kCaptureSilentText = "録音デバイスから音声が届きません。";
+inline constexpr std::string_view kCaptureCancelledText = "録音を中止しました。";
+// A capture needs three seconds; one that has brought nothing after two
+// more (20 ticks of 250 ms) ends with kCaptureSilentText.
+inline constexpr int kCaptureTimeoutTicks = 20;
+// Esc (VK_ESCAPE) ends every note, and cancels a sample recording.
+inline constexpr int kVirtualKeyEscape = 0x1B;
 
 class Instrument final : public WaveInListener, private LiveEngineClient, private PlayedNotes {
  public:
@@ -213,6 +220,9 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   std::string CaptureErrorText(const char* prefix, MmResult code);
   void ReleaseCapture();
   void RestoreOutputAfterCapture();
+  // Ends a requested or running sample recording without a new sample,
+  // saying why; false when none runs.
+  bool EndSampleRecording(std::string_view why);
   // The teardown stops and closes a capture still running.
   void StopSampleCaptureForClose();
   // Performance recording (InstrumentRecording.cpp): the button after a stop.
@@ -251,6 +261,7 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   WaveFormat captureFormat_{};
   std::uint32_t captureBytes_ = 0;
   bool captureDeviceOpen_ = false;
+  int captureTicks_ = 0;  // timer ticks since the capture started
   std::unique_ptr<WaveHeader> captureHeader_;
   std::vector<std::uint8_t> captureBuffer_;
 

@@ -1,7 +1,7 @@
 // Sample recording: the request, the capture of one three-second buffer
 // once the output has drained, and the trimmed result as the new sample. A
-// capture that fails at any step gives the output back, so the program is
-// never left mute or locked.
+// capture that fails at any step, brings no data in time or is cancelled
+// (Esc) gives the output back, so the program is never left mute or locked.
 #include "app/Instrument.h"
 
 #include "audio_io/SampleCapture.h"
@@ -35,7 +35,25 @@ void Instrument::RestoreOutputAfterCapture() {
   OpenOutput();
 }
 
+bool Instrument::EndSampleRecording(std::string_view why) {
+  if (engineState_ == kStateRecordRequested) {
+    // The output has not been given up yet: it only plays on.
+    feedStopped_ = false;
+    live_.ResumeFeed();
+    engineState_ = kStateReady;
+  } else if (engineState_ == kStateRecordingSample) {
+    ReleaseCapture();
+    RestoreOutputAfterCapture();
+  } else {
+    return false;
+  }
+  SetControlsEnabled(true);
+  view_.SetStatusText(std::string(why));
+  return true;
+}
+
 void Instrument::StartSampleRecording() {
+  captureTicks_ = 0;
   captureFormat_ = CaptureWaveFormat();
   captureBytes_ = CaptureBufferBytes(captureFormat_);
 

@@ -12,12 +12,6 @@ void Instrument::NoteOn(int owner, int key) { live_.NoteOn(owner, key, std::exch
 
 void Instrument::NoteOff(int owner, int key) { live_.NoteOff(owner, key); }
 
-namespace {
-
-constexpr int kEscapeKey = 0x1B;  // VK_ESCAPE
-
-}  // namespace
-
 void Instrument::OnPanicClicked() {
   std::lock_guard lock(engineLock_);
   live_.AllNotesOff();
@@ -29,8 +23,14 @@ void Instrument::OnPanicClicked() {
 }
 
 void Instrument::OnKeyDown(int& key) {
-  if (key == kEscapeKey) OnPanicClicked();  // not consumed: Esc still closes a drop-down
+  if (key == kVirtualKeyEscape) OnPanicClicked();  // not consumed: Esc still closes a drop-down
   std::lock_guard lock(engineLock_);
+  // During a sample recording Esc also cancels it, and is consumed.
+  if (key == kVirtualKeyEscape && EndSampleRecording(kCaptureCancelledText)) {
+    key = 0;
+    pendingInputTime_ = 0;
+    return;
+  }
   KeyStrokeDown(*this, key);
   pendingInputTime_ = 0;
 }

@@ -1,6 +1,6 @@
 // The 250 ms timer: the audio thread's news, lost devices, the stuck-note
-// watchdog, the steps that wait for the output to drain, the close
-// countdown and the recording clock.
+// watchdog, the steps that wait for the output to drain, the capture's
+// time-out, the close countdown and the recording clock.
 #include "app/Instrument.h"
 
 namespace tonefield {
@@ -29,6 +29,14 @@ void Instrument::OnTimerTick() {
         std::lock_guard lock(engineLock_);
         engineState_ = kStateRecordingSample;
         StartSampleRecording();
+      }
+      break;
+    case kStateRecordingSample:
+      // A device that takes the buffer and never fills it (a server that
+      // stopped answering) must not hold the window for ever.
+      if (captureDeviceOpen_ && ++captureTicks_ > kCaptureTimeoutTicks) {
+        std::lock_guard lock(engineLock_);
+        EndSampleRecording(kCaptureSilentText);
       }
       break;
     default:

@@ -110,6 +110,9 @@ struct LiveChannels {
   // True while a device's thread consumes the queues. While false, a
   // producer other than the GUI wakes it, and the GUI applies the commands.
   std::atomic<bool> deviceRunning{false};
+  // True while GUI commands wait for room in the command queue: the audio
+  // thread then wakes the GUI after each buffer so they follow at once.
+  std::atomic<bool> commandsWaiting{false};
 
   // Called from the audio thread when results are waiting, and from the MIDI
   // input's thread while no device runs; must not block.

@@ -23,17 +23,26 @@ void LiveEngine::DeviceStopped() {
   // it sees the flag down and wakes this thread.
   std::atomic_thread_fence(std::memory_order_seq_cst);
   renderer_.ApplyCommands();
+  // What waited for room is applied here now, in order.
+  while (!waiting_.empty()) {
+    if (!channels_.commands.try_enqueue(waiting_.front())) {
+      renderer_.ApplyCommands();
+      continue;
+    }
+    waiting_.pop_front();
+  }
+  channels_.commandsWaiting.store(false);
+  renderer_.ApplyCommands();
   Drain();
 }
 
 void LiveEngine::Post(LiveCommand command) {
   command.seq = nextSeq_++;
-  if (!channels_.commands.try_enqueue(command)) {
-    if (running_) {
-      // Only a device that stopped calling back lets the queue fill up.
-      ++lostCommands_;
-      return;
-    }
+  if (running_) {
+    SendWaiting();
+    // Behind a waiting command a new one waits too, so the order holds.
+    if (!waiting_.empty() || !channels_.commands.try_enqueue(command)) Hold(command);
+  } else if (!channels_.commands.try_enqueue(command)) {
     renderer_.ApplyCommands();
     (void)channels_.commands.try_enqueue(command);
   }
@@ -52,6 +61,57 @@ void LiveEngine::Post(LiveCommand command) {
   } else {
     RebuildMirror();
   }
+}
+
+void LiveEngine::SendWaiting() {
+  while (!waiting_.empty() && channels_.commands.try_enqueue(waiting_.front())) waiting_.pop_front();
+  // While commands wait, the audio thread wakes this one after each buffer.
+  channels_.commandsWaiting.store(!waiting_.empty());
+}
+
+void LiveEngine::ForgetPendingNote(std::uint64_t seq) {
+  for (auto it = pendingNotes_.begin(); it != pendingNotes_.end(); ++it) {
+    if (it->seq == seq) {
+      pendingNotes_.erase(it);
+      return;
+    }
+  }
+}
+
+void LiveEngine::Hold(const LiveCommand& command) {
+  // Nothing that changes what is heard or owned is dropped: a note-on or
+  // note-off that a later note-off of the same key and owner, or a later
+  // all-notes-off, would end in the same buffer; a tempo that a later
+  // tempo replaces before anything else happens.
+  auto redundant = [&command](const LiveCommand& earlier) {
+    switch (command.type) {
+      case LiveCommandType::NoteOff:
+        return (earlier.type == LiveCommandType::NoteOn || earlier.type == LiveCommandType::NoteOff) &&
+               earlier.owner == command.owner && earlier.key == command.key;
+      case LiveCommandType::AllNotesOff:
+        return earlier.type == LiveCommandType::NoteOn || earlier.type == LiveCommandType::NoteOff ||
+               earlier.type == LiveCommandType::AllNotesOff;
+      default:
+        return false;
+    }
+  };
+  for (auto it = waiting_.begin(); it != waiting_.end();) {
+    if (redundant(*it)) {
+      ForgetPendingNote(it->seq);
+      it = waiting_.erase(it);
+      ++droppedCommands_;
+    } else {
+      ++it;
+    }
+  }
+  if (command.type == LiveCommandType::SetSamplesPerTick && !waiting_.empty() &&
+      waiting_.back().type == LiveCommandType::SetSamplesPerTick) {
+    waiting_.back() = command;
+    ++droppedCommands_;
+  } else {
+    waiting_.push_back(command);
+  }
+  channels_.commandsWaiting.store(true);
 }
 
 void LiveEngine::NoteOn(int owner, int key, std::int64_t inputTime) {
@@ -124,6 +184,7 @@ void LiveEngine::Paint(int key, std::uint32_t colour) { client_.PaintKey(key, co
 void LiveEngine::Drain() {
   // Without a device nobody else takes the MIDI input's notes.
   if (!running_) renderer_.ApplyCommands();
+  if (!waiting_.empty()) SendWaiting();
   LiveEvent event;
   bool snapshotChanged = false;
   while (channels_.events.try_dequeue(event)) {

@@ -5,7 +5,10 @@
 // the commands it has not applied yet played over it, so a key just pressed
 // counts as held at once, and the mirror never drifts from the table.
 // While no device runs, every command is applied here at once, and the MIDI
-// input's notes whenever it wakes this thread.
+// input's notes whenever it wakes this thread. No command is lost: when the
+// queue is full (a driver that stopped calling back), commands wait here in
+// order and go out as soon as there is room; only work that a later command
+// makes redundant (a note-on ended by a later note-off) is dropped.
 #pragma once
 
 #include <cstdint>
@@ -81,13 +84,20 @@ class LiveEngine {
   // device runs it first applies what the MIDI input queued.
   void Drain();
   const VoiceTable& mirror() const { return mirror_; }
-  // Commands that could not be queued (the device stopped taking them).
-  std::uint64_t lostCommands() const { return lostCommands_; }
+  // Commands waiting on this side for room in the queue.
+  std::size_t waitingCommands() const { return waiting_.size(); }
+  // Commands dropped while waiting because a later one made them redundant.
+  std::uint64_t droppedCommands() const { return droppedCommands_; }
   // Note starts queued so far.
   std::uint64_t notesStarted() const { return notesStarted_; }
 
  private:
   void Post(LiveCommand command);
+  // Moves waiting commands into the queue while it has room.
+  void SendWaiting();
+  // Keeps a command that found no room, dropping what it makes redundant.
+  void Hold(const LiveCommand& command);
+  void ForgetPendingNote(std::uint64_t seq);
   void RebuildMirror();
   void Paint(int key, std::uint32_t colour);
 
@@ -98,7 +108,8 @@ class LiveEngine {
   std::uint64_t nextSeq_ = 1;
   std::uint64_t stopSeq_ = 0;
   std::uint64_t scoreGeneration_ = 0;
-  std::uint64_t lostCommands_ = 0;
+  std::uint64_t droppedCommands_ = 0;
+  std::deque<LiveCommand> waiting_;
   std::uint64_t notesStarted_ = 0;
 
   // Commands that change the voice table, not yet applied by the audio thread.

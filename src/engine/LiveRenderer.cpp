@@ -178,6 +178,7 @@ void LiveRenderer::Render(std::span<std::int16_t> buffer) noexcept {
 }
 
 void LiveRenderer::Publish() {
+  if (channels_.commandsWaiting.load(std::memory_order_relaxed)) news_ = true;
   if (changed_) {
     LiveEvent event;
     event.type = LiveEvent::Type::Snapshot;

@@ -1,13 +1,19 @@
-// The audio thread's path allocates nothing: a replaced global operator new
-// counts the allocations made while the device thread is inside Render, as
-// every kind of command, the MIDI input's included, goes through.
+// The audio thread's path allocates, frees and locks nothing: replaced
+// global operators new and delete and the pthread lock calls count what the
+// device thread does while it is inside Render, as every kind of command,
+// the MIDI input's included, goes through.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <new>
+#include <mutex>
 #include <thread>
+
+#include <dlfcn.h>
+#include <pthread.h>
+#include <semaphore.h>
 
 #include "engine/LiveEngine.h"
 #include "engine/LiveTestSupport.h"
@@ -23,8 +29,64 @@ namespace {
 
 thread_local bool t_onAudioPath = false;
 std::atomic<int> g_audioAllocations{0};
+std::atomic<int> g_audioFrees{0};
+std::atomic<int> g_audioLocks{0};
+
+void CountFree(void* p) {
+  if (p != nullptr && t_onAudioPath) g_audioFrees.fetch_add(1);
+}
+
+template <typename F>
+F Next(const char* name) {
+  return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+}
 
 }  // namespace
+
+// Every way to wait on or take a lock that the path could reach: the
+// standard library's mutexes and condition variables, and semaphores.
+extern "C" {
+int pthread_mutex_lock(pthread_mutex_t* m) {
+  static auto next = Next<int (*)(pthread_mutex_t*)>("pthread_mutex_lock");
+  if (t_onAudioPath) g_audioLocks.fetch_add(1);
+  return next(m);
+}
+int pthread_mutex_trylock(pthread_mutex_t* m) {
+  static auto next = Next<int (*)(pthread_mutex_t*)>("pthread_mutex_trylock");
+  if (t_onAudioPath) g_audioLocks.fetch_add(1);
+  return next(m);
+}
+int pthread_rwlock_rdlock(pthread_rwlock_t* l) {
+  static auto next = Next<int (*)(pthread_rwlock_t*)>("pthread_rwlock_rdlock");
+  if (t_onAudioPath) g_audioLocks.fetch_add(1);
+  return next(l);
+}
+int pthread_rwlock_wrlock(pthread_rwlock_t* l) {
+  static auto next = Next<int (*)(pthread_rwlock_t*)>("pthread_rwlock_wrlock");
+  if (t_onAudioPath) g_audioLocks.fetch_add(1);
+  return next(l);
+}
+int pthread_cond_signal(pthread_cond_t* c) {
+  static auto next = Next<int (*)(pthread_cond_t*)>("pthread_cond_signal");
+  if (t_onAudioPath) g_audioLocks.fetch_add(1);
+  return next(c);
+}
+int pthread_cond_broadcast(pthread_cond_t* c) {
+  static auto next = Next<int (*)(pthread_cond_t*)>("pthread_cond_broadcast");
+  if (t_onAudioPath) g_audioLocks.fetch_add(1);
+  return next(c);
+}
+int sem_post(sem_t* s) {
+  static auto next = Next<int (*)(sem_t*)>("sem_post");
+  if (t_onAudioPath) g_audioLocks.fetch_add(1);
+  return next(s);
+}
+int sem_wait(sem_t* s) {
+  static auto next = Next<int (*)(sem_t*)>("sem_wait");
+  if (t_onAudioPath) g_audioLocks.fetch_add(1);
+  return next(s);
+}
+}
 
 void* operator new(std::size_t size) {
   if (t_onAudioPath) g_audioAllocations.fetch_add(1);
@@ -37,10 +99,13 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   return std::malloc(size == 0 ? 1 : size);
 }
 void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  CountFree(p);
+  std::free(p);
+}
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
 
 namespace tonefield {
 namespace {
@@ -122,16 +187,27 @@ TEST(AudioPath, RendersEveryCommandWithoutAllocating) {
   EXPECT_GT(source.renders.load(), 30);
   EXPECT_GT(wakes, 0);
   EXPECT_EQ(g_audioAllocations.load(), 0);
+  EXPECT_EQ(g_audioFrees.load(), 0);
+  EXPECT_EQ(g_audioLocks.load(), 0);
 }
 
-TEST(AudioPath, TheCounterSeesAnAllocationOnTheMarkedPath) {
-  const int before = g_audioAllocations.load();
+TEST(AudioPath, TheCountersSeeAnAllocationAFreeAndALockOnTheMarkedPath) {
+  const int allocations = g_audioAllocations.load();
+  const int frees = g_audioFrees.load();
+  const int locks = g_audioLocks.load();
+  std::mutex mutex;
   t_onAudioPath = true;
   void* p = ::operator new(sizeof(int));
-  t_onAudioPath = false;
   ::operator delete(p);
-  EXPECT_EQ(g_audioAllocations.load(), before + 1);
-  g_audioAllocations = before;
+  mutex.lock();
+  mutex.unlock();
+  t_onAudioPath = false;
+  EXPECT_EQ(g_audioAllocations.load(), allocations + 1);
+  EXPECT_EQ(g_audioFrees.load(), frees + 1);
+  EXPECT_EQ(g_audioLocks.load(), locks + 1);
+  g_audioAllocations = allocations;
+  g_audioFrees = frees;
+  g_audioLocks = locks;
 }
 
 }  // namespace

@@ -8,6 +8,10 @@
 namespace tonefield {
 
 GuiWake::GuiWake(std::function<void()> onWake, QObject* parent) : QObject(parent), onWake_(std::move(onWake)) {
+  poll_.setSingleShot(true);
+  poll_.setInterval(GuiNewsLatch::kPollMilliseconds);
+  poll_.setTimerType(Qt::PreciseTimer);
+  connect(&poll_, &QTimer::timeout, this, [this] { Drain(); });
   if (::pipe2(fds_, O_NONBLOCK | O_CLOEXEC) != 0) {
     fds_[0] = fds_[1] = -1;
     return;
@@ -23,17 +27,27 @@ GuiWake::~GuiWake() {
 }
 
 void GuiWake::Wake() {
-  if (fds_[1] < 0) return;
+  wakeCalls_.fetch_add(1, std::memory_order_relaxed);
+  if (fds_[1] < 0 || !latch_.Raise()) return;
+  pipeWrites_.fetch_add(1, std::memory_order_relaxed);
   const char byte = 1;
   // A full pipe already holds a pending wake-up, so a failed write loses nothing.
   [[maybe_unused]] const ssize_t written = ::write(fds_[1], &byte, 1);
 }
 
 void GuiWake::Drain() {
-  char bytes[64];
-  while (::read(fds_[0], bytes, sizeof bytes) > 0) {
+  if (fds_[0] >= 0) {
+    char bytes[64];
+    while (::read(fds_[0], bytes, sizeof bytes) > 0) {
+    }
   }
+  const bool busy = latch_.BeginDrain() == GuiNewsLatch::Poll::Busy;
   if (onWake_) onWake_();
+  if (busy) {
+    if (!poll_.isActive()) poll_.start();
+  } else {
+    poll_.stop();
+  }
 }
 
 }  // namespace tonefield

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -30,24 +31,45 @@ int UsageError(const std::string& error) {
   return 2;
 }
 
+// SDL's names, which --output-device and --input-device take, each with the
+// server's own name in brackets where the server gives one (accepted too).
 int ListDevices() {
   for (const bool capture : {false, true}) {
     std::string error;
-    const std::vector<std::string> names = tonefield::ListSdlDevices(capture, error);
+    const std::vector<tonefield::SdlDeviceEntry> devices = tonefield::ListSdlDevicesWithServerNames(capture, error);
     if (!error.empty()) {
       std::fprintf(stderr, "tonefield: no sound devices: %s\n", error.c_str());
       return 1;
     }
     std::printf("%s devices:\n", capture ? "Capture" : "Playback");
-    for (const std::string& name : names) std::printf("  %s\n", name.c_str());
-    if (names.empty()) std::printf("  (none; the system default is used)\n");
+    for (const tonefield::SdlDeviceEntry& device : devices) {
+      if (device.serverName.empty()) {
+        std::printf("  %s\n", device.name.c_str());
+      } else {
+        std::printf("  %s  (%s)\n", device.name.c_str(), device.serverName.c_str());
+      }
+    }
+    if (devices.empty()) std::printf("  (none; the system default is used)\n");
   }
   return 0;
+}
+
+// A named device must exist before the window opens; a server's own name
+// becomes SDL's. Returns the message for a wrong one, or empty.
+std::string CheckDevices(tonefield::LaunchOptions& options) {
+  if (std::string message = tonefield::CheckSdlDeviceName(options.outputDevice, false, "--output-device");
+      !message.empty()) {
+    return message;
+  }
+  return tonefield::CheckSdlDeviceName(options.inputDevice, true, "--input-device");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The mixer's icon for the program's streams (libpulse takes it from the
+  // environment; SDL passes none). Before any thread starts.
+  ::setenv("PULSE_PROP_application.icon_name", "tonefield", 0);
   // Help, the version and the device list answer whatever else the line
   // holds, and need no display.
   for (int i = 1; i < argc; ++i) {
@@ -63,11 +85,15 @@ int main(int argc, char** argv) {
   }
 
   // The whole line, Qt's options included, is judged before Qt needs a display.
-  const tonefield::LaunchOptions options = tonefield::ParseLaunchOptions(Arguments(argc, argv), tonefield::QtOptionValues);
-  if (!options.error.empty()) return UsageError(options.error);
-  if (!tonefield::MidiPorts::Available(options.midiApi)) {
+  tonefield::LaunchOptions options = tonefield::ParseLaunchOptions(Arguments(argc, argv), tonefield::QtOptionValues);
+  if (!options.error.empty()) {
+    return UsageError(options.error);
+  } else if (!tonefield::MidiPorts::Available(options.midiApi)) {
     return UsageError(std::string("--midi-api ") + tonefield::MidiApiName(options.midiApi) +
                       ": this build of Tonefield has no support for it");
+  } else if (const std::string wrong = CheckDevices(options); !wrong.empty()) {
+    std::fprintf(stderr, "tonefield: %s\n", wrong.c_str());
+    return 2;
   }
   if (!tonefield::HasDisplay(argc, argv)) {
     std::fputs("tonefield: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set);\n"

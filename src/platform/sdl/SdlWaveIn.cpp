@@ -11,19 +11,21 @@ SdlWaveIn::SdlWaveIn(std::function<void()> wakeGui, std::string deviceName)
     : wakeGui_(std::move(wakeGui)), deviceName_(std::move(deviceName)) {}
 
 SdlWaveIn::~SdlWaveIn() {
-  if (device_ != 0) SDL_CloseAudioDevice(device_);
+  CloseSdlDevice(device_);
   device_ = 0;
+  ReleaseSdlAudio(std::move(audio_));
 }
 
 MmResult SdlWaveIn::Open(const WaveFormat& format, WaveInListener& listener) {
   if (device_ != 0) return errors_.FailWith(kMmError, "The capture device is already open.");
   SdlDeviceId device = 0;
   std::uint16_t bufferSamples = 0;
-  const MmResult opened = OpenSdlMonoDevice(subsystem_, errors_, format, /*capture=*/true,
+  const MmResult opened = OpenSdlMonoDevice(audio_, errors_, format, /*capture=*/true,
                                             &SdlWaveIn::AudioCallback, this, device,
                                             bufferSamples, deviceName_);
   if (opened != kMmSuccess) return opened;
   listener_ = &listener;
+  bufferMs_ = bufferSamples * 1000u / format.samplesPerSec;
   buffer_ = nullptr;
   filled_ = 0;
   full_.store(false);
@@ -58,6 +60,7 @@ MmResult SdlWaveIn::AddBuffer(WaveHeader& header) {
 
 MmResult SdlWaveIn::Start() {
   if (device_ == 0) return errors_.Fail(kMmInvalidHandle);
+  stall_.Running(true, bufferMs_);
   SDL_PauseAudioDevice(device_, 0);
   return kMmSuccess;
 }
@@ -71,7 +74,9 @@ MmResult SdlWaveIn::Unprepare(WaveHeader& header) {
 
 MmResult SdlWaveIn::Close() {
   if (device_ == 0) return errors_.Fail(kMmInvalidHandle);
-  SDL_CloseAudioDevice(device_);
+  const bool stalled = stall_.stalled();
+  stall_.Running(false);
+  CloseSdlDevice(device_, stalled ? kStalledCloseLimit : kServerCloseLimit);
   device_ = 0;
   // A buffer still being filled comes back as it is, without a call.
   if (buffer_ != nullptr) buffer_->flags &= ~kWaveHeaderInQueue;
@@ -83,13 +88,14 @@ MmResult SdlWaveIn::Close() {
 std::string SdlWaveIn::ErrorText(MmResult code) { return errors_.Text(code); }
 
 bool SdlWaveIn::Lost() {
-  if (!IsSdlDeviceLost(device_)) return false;
+  if (!IsSdlDeviceLost(device_) && !stall_.Stalled()) return false;
   deviceName_.clear();  // the next capture takes the default device
   return true;
 }
 
 void SdlWaveIn::DeliverFull() {
   if (device_ == 0 || !full_.exchange(false)) return;
+  stall_.Running(false);
   SDL_PauseAudioDevice(device_, 1);
   WaveHeader* header = nullptr;
   SDL_LockAudioDevice(device_);
@@ -103,7 +109,9 @@ void SdlWaveIn::DeliverFull() {
 }
 
 void SdlWaveIn::AudioCallback(void* self, std::uint8_t* stream, int length) {
-  static_cast<SdlWaveIn*>(self)->Take(stream, length);
+  auto* in = static_cast<SdlWaveIn*>(self);
+  in->stall_.Called();
+  in->Take(stream, length);
 }
 
 void SdlWaveIn::Take(const std::uint8_t* stream, int length) {

@@ -2,7 +2,9 @@
 // 16-bit mono at the format's rate. One buffer at a time is filled; when it
 // is full the capture stops taking data, the wake function is called, and
 // DeliverFull() (GUI thread) pauses the device and hands the buffer to the
-// listener.
+// listener. A capture that stops getting data while it runs (a stopped
+// server) counts as lost; opening and closing never keep the caller
+// waiting on a server that does not answer.
 #pragma once
 
 #include <atomic>
@@ -44,10 +46,12 @@ class SdlWaveIn final : public WaveInDevice {
 
   std::function<void()> wakeGui_;
   std::string deviceName_;
-  std::unique_ptr<SdlAudioSubsystem> subsystem_;
+  std::shared_ptr<SdlAudioReference> audio_ = std::make_shared<SdlAudioReference>();
   SdlErrorTexts errors_;
+  SdlStallWatch stall_;
   std::uint32_t device_ = 0;  // SDL_AudioDeviceID
   WaveInListener* listener_ = nullptr;
+  std::uint32_t bufferMs_ = 0;
 
   // Guarded by SDL's device lock (the callback runs under it).
   WaveHeader* buffer_ = nullptr;

@@ -10,8 +10,9 @@ namespace tonefield {
 SdlWaveOut::SdlWaveOut(std::string deviceName) : deviceName_(std::move(deviceName)) {}
 
 SdlWaveOut::~SdlWaveOut() {
-  if (device_ != 0) SDL_CloseAudioDevice(device_);
+  CloseSdlDevice(device_);
   device_ = 0;
+  ReleaseSdlAudio(std::move(audio_));
 }
 
 MmResult SdlWaveOut::Query(const WaveFormat& format) {
@@ -24,7 +25,7 @@ MmResult SdlWaveOut::Open(const WaveFormat& format, std::uint32_t bufferSamples,
   SdlDeviceId device = 0;
   std::uint16_t granted = 0;
   source_ = &source;
-  const MmResult opened = OpenSdlMonoDevice(subsystem_, errors_, format, /*capture=*/false,
+  const MmResult opened = OpenSdlMonoDevice(audio_, errors_, format, /*capture=*/false,
                                             &SdlWaveOut::AudioCallback, this, device, granted,
                                             deviceName_, bufferSamples);
   if (opened != kMmSuccess) {
@@ -32,18 +33,21 @@ MmResult SdlWaveOut::Open(const WaveFormat& format, std::uint32_t bufferSamples,
     return opened;
   }
   bufferSamples_ = granted;
+  rate_ = format.samplesPerSec;
   device_ = device;  // paused until Start
   return kMmSuccess;
 }
 
 MmResult SdlWaveOut::Start() {
   if (device_ == 0) return errors_.Fail(kMmInvalidHandle);
+  stall_.Running(true, rate_ != 0 ? bufferSamples_ * 1000 / rate_ : 0);
   SDL_PauseAudioDevice(device_, 0);
   return kMmSuccess;
 }
 
 MmResult SdlWaveOut::Stop() {
   if (device_ == 0) return errors_.Fail(kMmInvalidHandle);
+  stall_.Running(false);
   // Takes the device lock, so a callback running now finishes first.
   SDL_PauseAudioDevice(device_, 1);
   return kMmSuccess;
@@ -51,7 +55,11 @@ MmResult SdlWaveOut::Stop() {
 
 MmResult SdlWaveOut::Close() {
   if (device_ == 0) return errors_.Fail(kMmInvalidHandle);
-  SDL_CloseAudioDevice(device_);  // waits for a running callback
+  const bool stalled = stall_.stalled();
+  stall_.Running(false);
+  // Paused first, so no callback runs after this even when the close itself
+  // is left to finish on the helper.
+  CloseSdlDevice(device_, stalled ? kStalledCloseLimit : kServerCloseLimit);
   device_ = 0;
   bufferSamples_ = 0;
   source_ = nullptr;
@@ -59,7 +67,7 @@ MmResult SdlWaveOut::Close() {
 }
 
 bool SdlWaveOut::Lost() {
-  if (!IsSdlDeviceLost(device_)) return false;
+  if (!IsSdlDeviceLost(device_) && !stall_.Stalled()) return false;
   // The named device is gone: from now on the default device plays.
   deviceName_.clear();
   return true;
@@ -69,6 +77,7 @@ std::string SdlWaveOut::ErrorText(MmResult code) { return errors_.Text(code); }
 
 void SdlWaveOut::AudioCallback(void* self, std::uint8_t* stream, int length) {
   auto* out = static_cast<SdlWaveOut*>(self);
+  out->stall_.Called();
   const std::size_t samples = length > 0 ? static_cast<std::size_t>(length) / 2 : 0;
   // SDL hands a buffer of our own format (S16 mono), suitably aligned.
   out->source_->Render({reinterpret_cast<std::int16_t*>(stream), samples});

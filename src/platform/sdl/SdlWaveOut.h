@@ -2,8 +2,10 @@
 // opened for 16-bit mono at the format's rate (SDL converts to the
 // hardware). SDL's audio thread calls the source's Render for each buffer,
 // directly: this class adds no lock, copy or queue on that path. A device
-// that goes away (unplugged) is reported by Lost(), and the next Open then
-// takes the system default.
+// that goes away (unplugged) or stops calling back while it should play (a
+// stopped or vanished server) is reported by Lost(), and the next Open then
+// takes the system default. Opening and closing never keep the caller
+// waiting on a server that does not answer (see SdlServerCalls).
 #pragma once
 
 #include <cstdint>
@@ -39,10 +41,12 @@ class SdlWaveOut final : public WaveOutDevice {
   static void AudioCallback(void* self, std::uint8_t* stream, int length);
 
   std::string deviceName_;
-  std::unique_ptr<SdlAudioSubsystem> subsystem_;
+  std::shared_ptr<SdlAudioReference> audio_ = std::make_shared<SdlAudioReference>();
   SdlErrorTexts errors_;
+  SdlStallWatch stall_;
   std::uint32_t device_ = 0;  // SDL_AudioDeviceID
   std::uint32_t bufferSamples_ = 0;
+  std::uint32_t rate_ = 0;
   AudioSource* source_ = nullptr;
 };
 
