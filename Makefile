@@ -4,6 +4,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 BENCH_BUILD ?= build-bench
 WINDOWS_BUILD ?= build-windows
+PACKAGE_BUILD ?= build-package
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 CMAKE      ?= cmake
@@ -38,11 +39,12 @@ test-core:
 	$(CMAKE) --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
-# The core and tonefield-render cross-built for 64-bit Windows (mingw-w64),
-# no window yet; its tests run under wine, in a prefix inside the build folder.
+# The core, tonefield-render and the window (tonefield.exe) cross-built for
+# 64-bit Windows (mingw-w64); its tests run under wine, in a prefix inside
+# the build folder, the window's on a private X desktop.
 windows: bootstrap
 	$(CMAKE) -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONEFIELD_GUI=OFF $(WERROR)
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONEFIELD_GUI=ON $(WERROR)
 	$(CMAKE) --build $(WINDOWS_BUILD) -j$(JOBS)
 
 test-windows: windows
@@ -58,10 +60,15 @@ test-asan:
 	$(CMAKE) --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
 
-# The Debian package of the build, in $(BUILD): sudo apt install ./$(BUILD)/tonefield_*.deb
-package: build
-	cd $(BUILD) && $(CPACK) -G DEB
-	@ls -1 $(BUILD)/tonefield_*.deb
+# The Debian package, built apart from the test build: without the tests,
+# with Debian's hardening flags, then checked by lintian (no error, no
+# warning). Install it with sudo apt install ./$(PACKAGE_BUILD)/tonefield_*.deb
+package: bootstrap
+	$(CMAKE) -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONEFIELD_TESTS=OFF -DTONEFIELD_HARDENING=ON $(WERROR)
+	$(CMAKE) --build $(PACKAGE_BUILD) -j$(JOBS)
+	cd $(PACKAGE_BUILD) && $(CPACK) -G DEB
+	lintian --pedantic --fail-on error,warning $(PACKAGE_BUILD)/tonefield_*.deb
+	@ls -1 $(PACKAGE_BUILD)/tonefield_*.deb
 
 bench: bootstrap
 	$(CMAKE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTONEFIELD_BENCH=ON -DTONEFIELD_TESTS=OFF -DTONEFIELD_GUI=OFF
@@ -75,4 +82,4 @@ fuzz: bootstrap
 	@scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD) $(PACKAGE_BUILD)

@@ -2,15 +2,44 @@
 # (`make package`: CPack with dependencies found by dpkg-shlibdeps).
 include(GNUInstallDirs)
 
+# Who answers for the package. Whoever builds a package for others sets
+# their own name and address (-DTONEFIELD_MAINTAINER=..., or DEBFULLNAME and
+# DEBEMAIL in the environment, as Debian's own tools read them); otherwise
+# the project's address on GitHub, where its AppStream id places it too.
+if(DEFINED ENV{DEBFULLNAME} AND DEFINED ENV{DEBEMAIL})
+  set(default_maintainer "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
+else()
+  set(default_maintainer "The Tonefield developers <tonefield@users.noreply.github.com>")
+endif()
+set(TONEFIELD_MAINTAINER "${default_maintainer}" CACHE STRING "Maintainer field of the Debian package")
+if(TONEFIELD_MAINTAINER MATCHES "@tonefield\\.example>$")  # the old made-up default
+  set_property(CACHE TONEFIELD_MAINTAINER PROPERTY VALUE "${default_maintainer}")
+endif()
+
 foreach(program tonefield tonefield-render)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
 endforeach()
+# Stripping leaves the compiler's .comment and .note sections, which a
+# package does not need (Debian's own build removes them too).
+find_program(TONEFIELD_OBJCOPY NAMES ${CMAKE_OBJCOPY} objcopy)
+if(TONEFIELD_OBJCOPY)
+  foreach(program tonefield tonefield-render)
+    if(TARGET ${program})
+      install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+          execute_process(COMMAND \"${TONEFIELD_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                                  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\"
+                          RESULT_VARIABLE failed)
+          if(failed)
+            message(FATAL_ERROR \"objcopy failed on ${program}\")
+          endif()
+        endif()")
+    endif()
+  endforeach()
+endif()
 add_subdirectory(${PROJECT_SOURCE_DIR}/data ${PROJECT_BINARY_DIR}/data)
-
-set(TONEFIELD_MAINTAINER "The Tonefield developers <maintainers@tonefield.example>" CACHE STRING
-    "Maintainer field of the Debian package")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tonefield)
@@ -35,7 +64,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TONEFIELD_WEB_URL}/")
+if(TONEFIELD_WEB_URL)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TONEFIELD_WEB_URL}/")
+endif()
 # Libraries come from dpkg-shlibdeps; these are what the programs load or
 # start by name: Qt's Japanese catalogue, a Japanese font, the mixer.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

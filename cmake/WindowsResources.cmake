@@ -1,6 +1,8 @@
 # Windows programs: icon, version information and manifest, compiled with
 # windres into the program.
-#   tonefield_windows_resources(TARGET DESCRIPTION "text shown in Explorer")
+#   tonefield_windows_resources(TARGET DESCRIPTION "text shown in Explorer" [MANIFEST template.in])
+# MANIFEST: a manifest template of the program's own (the window's asks for
+# common controls 6 and per-monitor dpi); by default the console programs' one.
 # The icon is made at build time from data/icons/tonefield.png by icotool
 # (icoutils), which keeps the PNG as it is inside the .ico.
 find_program(TONEFIELD_ICOTOOL icotool)
@@ -9,7 +11,7 @@ function(tonefield_windows_resources target)
   if(NOT WIN32)
     return()
   endif()
-  cmake_parse_arguments(R "" "DESCRIPTION" "" ${ARGN})
+  cmake_parse_arguments(R "" "DESCRIPTION;MANIFEST" "" ${ARGN})
   if(NOT TONEFIELD_ICOTOOL)
     message(FATAL_ERROR "icotool not found: install icoutils (scripts/bootstrap)")
   endif()
@@ -25,7 +27,10 @@ function(tonefield_windows_resources target)
   set(program ${target})
   set(description ${R_DESCRIPTION})
   set(manifest ${PROJECT_BINARY_DIR}/windows/${target}.manifest)
-  configure_file(${PROJECT_SOURCE_DIR}/cmake/windows/program.manifest.in ${manifest} @ONLY)
+  if(NOT R_MANIFEST)
+    set(R_MANIFEST ${PROJECT_SOURCE_DIR}/cmake/windows/program.manifest.in)
+  endif()
+  configure_file(${R_MANIFEST} ${manifest} @ONLY)
   set(rc ${PROJECT_BINARY_DIR}/windows/${target}.rc)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/windows/program.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})

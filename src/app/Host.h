@@ -2,6 +2,7 @@
 // with Qt in the program and by a fake in tests.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -46,6 +47,18 @@ class Host {
   virtual LaunchResult StartVolumeControl(bool recordingView) = 0;
   // Asks the window to close; the window then runs OnCloseRequested.
   virtual void RequestClose() = 0;
+
+  // Whether the program may keep files in its own folder: a build folder or
+  // a copy the user unpacked, never an installed program, whoever runs it.
+  virtual bool MayWriteProgramFolder() { return IsFolderWritable(ExecutableDir()); }
+  // The user's documents folder, ending with a separator; it may not exist yet.
+  virtual std::string DocumentsDir() { return MusicDir(); }
+  // Values kept between runs, by key; empty when never written.
+  virtual std::string ReadSetting(const std::string& key) { return settings_.count(key) ? settings_[key] : std::string(); }
+  virtual void WriteSetting(const std::string& key, const std::string& value) { settings_[key] = value; }
+
+ private:
+  std::map<std::string, std::string> settings_;  // for hosts that keep nothing between runs
 };
 
 }  // namespace tonefield

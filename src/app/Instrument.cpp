@@ -52,8 +52,6 @@ void Instrument::Start() {
   RebuildKeyWavesForSample();
 
   view_.SetClientHeight(view_.PanelHeight() + kWhiteKeyHeight);
-  openDialogDir_ = host_.ExecutableDir();
-  saveDialogDir_ = openDialogDir_;
   sourceSample_.maySave = true;
   view_.SetButtonGlyph(Control::PlayButton, Glyph::Play);
   view_.SetButtonGlyph(Control::RecordPerformanceButton, Glyph::Rec);
@@ -142,15 +140,6 @@ void Instrument::RebuildKeyWavesForSample() {
 
 std::uint32_t Instrument::SampleRate() const {
   return ReadWaveFormat(sourceSample_.format).samplesPerSec;
-}
-
-std::string Instrument::FolderOf(const std::string& path) {
-#ifdef _WIN32
-  const auto cut = path.find_last_of("\\/:");
-#else
-  const auto cut = path.find_last_of('/');
-#endif
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
 }  // namespace tonefield

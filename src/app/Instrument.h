@@ -17,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "app/DialogFolders.h"
 #include "app/Host.h"
+#include "app/RecentFiles.h"
 #include "app/PerformanceTapWriter.h"
 #include "app/View.h"
 #include "audio_io/PerformanceRecorder.h"
@@ -123,6 +125,14 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   void LaunchVolumeControl(bool recordingView);
   void OnInputVolumeClicked();
   void OnOutputVolumeClicked();
+  // A file handed to the program (its command line, the file manager, a
+  // drop on the window, a second start): a score file by its magic, else a
+  // sample, each with its loader's rules and messages, as if chosen in that
+  // loader's dialog. Ignored while a song plays, a recording of a sample runs
+  // or the window closes, as the loaders' buttons are then disabled.
+  void OpenFile(const std::string& path);
+  // A mixer that started but gave up at once is reported as one that could not start.
+  void OnVolumeControlFailed(const LaunchResult& launched);
   // Performance recording (InstrumentRecording.cpp).
   void OnRecordPerformanceClicked();
   void StartPerformanceRecording();
@@ -152,8 +162,12 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   const KeyWaves& keyWaves() const { return keyWaves_; }
   const std::string& userScore() const { return userScore_; }
   const UserScoreCache& userScoreCache() const { return userScoreCache_; }
-  const std::string& openDialogDir() const { return openDialogDir_; }
-  const std::string& saveDialogDir() const { return saveDialogDir_; }
+  // Where the next file dialog for this kind of file starts.
+  std::string DialogStartFolder(FileKind kind) { return dialogFolders_.StartFolder(kind); }
+  // The files loaded last, newest first (the window's recent-files menu).
+  std::vector<std::string> RecentFileList() const { return recentFiles_.List(); }
+  // The folder performance recordings go to.
+  std::string RecordingFolderPath();
   const StuckNoteWatchdog& watchdog() const { return watchdog_; }
   bool closed() const { return closed_; }
 
@@ -180,14 +194,18 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   void HandleRecordingSelfStop();
   // Rebuilds the key waves of the current sample (progress in the status
   // line); voices whose position lies beyond their new wave become finished.
+  void LoadSampleFrom(const std::string& path);
+  // The host's answer whether files can be made in a folder, for error causes.
+  std::function<bool(const std::string&)> FolderCheck() {
+    return [this](const std::string& folder) { return host_.IsFolderWritable(folder); };
+  }
+  void LoadScoreFrom(const std::string& path);
   void RebuildKeyWavesForSample();
   std::uint32_t SampleRate() const;
   std::uint32_t OutputRate() const { return keyWaves_.outputFormat.samplesPerSec; }
   void RunStuckNoteWatchdog();
   void StartScore();
   void StopScore();
-  // The folder part of a chosen file, separator included.
-  static std::string FolderOf(const std::string& path);
   // A chosen file's name shortened to the status line's width.
   std::string FitToStatusLine(const std::string& path);
   // Capture (InstrumentCapture.cpp): device error text, releasing the device
@@ -247,8 +265,9 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   std::ofstream latencyLog_;
   std::int64_t pendingInputTime_ = 0;
 
-  std::string openDialogDir_;  // shared by the sample and score loaders
-  std::string saveDialogDir_;
+  DialogFolders dialogFolders_{host_};
+  RecentFiles recentFiles_{host_};
+  std::string pendingFile_;  // handed over while the loaders were busy  // samples (open and save) and scores apart
 
   bool timerRunning_ = false;
   bool closingDown_ = false;  // inside Shutdown

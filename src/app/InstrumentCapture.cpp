@@ -106,7 +106,11 @@ void Instrument::StopSampleCaptureForClose() {
 
 void Instrument::LaunchVolumeControl(bool recordingView) {
   const LaunchResult launched = host_.StartVolumeControl(recordingView);
-  if (!launched.started) ShowError(launched.program + " を起動できません。\r\n\r\n" + launched.reason);
+  if (!launched.started) OnVolumeControlFailed(launched);
+}
+
+void Instrument::OnVolumeControlFailed(const LaunchResult& launched) {
+  ShowError(launched.program + " を起動できません。\r\n\r\n" + launched.reason);
 }
 
 void Instrument::OnInputVolumeClicked() { LaunchVolumeControl(true); }

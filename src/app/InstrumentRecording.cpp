@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "app/FileErrorCause.h"
 #include "app/RecordingFolder.h"
 
 namespace tonefield {
@@ -18,14 +19,17 @@ void Instrument::OnRecordPerformanceClicked() {
   }
 }
 
+std::string Instrument::RecordingFolderPath() { return RecordingFolder(host_); }
+
 void Instrument::StartPerformanceRecording() {
   const LocalTime now = host_.Now();
   const std::string stem =
       PerformanceFileStem(now.year, now.month, now.day, now.hour, now.minute, now.second);
-  const RecorderResult started =
-      tapWriter_.Start(RecordingFolder(host_), stem, keyWaves_.outputFormat, ++tapGeneration_);
+  const std::string folder = RecordingFolder(host_);
+  const RecorderResult started = tapWriter_.Start(folder, stem, keyWaves_.outputFormat, ++tapGeneration_);
   if (!started.ok) {
-    ShowError(started.message);
+    ShowError(WithCause(started.message,
+                        FileErrorCause(started.message, folder + stem + ".wav", FileAccess::Writing, FolderCheck())));
     return;
   }
   recordingActive_ = true;

@@ -1,8 +1,13 @@
 // Sample files: loading one as the new sample, saving the current one.
 #include "app/Instrument.h"
 
+#include <filesystem>
+#include <fstream>
+
+#include "app/FileErrorCause.h"
 #include "audio_io/FileNameFit.h"
 #include "audio_io/WaveFile.h"
+#include "common/Constants.h"
 
 namespace tonefield {
 
@@ -22,14 +27,40 @@ void Instrument::OnOpenWaveClicked() {
   FileDialogRequest request;
   request.title = "Waveファイルの読み込み";
   request.filter = kWaveDialogFilter;
-  request.initialDir = openDialogDir_;
+  request.initialDir = dialogFolders_.StartFolder(FileKind::Sample);
   const auto path = host_.RunOpenDialog(request);
   if (!path) return;
-  openDialogDir_ = FolderOf(*path);
+  dialogFolders_.Remember(FileKind::Sample, *path);
+  LoadSampleFrom(*path);
+}
 
+void Instrument::OpenFile(const std::string& path) {
+  if (closingDown_ || closed_ || engineState_ == kStateClosing) return;
+  if (engineState_ != kStateReady) {
+    pendingFile_ = path;  // the latest one wins, as a second click would
+    return;
+  }
+  // By content: a score file has its magic, anything else goes to the WAV
+  // loader, whose messages say what the file is not.
+  std::string head(kScoreMagic.size(), '\0');
+  {
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    if (file) file.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(file ? head.size() : static_cast<std::size_t>(file.gcount()));
+  }
+  if (head == kScoreMagic) {
+    dialogFolders_.Remember(FileKind::Score, path);
+    LoadScoreFrom(path);
+  } else {
+    dialogFolders_.Remember(FileKind::Sample, path);
+    LoadSampleFrom(path);
+  }
+}
+
+void Instrument::LoadSampleFrom(const std::string& path) {
   SetControlsEnabled(false);
   view_.RepaintNow();
-  WaveLoadResult loaded = LoadWaveFile(*path);
+  WaveLoadResult loaded = LoadWaveFile(path);
   if (loaded.ok) {
     sourceSample_ = std::move(loaded.sample);
     // The output drains and reopens in the new format from the timer.
@@ -38,10 +69,11 @@ void Instrument::OnOpenWaveClicked() {
     view_.SetStatusText("Calculating Data...");
     view_.RepaintNow();
     RebuildKeyWavesForSample();
-    view_.SetStatusText(FitToStatusLine(*path));
+    view_.SetStatusText(FitToStatusLine(path));
     sourceSample_.maySave = false;
+    recentFiles_.Add(path);
   } else {
-    ShowError(loaded.message);
+    ShowError(WithCause(loaded.message, FileErrorCause(loaded.message, path, FileAccess::Reading, FolderCheck())));
   }
   SetControlsEnabled(true);
 }
@@ -50,18 +82,18 @@ void Instrument::OnSaveSampleClicked() {
   FileDialogRequest request;
   request.title = "Waveファイルの保存";
   request.filter = kWaveDialogFilter;
-  request.initialDir = saveDialogDir_;
+  request.initialDir = dialogFolders_.StartFolder(FileKind::Sample);
   request.defaultExtension = "wav";
   request.confirmOverwrite = true;
   const auto path = host_.RunSaveDialog(request);
   if (!path) return;
-  saveDialogDir_ = FolderOf(*path);
+  dialogFolders_.Remember(FileKind::Sample, *path);
 
   const WaveSaveResult saved = SaveWaveFile(*path, sourceSample_);
   if (saved.ok) {
     view_.SetStatusText(FitToStatusLine(*path));
   } else {
-    ShowError(saved.message);
+    ShowError(WithCause(saved.message, FileErrorCause(saved.message, *path, FileAccess::Writing, FolderCheck())));
   }
 }
 

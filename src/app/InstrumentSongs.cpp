@@ -28,15 +28,18 @@ void Instrument::OnOpenScoreClicked() {
   FileDialogRequest request;
   request.title = "楽譜ファイルの読み込み";
   request.filter = "ﾃｷｽﾄﾌｧｲﾙ (*.txt)|*.txt";
-  request.initialDir = openDialogDir_;
+  request.initialDir = dialogFolders_.StartFolder(FileKind::Score);
   const auto path = host_.RunOpenDialog(request);
   if (!path) return;
-  openDialogDir_ = FolderOf(*path);
+  dialogFolders_.Remember(FileKind::Score, *path);
+  LoadScoreFrom(*path);
+}
 
+void Instrument::LoadScoreFrom(const std::string& path) {
   SetControlsEnabled(false);
   view_.RepaintNow();
 
-  const ScoreFileResult result = LoadScoreFile(*path);
+  const ScoreFileResult result = LoadScoreFile(path);
   if (result.openFailed) {
     SetControlsEnabled(true);
     // Shown by the application-level box once this handler is left.
@@ -47,6 +50,7 @@ void Instrument::OnOpenScoreClicked() {
     ShowError(result.message);
   } else {
     ApplyScoreFile(result, userScore_, userScoreCache_);
+    recentFiles_.Add(path);
     if (result.title) {
       view_.SetSongItem(0, *result.title);
       FitSongListWidth();

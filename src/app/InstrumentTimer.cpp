@@ -37,6 +37,12 @@ void Instrument::OnTimerTick() {
   if (closed_) return;  // the close request above was granted
 
   if (IsPerformanceRecordingActive()) UpdateRecordingClock();
+  // A file handed over while the loaders were busy opens once they are free.
+  if (!pendingFile_.empty() && engineState_ == kStateReady) {
+    std::string path = std::move(pendingFile_);
+    pendingFile_.clear();
+    OpenFile(path);
+  }
 }
 
 }  // namespace tonefield

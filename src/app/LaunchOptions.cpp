@@ -38,11 +38,14 @@ const char* MidiApiName(MidiApi api) {
   return "default";
 }
 
+std::string LaunchVersion() { return std::string("tonefield ") + TONEFIELD_VERSION; }
+
 std::string LaunchUsage() {
   return "usage: tonefield [--buffer SAMPLES] [--output-device NAME] [--input-device NAME]\n"
          "                 [--midi-api " + std::string(kMidiApiChoice) + "] [--midi-transpose N] [--midi-velocity on|off]\n"
-         "                 [--midi-channel all|1..16] [--midi-autoconnect on|off]\n"
-         "       tonefield --list-devices\n"
+         "                 [--midi-channel all|1..16] [--midi-autoconnect on|off] [FILE]\n"
+         "       tonefield --list-devices | --help | --version\n"
+         "  FILE                  a WAV file to play as the sample, or a score file to load as a song\n"
          "  --buffer SAMPLES      device buffer to ask for, " +
          std::to_string(kMinBufferSamples) + ".." + std::to_string(kMaxBufferSamples) +
          " samples (default: the power of two nearest 5 ms)\n"
@@ -54,16 +57,29 @@ std::string LaunchUsage() {
          "  --midi-velocity on|off  MIDI notes as loud as struck (default) or all at full level\n"
          "  --midi-channel all|1..16  play the notes of every MIDI channel (default) or of one\n"
          "  --midi-autoconnect on|off  connect MIDI hardware to the port as it appears (default on)\n"
-         "  --list-devices        print the playback and capture devices and exit\n";
+         "  --list-devices        print the playback and capture devices and exit\n"
+         "  --help, --version     print this text, or the version, and exit\n";
 }
 
-LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args) {
+LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args, const ToolkitOptionValues& toolkitOptions) {
   LaunchOptions options;
   auto fail = [&options](std::string message) {
     options.error = std::move(message);
     return options;
   };
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
+    const bool isOption = !optionsEnded && args[i].size() > 1 && args[i][0] == '-';
+    if (!isOption) {
+      if (!options.file.empty()) return fail("only one file can be opened, not \"" + options.file + "\" and \"" + args[i] + "\"");
+      if (args[i].empty()) return fail("an empty file name");
+      options.file = args[i];
+      continue;
+    }
+    if (args[i] == "--") {
+      optionsEnded = true;
+      continue;
+    }
     std::string name = args[i];
     std::string value;
     bool hasValue = false;
@@ -72,6 +88,7 @@ LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args) {
       name = name.substr(0, eq);
       hasValue = true;
     }
+    options.given.insert(name);
     auto takeValue = [&]() -> bool {
       if (hasValue) return true;
       if (i + 1 >= args.size()) return false;
@@ -130,6 +147,11 @@ LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args) {
       options.listDevices = true;
     } else if ((name == "--help" || name == "-h") && !hasValue) {
       options.help = true;
+    } else if (name == "--version" && !hasValue) {
+      options.version = true;
+    } else if (const int values = toolkitOptions ? toolkitOptions(args[i]) : -1; values >= 0) {
+      i += static_cast<std::size_t>(values);
+      if (i >= args.size()) return fail(args[i - 1] + " needs a value");
     } else {
       return fail("unknown option \"" + args[i] + "\"");
     }

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tonefield {
@@ -24,6 +27,9 @@ struct LaunchOptions {
   bool midiAutoConnect = true;      // hardware MIDI inputs connected as they appear
   bool listDevices = false;
   bool help = false;
+  bool version = false;
+  std::string file;                 // a sample or score file to open; empty: none
+  std::set<std::string> given;      // the options the command line named ("--buffer")
   std::string error;                // set when the command line is refused
 };
 
@@ -33,10 +39,20 @@ inline constexpr std::uint32_t kMaxBufferSamples = 8192;
 // The name --midi-api takes for an API ("alsa", "jack", "winmm", "none").
 const char* MidiApiName(MidiApi api);
 
+// How many values an option of the window's toolkit takes (0 or 1), or -1
+// when the toolkit does not know it.
+using ToolkitOptionValues = std::function<int(std::string_view option)>;
+
 // args without the program name. Options may also be written --name=value.
-LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args);
+// One argument that is not an option (or any after "--") is the file to
+// open. Options the toolkit knows are passed over with their values, so the
+// whole command line is judged before the toolkit needs a display.
+LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args,
+                                 const ToolkitOptionValues& toolkitOptions = {});
 
 std::string LaunchUsage();
+// "tonefield VERSION".
+std::string LaunchVersion();
 
 // The window's own options in args (each with its value), in the order
 // given: what a second start on the same desktop cannot hand to the

@@ -9,7 +9,7 @@ namespace tonefield {
 
 std::string RecordingFolder(Host& host) {
   std::string programFolder = host.ExecutableDir();
-  if (host.IsFolderWritable(programFolder)) return programFolder;
+  if (host.MayWriteProgramFolder()) return programFolder;
 
   std::string folder = host.MusicDir();
   if (folder.empty()) return programFolder;  // no home at all: the open reports it

@@ -1,6 +1,7 @@
-// Where performance recordings go. The program's own folder while files can
-// be created there (a build folder, a portable copy); otherwise, as for an
-// installed program, the Tonefield folder in the user's music folder.
+// Where performance recordings go. The program's own folder while the
+// program may keep files there (a build folder, a portable copy the user
+// unpacked); otherwise, as for an installed program whoever runs it, the
+// Tonefield folder in the user's music folder.
 #pragma once
 
 #include <string>

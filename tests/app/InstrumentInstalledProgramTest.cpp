@@ -80,7 +80,7 @@ TEST_F(RecordingFolderChoice, AMusicFolderThatCannotBeMadeKeepsTheOpenErrorAndSt
   WriteFile(root.File("Music"), Bytes{1, 2, 3});  // a file where the folder should be
   view.ClearLog();
   instrument.OnRecordPerformanceClicked();
-  EXPECT_EQ(view.log, std::vector<std::string>{"Error:mmioOpenエラー"});
+  EXPECT_EQ(view.log, std::vector<std::string>{"Error:mmioOpenエラー\r\n保存先のフォルダがありません"});
   EXPECT_FALSE(instrument.IsPerformanceRecordingActive());
 }
 

@@ -117,7 +117,7 @@ TEST_F(PerformanceRecording, AnUnwritableFolderIsReportedAndNothingStarts) {
   host.exeDir = folder.File("gone") + std::string(1, kNativeSeparators.folder);
   view.ClearLog();
   instrument.OnRecordPerformanceClicked();
-  EXPECT_EQ(view.log, std::vector<std::string>{"Error:mmioOpenエラー"});
+  EXPECT_EQ(view.log, std::vector<std::string>{"Error:mmioOpenエラー\r\n保存先のフォルダがありません"});
   EXPECT_FALSE(instrument.IsPerformanceRecordingActive());
 }
 

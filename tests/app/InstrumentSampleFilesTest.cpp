@@ -77,7 +77,7 @@ TEST_F(SampleFiles, ALoadedFileBecomesTheSampleAndTheOutputReopensAtItsRate) {
   EXPECT_EQ(instrument.sourceSample().data, Ramp(4410));
   EXPECT_FALSE(instrument.sourceSample().maySave);
   EXPECT_EQ(instrument.keyWaves().outputFormat.samplesPerSec, 22050u);
-  EXPECT_EQ(instrument.openDialogDir(), folder.File("a-rather-long-folder/another-long-folder/"));
+  EXPECT_EQ(instrument.DialogStartFolder(FileKind::Sample), folder.File("a-rather-long-folder/another-long-folder/"));
   EXPECT_LT(Fitted(path).size(), path.size());
   EXPECT_EQ(view.statusText, Fitted(path));
 
@@ -106,10 +106,11 @@ TEST_F(SampleFiles, ALoadedFileBecomesTheSampleAndTheOutputReopensAtItsRate) {
   EXPECT_EQ(device.opened.back().samplesPerSec, 22050u);
   EXPECT_EQ(instrument.live().renderer().blockLength(), 441);
 
-  // The score loader's dialog starts in the same folder.
+  // Samples and scores keep their folders apart: the score loader's dialog
+  // still starts where scores do.
   instrument.OnOpenScoreClicked();
   ASSERT_EQ(host.openRequests.size(), 2u);
-  EXPECT_EQ(host.openRequests[1].initialDir, instrument.openDialogDir());
+  EXPECT_EQ(host.openRequests[1].initialDir, host.exeDir);
 }
 
 TEST_F(SampleFiles, AFailedLoadKeepsEverythingAndEnablesTheControlsAgain) {
@@ -169,7 +170,7 @@ TEST_F(SampleFiles, SaveWritesTheDefaultToneAndChangesNothingElse) {
 
   EXPECT_EQ(ReadFile(path).size(), 22096u);
   EXPECT_EQ(view.log, std::vector<std::string>{"Status:" + Fitted(path)});
-  EXPECT_EQ(instrument.saveDialogDir(), folder.WithSeparator());
+  EXPECT_EQ(instrument.DialogStartFolder(FileKind::Sample), folder.WithSeparator()) << "open and save share it";
   EXPECT_TRUE(instrument.sourceSample().maySave);
   EXPECT_EQ(instrument.GetEngineState(), kStateReady);
 
@@ -177,7 +178,8 @@ TEST_F(SampleFiles, SaveWritesTheDefaultToneAndChangesNothingElse) {
   std::filesystem::create_directory(folder.File("taken.wav"));
   host.saveAnswers.push_back(folder.File("taken.wav"));
   instrument.OnSaveSampleClicked();
-  EXPECT_EQ(view.errors, std::vector<std::string>{"ファイルオープンエラー (mmioOpen)"});
+  // The described message first, the cause on a second line.
+  EXPECT_EQ(view.errors, std::vector<std::string>{"ファイルオープンエラー (mmioOpen)\r\nファイルではなくフォルダです"});
   EXPECT_EQ(view.statusText, Fitted(path));
 }
 

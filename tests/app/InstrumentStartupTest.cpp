@@ -62,8 +62,8 @@ TEST_F(InstrumentFixture, StartShowsItsStepsInOrder) {
   EXPECT_TRUE(instrument.sourceSample().maySave);
   EXPECT_TRUE(instrument.userScore().empty());
   EXPECT_FALSE(instrument.userScoreCache().valid());
-  EXPECT_EQ(instrument.openDialogDir(), host.exeDir);
-  EXPECT_EQ(instrument.saveDialogDir(), host.exeDir);
+  EXPECT_EQ(instrument.DialogStartFolder(FileKind::Sample), host.exeDir);
+  EXPECT_EQ(instrument.DialogStartFolder(FileKind::Score), host.exeDir);
   EXPECT_EQ(instrument.voices().SoundingCount(), 0);
 }
 

@@ -237,10 +237,12 @@ TEST_F(ScoreFileTest, AFileWithoutTheMagicIsRefusedWhileTheControlsAreDisabled) 
   EXPECT_TRUE(instrument.userScore().empty());
   EXPECT_EQ(view.songItems[0], "ユーザーの楽譜");
   EXPECT_EQ(view.selectedSong, 1);
-  // The folder is remembered for both open buttons.
-  EXPECT_EQ(instrument.openDialogDir(), PathToUtf8(dir / ""));
-  instrument.OnOpenWaveClicked();
+  // The folder is remembered for the next score, not for samples.
+  EXPECT_EQ(instrument.DialogStartFolder(FileKind::Score), PathToUtf8(dir / ""));
+  instrument.OnOpenScoreClicked();
   EXPECT_EQ(host.openRequests.back().initialDir, PathToUtf8(dir / ""));
+  instrument.OnOpenWaveClicked();
+  EXPECT_EQ(host.openRequests.back().initialDir, host.exeDir);
 }
 
 TEST_F(ScoreFileTest, AFileThatCannotBeOpenedGoesToTheApplicationErrorBox) {

@@ -1,4 +1,7 @@
 #include "app/LaunchOptions.h"
+#include "app/LaunchSettings.h"
+
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -94,13 +97,99 @@ TEST(LaunchOptions, RefusesWhatItCannotUseWithAMessage) {
                                              {"--midi-channel", "17"},
                                              {"--midi-channel=All"},
                                              {"--midi-autoconnect", "maybe"},
-                                             {"--list-devices=yes"}}) {
+                                             {"--list-devices=yes"},
+                                             {"--version=2"},
+                                             {"a.wav", "b.wav"},
+                                             {"--", "a.wav", "--", "b.wav"},
+                                             {""},
+                                             {"-platform"}}) {
     const LaunchOptions options = ParseLaunchOptions(args);
     EXPECT_FALSE(options.error.empty()) << args[0];
   }
   EXPECT_NE(ParseLaunchOptions({"--buffer", "64k"}).error.find("64k"), std::string::npos);
   EXPECT_NE(ParseLaunchOptions({"--midi-transpose", "99999999999"}).error.find("99999999999"), std::string::npos);
   EXPECT_NE(LaunchUsage().find("--list-devices"), std::string::npos);
+}
+
+TEST(LaunchOptions, TakesOneFileAndPassesOverTheToolkitsOptions) {
+  // A toolkit knowing -style (with a value) and -reverse (without).
+  const ToolkitOptionValues toolkit = [](std::string_view option) {
+    if (option == "-style" || option == "--style") return 1;
+    if (option == "-reverse") return 0;
+    return -1;
+  };
+  struct Case {
+    std::vector<std::string> args;
+    std::string file;
+    bool refused;
+  };
+  const Case cases[] = {
+      {{"song.txt"}, "song.txt", false},
+      {{"-style", "fusion", "voice.wav", "-reverse"}, "voice.wav", false},
+      {{"--buffer", "256", "--", "-odd name.wav"}, "-odd name.wav", false},
+      {{"-"}, "-", false},  // a lone dash is a name, not an option
+      {{"-style"}, "", true},  // the toolkit's option without its value
+      {{"-bogus"}, "", true},
+      {{"--version"}, "", false},
+  };
+  for (const Case& c : cases) {
+    const LaunchOptions options = ParseLaunchOptions(c.args, toolkit);
+    EXPECT_EQ(options.file, c.refused ? "" : c.file) << c.args[0];
+    EXPECT_EQ(!options.error.empty(), c.refused) << c.args[0] << ": " << options.error;
+  }
+  EXPECT_EQ(ParseLaunchOptions({"--buffer", "256", "-style", "x"}, toolkit).bufferSamples, 256u);
+  EXPECT_TRUE(ParseLaunchOptions({"--version"}).version);
+  EXPECT_EQ(LaunchVersion().rfind("tonefield ", 0), 0u);
+  EXPECT_NE(LaunchUsage().find("--version"), std::string::npos);
+}
+
+TEST(LaunchSettings, SavedSettingsFillWhatTheCommandLineLeavesOpen) {
+  std::map<std::string, std::string> saved;
+  const SettingWriter write = [&](const std::string& key, const std::string& value) { saved[key] = value; };
+  const SettingReader read = [&](const std::string& key) { return saved.count(key) ? saved[key] : std::string(); };
+  LaunchOptions dialog;
+  dialog.outputDevice = "USB Audio";
+  dialog.bufferSamples = 512;
+  dialog.midiApi = MidiApi::None;
+  dialog.midiTranspose = -12;
+  dialog.midiVelocity = false;
+  dialog.midiChannel = 10;
+  dialog.midiAutoConnect = false;
+  SaveSettings(dialog, write);
+
+  const LaunchOptions plain = WithSavedSettings(ParseLaunchOptions({}), read);
+  EXPECT_EQ(plain.outputDevice, "USB Audio");
+  EXPECT_EQ(plain.inputDevice, "");
+  EXPECT_EQ(plain.bufferSamples, 512u);
+  EXPECT_EQ(plain.midiApi, MidiApi::None);
+  EXPECT_EQ(plain.midiTranspose, -12);
+  EXPECT_FALSE(plain.midiVelocity);
+  EXPECT_EQ(plain.midiChannel, 10);
+  EXPECT_FALSE(plain.midiAutoConnect);
+
+  // The command line wins for its run, each option on its own.
+  const LaunchOptions overridden =
+      WithSavedSettings(ParseLaunchOptions({"--buffer=64", "--midi-velocity", "on"}), read);
+  EXPECT_EQ(overridden.bufferSamples, 64u);
+  EXPECT_TRUE(overridden.midiVelocity);
+  EXPECT_EQ(overridden.outputDevice, "USB Audio");
+  EXPECT_EQ(overridden.midiTranspose, -12);
+
+  // Values the command line would refuse never stop a start.
+  saved[kSettingBuffer] = "lots";
+  saved[kSettingMidiApi] = "coremidi";
+  saved[kSettingMidiTranspose] = "500";
+  const LaunchOptions damaged = WithSavedSettings(ParseLaunchOptions({}), read);
+  EXPECT_TRUE(damaged.error.empty());
+  EXPECT_EQ(damaged.bufferSamples, 0u);
+  EXPECT_EQ(damaged.midiApi, MidiApi::Default);
+  EXPECT_EQ(damaged.midiTranspose, 0);
+
+  // The defaults are saved as "nothing chosen".
+  SaveSettings(LaunchOptions{}, write);
+  EXPECT_EQ(saved[kSettingBuffer], "");
+  EXPECT_EQ(saved[kSettingMidiApi], "");
+  EXPECT_EQ(WithSavedSettings(ParseLaunchOptions({}), read).bufferSamples, 0u);
 }
 
 }  // namespace

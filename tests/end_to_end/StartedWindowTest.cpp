@@ -2,13 +2,22 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QSpinBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QLabel>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QTest>
 #include <QToolButton>
 
 #include "end_to_end/EndToEndSupport.h"
 #include "platform/qt/Program.h"
+#include "platform/qt/SettingsDialog.h"
 #include "platform/qt/AboutBox.h"
 #include "platform/qt/PianoKeyButton.h"
 #include "platform/qt/QtTestSupport.h"
@@ -45,6 +54,79 @@ class StartedWindow : public ::testing::Test {
   testing::DiskAudio audio_;
   std::unique_ptr<Program> program_;
 };
+
+TEST_F(StartedWindow, AWaveDroppedFromTheFileManagerBecomesTheSample) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  // 0.1 s of 16-bit mono at 22050 Hz.
+  QByteArray wave("RIFF");
+  auto le32 = [&wave](quint32 v) { for (int i = 0; i < 4; ++i) wave.append(char((v >> (8 * i)) & 0xff)); };
+  auto le16 = [&wave](quint16 v) { wave.append(char(v & 0xff)).append(char(v >> 8)); };
+  le32(36 + 4410);
+  wave.append("WAVEfmt ");
+  le32(16); le16(1); le16(1); le32(22050); le32(44100); le16(2); le16(16);
+  wave.append("data");
+  le32(4410);
+  wave.append(QByteArray(4410, '\x10'));
+  QFile file(dir.filePath(QStringLiteral("声.wav")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(wave);
+  file.close();
+
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(file.fileName())});
+  QDragEnterEvent enter(QPoint(10, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window(), &drop);
+  EXPECT_EQ(program_->core().keyWaves().outputFormat.samplesPerSec, 22050u);
+  EXPECT_TRUE(Text(Control::StatusLine).endsWith(QStringLiteral("声.wav"))) << Text(Control::StatusLine).toStdString();
+}
+
+TEST(SettingsDialogTest, ShowsTheSavedChoicesAndGivesBackWhatTheUserSet) {
+  LaunchOptions saved;
+  saved.outputDevice = "Headset (unplugged)";
+  saved.bufferSamples = 512;
+  saved.midiApi = MidiApi::None;
+  saved.midiTranspose = -12;
+  saved.midiVelocity = false;
+  SettingsDialog dialog(saved, {"Built-in Audio", "USB Audio"}, {"Microphone"});
+  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("設定"));
+  auto* output = dialog.findChild<QComboBox*>(QStringLiteral("outputDevice"));
+  ASSERT_NE(output, nullptr);
+  EXPECT_EQ(output->count(), 4) << "the default, two devices, and the saved one that is missing";
+  EXPECT_TRUE(output->currentText().startsWith(QStringLiteral("Headset (unplugged)")));
+  LaunchOptions chosen = dialog.Chosen();
+  EXPECT_EQ(chosen.outputDevice, saved.outputDevice);
+  EXPECT_EQ(chosen.inputDevice, "");
+  EXPECT_EQ(chosen.bufferSamples, 512u);
+  EXPECT_EQ(chosen.midiApi, MidiApi::None);
+  EXPECT_EQ(chosen.midiTranspose, -12);
+  EXPECT_FALSE(chosen.midiVelocity);
+
+  output->setCurrentIndex(2);
+  dialog.findChild<QComboBox*>(QStringLiteral("inputDevice"))->setCurrentIndex(1);
+  dialog.findChild<QComboBox*>(QStringLiteral("buffer"))->setCurrentIndex(0);
+  dialog.findChild<QSpinBox*>(QStringLiteral("midiTranspose"))->setValue(200);
+  dialog.findChild<QCheckBox*>(QStringLiteral("midiVelocity"))->setChecked(true);
+  chosen = dialog.Chosen();
+  EXPECT_EQ(chosen.outputDevice, "USB Audio");
+  EXPECT_EQ(chosen.inputDevice, "Microphone");
+  EXPECT_EQ(chosen.bufferSamples, 0u) << "automatic";
+  EXPECT_EQ(chosen.midiTranspose, 127) << "held to the range the command line takes";
+  EXPECT_TRUE(chosen.midiVelocity);
+}
+
+TEST(UsersGuide, IsFoundFromTheBuildTree) {
+  const QString guide = Program::GuidePath();
+  ASSERT_FALSE(guide.isEmpty());
+  QFile file(guide);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(file.readAll());
+  EXPECT_LT(html.indexOf(QStringLiteral("Tonefield の使い方")), html.indexOf(QStringLiteral("Tonefield user's guide")))
+      << "Japanese first";
+}
 
 TEST_F(StartedWindow, ShowsTheWelcomeTheFirstSongAndEveryControlEnabled) {
   EXPECT_EQ(window().windowTitle(), QStringLiteral("Tonefield "));

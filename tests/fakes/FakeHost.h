@@ -33,9 +33,16 @@ class FakeHost : public Host {
     return volumeControlAnswer;
   }
   void RequestClose() override;
+  bool MayWriteProgramFolder() override {
+    return mayWriteProgramFolder ? *mayWriteProgramFolder : Host::MayWriteProgramFolder();
+  }
+  std::string DocumentsDir() override { return documentsDir; }
 
   std::string exeDir = "/opt/tonefield/";
   std::string musicDir = "/home/user/Music/";
+  std::string documentsDir = "/home/user/Documents/";
+  // Unset: the program folder may be written when it is writable.
+  std::optional<bool> mayWriteProgramFolder;
   std::set<std::string> readOnlyFolders;
   std::vector<std::string> writabilityQuestions;
   LocalTime now{2024, 3, 1, 9, 5, 7};

@@ -6,7 +6,7 @@
 namespace tonefield {
 namespace {
 
-enum class Option { kSample, kSong, kScore, kTempo, kOut, kExportKeys, kList, kHelp, kCount };
+enum class Option { kSample, kSong, kScore, kTempo, kOut, kExportKeys, kList, kHelp, kVersion, kCount };
 
 struct OptionSpec {
   std::string_view name;
@@ -14,7 +14,7 @@ struct OptionSpec {
   bool takesValue;
 };
 
-constexpr std::array<OptionSpec, 9> kOptions{{
+constexpr std::array<OptionSpec, 10> kOptions{{
     {"--sample", Option::kSample, true},
     {"--song", Option::kSong, true},
     {"--score", Option::kScore, true},
@@ -24,6 +24,7 @@ constexpr std::array<OptionSpec, 9> kOptions{{
     {"--list", Option::kList, false},
     {"--help", Option::kHelp, false},
     {"-h", Option::kHelp, false},
+    {"--version", Option::kVersion, false},
 }};
 
 const OptionSpec* FindOption(std::string_view name) {
@@ -121,6 +122,11 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
     result.ok = true;
     return result;
   }
+  if (slot(Option::kVersion)) {
+    options.mode = RenderMode::kVersion;
+    result.ok = true;
+    return result;
+  }
   if (valueError) return Failure(*valueError);
 
   const bool song = slot(Option::kSong).has_value();
@@ -179,7 +185,7 @@ std::string RenderUsageText() {
   return "usage: tonefield-render [--sample FILE.wav] (--song N | --score FILE.txt) [--tempo P] --out OUT.wav\n"
          "       tonefield-render [--sample FILE.wav] --export-keys DIR\n"
          "       tonefield-render --list\n"
-         "       tonefield-render --help\n";
+         "       tonefield-render --help | --version\n";
 }
 
 std::string RenderHelpText() {
@@ -198,8 +204,11 @@ std::string RenderHelpText() {
          "                      (key 12 is MIDI note 60, middle C)\n"
          "  --list              list the built-in songs with their numbers\n"
          "  --help              show this text\n"
+         "  --version           show the version\n"
          "\n"
          "Exit status: 0 success, 1 file error, 2 usage error.\n";
 }
+
+std::string RenderVersionText() { return std::string("tonefield-render ") + TONEFIELD_VERSION + "\n"; }
 
 }  // namespace tonefield

@@ -12,7 +12,7 @@
 
 namespace tonefield {
 
-enum class RenderMode { kRenderSong, kExportKeys, kListSongs, kHelp };
+enum class RenderMode { kRenderSong, kExportKeys, kListSongs, kHelp, kVersion };
 
 struct RenderOptions {
   RenderMode mode = RenderMode::kHelp;
@@ -35,9 +35,11 @@ inline constexpr int kSongCount = 9;
 // args excludes the program name. Accepts "--name value" and "--name=value".
 ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args);
 
-// The four synopsis lines, for the short usage on stderr.
+// The synopsis lines, for the short usage on stderr.
 std::string RenderUsageText();
 // The synopsis and a description of every option, for --help.
 std::string RenderHelpText();
+// "tonefield-render VERSION", for --version.
+std::string RenderVersionText();
 
 }  // namespace tonefield

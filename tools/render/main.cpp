@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ErrorGloss.h"
+#include "app/FileErrorCause.h"
 #include "OfflineRenderer.h"
 #include "RenderCommandLine.h"
 #include "ScoreSource.h"
@@ -28,6 +29,11 @@ int ReportFileError(const ToolStatus& status) {
                      status.message == CannotCreateFolderMessage(status.file);
   std::fprintf(stderr, "tonefield-render: %s%s%s (%s)\n", named ? "" : status.file.c_str(), named ? "" : ": ",
                status.message.c_str(), std::string(EnglishGloss(status.message)).c_str());
+  // A message that names only a system function gets its cause on a second line.
+  const FileAccess access = status.message.starts_with("mmio") ? FileAccess::Writing : FileAccess::Reading;
+  if (const std::string cause = FileErrorCause(status.message, status.file, access, {}); !cause.empty()) {
+    std::fprintf(stderr, "tonefield-render: %s\n", cause.c_str());
+  }
   return kExitFileError;
 }
 
@@ -85,6 +91,9 @@ int main(int argc, char** argv) {
   switch (parsed.options.mode) {
     case RenderMode::kHelp:
       std::fputs(RenderHelpText().c_str(), stdout);
+      return FinishStandardOutput();
+    case RenderMode::kVersion:
+      std::fputs(RenderVersionText().c_str(), stdout);
       return FinishStandardOutput();
     case RenderMode::kListSongs:
       return ListSongs();

@@ -2,12 +2,18 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTranslator>
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 #include "platform/qt/Glyphs.h"
 
@@ -42,23 +48,92 @@ bool IsFolderWritable(const QString& folder) {
   return probe.open();
 }
 
-QString UserMusicFolder() {
-  QString folder = qEnvironmentVariable("XDG_MUSIC_DIR");
-  if (folder.isEmpty() || QDir::isRelativePath(folder)) {
-    folder = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-  }
-  if (folder.isEmpty()) folder = QDir::homePath() + QStringLiteral("/Music");
+namespace {
+
+// $variable when it is an absolute path, else the user-dirs.dirs entry
+// (through QStandardPaths), else the English name in the home folder.
+QString UserFolder(const char* variable, QStandardPaths::StandardLocation location, const char* fallback) {
+  QString folder = qEnvironmentVariable(variable);
+  if (folder.isEmpty() || QDir::isRelativePath(folder)) folder = QStandardPaths::writableLocation(location);
+  if (folder.isEmpty()) folder = QDir::homePath() + QLatin1Char('/') + QLatin1String(fallback);
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder;
 }
 
-LaunchResult StartVolumeControlProgram(bool recordingView) {
+// Folders where package managers and system installs put programs.
+bool IsSystemProgramFolder(const QString& canonicalFolder) {
+  for (const char* prefix : {"/usr/", "/bin/", "/sbin/", "/lib/", "/lib64/", "/snap/", "/app/", "/nix/", "/gnu/"}) {
+    if ((canonicalFolder + QLatin1Char('/')).startsWith(QLatin1String(prefix))) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+QString UserMusicFolder() { return UserFolder("XDG_MUSIC_DIR", QStandardPaths::MusicLocation, "Music"); }
+
+QString UserDocumentsFolder() {
+  return UserFolder("XDG_DOCUMENTS_DIR", QStandardPaths::DocumentsLocation, "Documents");
+}
+
+bool MayWriteProgramFolder(const QString& folder) {
+  if (!IsFolderWritable(folder)) return false;
+#ifdef Q_OS_UNIX
+  // An installed program's folder belongs to the system: even root, who
+  // can write there, leaves it to the package manager. A folder of the
+  // user's own (a build folder, an unpacked copy) stays usable.
+  const QFileInfo info(folder);
+  if (info.ownerId() != ::geteuid()) return false;
+  if (IsSystemProgramFolder(info.canonicalFilePath())) return false;
+#endif
+  return true;
+}
+
+QSettings ProgramSettings() {
+  // The native format is an INI file named .conf on Linux (the registry on Windows).
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tonefield"), QStringLiteral("tonefield"));
+}
+
+LaunchResult StartVolumeControlProgram(bool recordingView, std::function<void(const LaunchResult&)> onEarlyFailure) {
   // pavucontrol's input-devices tab for recording, output-devices tab for playback.
-  QProcess process;
-  process.setProgram(QStringLiteral("pavucontrol"));
-  process.setArguments({recordingView ? QStringLiteral("--tab=4") : QStringLiteral("--tab=3")});
-  if (process.startDetached()) return LaunchResult{};
-  return LaunchResult{false, process.program().toStdString(), process.errorString().toStdString()};
+  // Without a parent, and deleted only once it has finished: a QProcess
+  // that is destroyed kills its program, and the mixer may outlive the window.
+  auto* process = new QProcess;
+  process->setProgram(QStringLiteral("pavucontrol"));
+  process->setArguments({recordingView ? QStringLiteral("--tab=4") : QStringLiteral("--tab=3")});
+  process->setStandardOutputFile(QProcess::nullDevice());
+  process->start();
+  if (!process->waitForStarted()) {
+    LaunchResult failed{false, process->program().toStdString(), process->errorString().toStdString()};
+    delete process;
+    return failed;
+  }
+  // The last 4 KB of its error output, for the reason.
+  auto errors = std::make_shared<QByteArray>();
+  QObject::connect(process, &QProcess::readyReadStandardError, process, [process, errors] {
+    errors->append(process->readAllStandardError());
+    if (errors->size() > 4096) errors->remove(0, errors->size() - 4096);
+  });
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  QObject::connect(process, &QProcess::finished, process,
+                   [process, errors, clock, onEarlyFailure](int exitCode, QProcess::ExitStatus status) {
+                     errors->append(process->readAllStandardError());
+                     const bool failed = status == QProcess::CrashExit || exitCode != 0;
+                     if (failed && clock->elapsed() <= kEarlyExitMs && onEarlyFailure) {
+                       QString reason;
+                       for (const QByteArray& line : errors->split('\n')) {
+                         if (!line.trimmed().isEmpty()) reason = QString::fromLocal8Bit(line.trimmed());
+                       }
+                       if (reason.isEmpty()) {
+                         reason = status == QProcess::CrashExit ? QStringLiteral("異常終了しました。")
+                                                                : QStringLiteral("終了コード %1 で終了しました。").arg(exitCode);
+                       }
+                       onEarlyFailure(LaunchResult{false, process->program().toStdString(), reason.toStdString()});
+                     }
+                     process->deleteLater();
+                   });
+  return LaunchResult{};
 }
 
 }  // namespace tonefield

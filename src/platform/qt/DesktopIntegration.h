@@ -3,6 +3,8 @@
 // folders and the system mixer.
 #pragma once
 
+#include <QSettings>
+#include <functional>
 #include <QString>
 
 #include "app/Host.h"
@@ -29,9 +31,25 @@ bool IsFolderWritable(const QString& folder);
 // absolute path, else what user-dirs.dirs says (through QStandardPaths),
 // else ~/Music.
 QString UserMusicFolder();
+// The same for the documents folder ($XDG_DOCUMENTS_DIR, ~/Documents).
+QString UserDocumentsFolder();
+
+// Whether the program may keep files in its folder: writable, the user's
+// own, and not one of the system's program folders (/usr/bin, ...), so an
+// installed program never writes beside itself, even when root runs it.
+bool MayWriteProgramFolder(const QString& folder);
+
+// The settings kept between runs: $XDG_CONFIG_HOME/tonefield/tonefield.conf
+// (~/.config/tonefield/tonefield.conf).
+QSettings ProgramSettings();
 
 // Starts the system mixer (pavucontrol) on its input or output devices
-// without waiting for it.
-LaunchResult StartVolumeControlProgram(bool recordingView);
+// without waiting for it. One that exits with a failure within
+// kEarlyExitMs (no sound server, no display for it) is reported later
+// through onEarlyFailure, with its last line of error output as the reason.
+// A mixer still running when the window closes stays open.
+inline constexpr int kEarlyExitMs = 1000;
+LaunchResult StartVolumeControlProgram(bool recordingView,
+                                       std::function<void(const LaunchResult&)> onEarlyFailure = {});
 
 }  // namespace tonefield

@@ -31,6 +31,8 @@ class InstrumentHandlers final : public WindowHandlers {
   void OnRecordSampleClicked() override { instrument_.OnRecordSampleClicked(); }
   void OnInputVolumeClicked() override { instrument_.OnInputVolumeClicked(); }
   void OnOutputVolumeClicked() override { instrument_.OnOutputVolumeClicked(); }
+  void OnFileDropped(const std::string& path) override { instrument_.OpenFile(path); }
+  void OnVolumeControlFailed(const LaunchResult& launched) override { instrument_.OnVolumeControlFailed(launched); }
   void OnOpenScoreClicked() override { instrument_.OnOpenScoreClicked(); }
   void OnPlayClicked() override { instrument_.OnPlayClicked(); }
   void OnRecordPerformanceClicked() override { instrument_.OnRecordPerformanceClicked(); }

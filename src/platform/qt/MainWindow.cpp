@@ -3,6 +3,11 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QComboBox>
 #include <QFrame>
 #include <QKeyEvent>
@@ -87,6 +92,7 @@ MainWindow::MainWindow(QWidget* parent)
   InstallAccessibleInterfaces();
   setObjectName("mainWindow");
   setWindowTitle(QStringLiteral("Tonefield "));
+  setAcceptDrops(true);
   setFont(WindowFont());
   setFixedSize(630, 223);
   BuildPanel();
@@ -376,6 +382,29 @@ void MainWindow::ShowApplicationError(const std::string& message) {
 void MainWindow::ShowAboutBox() { aboutBox_->exec(); }
 
 // ---- Events ----
+
+namespace {
+
+QString FirstLocalFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) return url.toLocalFile();
+  }
+  return {};
+}
+
+}  // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!FirstLocalFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QString path = FirstLocalFile(event->mimeData());
+  if (path.isEmpty() || !Live()) return;
+  event->acceptProposedAction();
+  handlers_->OnFileDropped(QDir::toNativeSeparators(path).toStdString());
+}
 
 void MainWindow::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && !isActiveWindow()) keyHeld_.ReleaseAll();

@@ -120,11 +120,18 @@ class MainWindow final : public QWidget, public View, public Host {
   bool IsKeyHeld(int virtualKey) override;
   LaunchResult StartVolumeControl(bool recordingView) override;
   void RequestClose() override;
+  bool MayWriteProgramFolder() override;
+  std::string DocumentsDir() override;
+  std::string ReadSetting(const std::string& key) override;
+  void WriteSetting(const std::string& key, const std::string& value) override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // Files dropped from the file manager: the first local file opens.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // The handlers while the window is open; nothing is passed on after the close.

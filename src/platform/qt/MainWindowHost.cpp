@@ -3,9 +3,11 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QPointer>
 
 #include "platform/qt/DesktopIntegration.h"
 #include "platform/qt/MainWindow.h"
+#include "platform/qt/WindowHandlers.h"
 
 namespace tonefield {
 
@@ -31,6 +33,20 @@ bool MainWindow::IsFolderWritable(const std::string& folder) {
 }
 
 std::string MainWindow::MusicDir() { return QDir::toNativeSeparators(UserMusicFolder()).toStdString(); }
+
+std::string MainWindow::DocumentsDir() { return QDir::toNativeSeparators(UserDocumentsFolder()).toStdString(); }
+
+bool MainWindow::MayWriteProgramFolder() {
+  return tonefield::MayWriteProgramFolder(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+}
+
+std::string MainWindow::ReadSetting(const std::string& key) {
+  return ProgramSettings().value(QString::fromStdString(key)).toString().toStdString();
+}
+
+void MainWindow::WriteSetting(const std::string& key, const std::string& value) {
+  ProgramSettings().setValue(QString::fromStdString(key), QString::fromStdString(value));
+}
 
 LocalTime MainWindow::Now() {
   const QDateTime now = QDateTime::currentDateTime();
@@ -70,7 +86,12 @@ std::optional<std::string> MainWindow::RunSaveDialog(const FileDialogRequest& re
 
 bool MainWindow::IsKeyHeld(int virtualKey) { return keyHeld_.IsHeld(virtualKey); }
 
-LaunchResult MainWindow::StartVolumeControl(bool recordingView) { return StartVolumeControlProgram(recordingView); }
+LaunchResult MainWindow::StartVolumeControl(bool recordingView) {
+  QPointer<MainWindow> window(this);
+  return StartVolumeControlProgram(recordingView, [window](const LaunchResult& failed) {
+    if (window && window->Live()) window->handlers_->OnVolumeControlFailed(failed);
+  });
+}
 
 void MainWindow::RequestClose() { close(); }
 

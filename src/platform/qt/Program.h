@@ -6,6 +6,8 @@
 // no output device runs.
 #pragma once
 
+#include <QPoint>
+#include <QString>
 #include <QTimer>
 #include <memory>
 #include <string>
@@ -41,6 +43,19 @@ class Program {
   MidiPorts& midiPorts() { return midiPorts_; }
   // Why there is no MIDI input, or empty.
   const std::string& midiOff() const { return midiOff_; }
+
+  // The window's own menu (a right click anywhere on it), which leaves
+  // every control where it is: the recent files, the recordings' folder,
+  // 設定 and 使い方 (ProgramMenu.cpp).
+  void ShowWindowMenu(const QPoint& globalPos);
+  // 設定: saves what the dialog holds; MIDI's transposition and velocity
+  // apply at once, the rest from the next start.
+  void OpenSettings();
+  // 使い方: the installed user's guide (or the source tree's) in the browser.
+  void OpenGuide();
+  // Where the user's guide is: beside an installed program's share folder,
+  // else in the source tree it was built from; empty when neither exists.
+  static QString GuidePath();
 
  private:
   void DeliverDeviceNews();

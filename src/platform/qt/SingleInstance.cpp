@@ -8,6 +8,8 @@
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QThread>
+#include <cstring>
+#include <memory>
 
 namespace tonefield {
 
@@ -82,7 +84,7 @@ QString SingleInstance::ServerName() const {
 #endif
 }
 
-bool SingleInstance::Acquire() {
+bool SingleInstance::Acquire(const QString& fileToOpen) {
   lock_ = std::make_unique<QLockFile>(LockPath());
   // Never stale by age: the lock is held for the whole run. It is stale only
   // when the process that took it is gone.
@@ -93,13 +95,13 @@ bool SingleInstance::Acquire() {
   }
   if (lock_->error() == QLockFile::LockFailedError) {
     // Another instance runs on this display; it may still be starting.
-    AskRunningInstanceToRaise(kStartingInstancePatienceMs);
+    AskRunningInstanceToRaise(kStartingInstancePatienceMs, fileToOpen);
     return false;
   }
   // No lock can be taken here at all (an unwritable folder): one knock,
   // and run rather than refuse to start.
   lock_.reset();
-  if (AskRunningInstanceToRaise(0)) return false;
+  if (AskRunningInstanceToRaise(0, fileToOpen)) return false;
   Listen();
   return true;
 }
@@ -115,13 +117,14 @@ void SingleInstance::Listen() {
   connect(server_, &QLocalServer::newConnection, this, [this] { OnNewConnection(); });
 }
 
-bool SingleInstance::AskRunningInstanceToRaise(int patienceMs) {
+bool SingleInstance::AskRunningInstanceToRaise(int patienceMs, const QString& fileToOpen) {
   QElapsedTimer clock;
   clock.start();
   while (true) {
     QLocalSocket socket;
     socket.connectToServer(ServerName());
     if (socket.waitForConnected(kConnectTimeoutMs)) {
+      if (!fileToOpen.isEmpty()) socket.write(kOpenRequest + fileToOpen.toUtf8() + '\n');
       socket.write(kRaiseRequest);
       socket.waitForBytesWritten(kConnectTimeoutMs);
       socket.disconnectFromServer();
@@ -136,9 +139,20 @@ bool SingleInstance::AskRunningInstanceToRaise(int patienceMs) {
 void SingleInstance::OnNewConnection() {
   while (QLocalSocket* socket = server_->nextPendingConnection()) {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-      const QByteArray request = socket->readAll();
-      if (request.contains("raise") && onRaise_) onRaise_();
+    // Requests are lines; a line may arrive in pieces.
+    auto pending = std::make_shared<QByteArray>();
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, pending] {
+      pending->append(socket->readAll());
+      qsizetype end;
+      while ((end = pending->indexOf('\n')) >= 0) {
+        const QByteArray line = pending->left(end);
+        pending->remove(0, end + 1);
+        if (line.startsWith(kOpenRequest)) {
+          if (onOpen_) onOpen_(QString::fromUtf8(line.mid(qsizetype(std::strlen(kOpenRequest)))));
+        } else if (line == "raise" && onRaise_) {
+          onRaise_();
+        }
+      }
     });
   }
 }

@@ -29,9 +29,13 @@ class SingleInstance : public QObject {
   // True when this is the first instance on the display (the server now
   // listens); false when another instance holds it, which has then been
   // asked to come forward.
-  bool Acquire();
+  // fileToOpen, when not empty, is handed to the running instance, which
+  // opens it (an absolute path).
+  bool Acquire(const QString& fileToOpen = {});
   // Runs on the first instance whenever a later start asks it to come forward.
   void SetOnRaiseRequest(std::function<void()> onRaise) { onRaise_ = std::move(onRaise); }
+  // Runs on the first instance for a file a later start hands over.
+  void SetOnOpenRequest(std::function<void(const QString&)> onOpen) { onOpen_ = std::move(onOpen); }
 
   // The desktop this process shows its windows on: the Wayland display, or
   // the X display without its screen number (":0.1" is on ":0"); empty
@@ -42,10 +46,12 @@ class SingleInstance : public QObject {
   QString ServerName() const;
 
   static constexpr const char* kRaiseRequest = "raise\n";
+  // Followed by the file's absolute path in UTF-8 and a newline.
+  static constexpr const char* kOpenRequest = "open ";
 
  private:
   // Knocks until the running instance answers or the time is up.
-  bool AskRunningInstanceToRaise(int patienceMs);
+  bool AskRunningInstanceToRaise(int patienceMs, const QString& fileToOpen);
   void Listen();
   void OnNewConnection();
 
@@ -53,6 +59,7 @@ class SingleInstance : public QObject {
   std::unique_ptr<QLockFile> lock_;
   QLocalServer* server_ = nullptr;
   std::function<void()> onRaise_;
+  std::function<void(const QString&)> onOpen_;
 };
 
 }  // namespace tonefield

@@ -2,6 +2,10 @@
 // forwards each to Instrument; widget tests put a recorder in its place.
 #pragma once
 
+#include <string>
+
+#include "app/Host.h"
+
 namespace tonefield {
 
 class WindowHandlers {
@@ -29,6 +33,10 @@ class WindowHandlers {
   virtual void OnTempoChanged() = 0;
   virtual void OnSongChanged() = 0;
   virtual void OnSongListLeft() = 0;
+  // A file dropped on the window.
+  virtual void OnFileDropped(const std::string& /*path*/) {}
+  // The mixer started but gave up within a second.
+  virtual void OnVolumeControlFailed(const LaunchResult& /*launched*/) {}
   // The panic button: every note ends (Esc does the same through OnKeyDown).
   virtual void OnPanicClicked() {}
 };

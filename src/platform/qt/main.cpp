@@ -1,17 +1,20 @@
 // Process entry: the command line, one instance per desktop, then the
 // window and its message loop.
 #include <QApplication>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/LaunchOptions.h"
+#include "app/LaunchSettings.h"
 #include "common/Constants.h"
 #include "platform/midi/MidiPorts.h"
 #include "platform/qt/DesktopIntegration.h"
 #include "platform/qt/Program.h"
 #include "platform/qt/SingleInstance.h"
+#include "platform/qt/ToolkitOptions.h"
 #include "platform/sdl/SdlAudio.h"
 
 namespace {
@@ -45,40 +48,56 @@ int ListDevices() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Listing devices and help need no display, so they come before Qt.
+  // Help, the version and the device list answer whatever else the line
+  // holds, and need no display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--list-devices") == 0) return ListDevices();
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(tonefield::LaunchUsage().c_str(), stdout);
       return 0;
     }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("%s\n", tonefield::LaunchVersion().c_str());
+      return 0;
+    }
   }
 
-  // A wrong value is said before Qt needs a display.
-  const auto own = tonefield::ParseLaunchOptions(tonefield::WindowOptions(Arguments(argc, argv)));
-  if (!own.error.empty()) {
-    return UsageError(own.error);
-  } else if (!tonefield::MidiPorts::Available(own.midiApi)) {
-    return UsageError(std::string("--midi-api ") + tonefield::MidiApiName(own.midiApi) +
+  // The whole line, Qt's options included, is judged before Qt needs a display.
+  const tonefield::LaunchOptions options = tonefield::ParseLaunchOptions(Arguments(argc, argv), tonefield::QtOptionValues);
+  if (!options.error.empty()) return UsageError(options.error);
+  if (!tonefield::MidiPorts::Available(options.midiApi)) {
+    return UsageError(std::string("--midi-api ") + tonefield::MidiApiName(options.midiApi) +
                       ": this build of Tonefield has no support for it");
   }
+  if (!tonefield::HasDisplay(argc, argv)) {
+    std::fputs("tonefield: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set);\n"
+               "tonefield-render plays songs into WAV files without one\n",
+               stderr);
+    return 1;
+  }
   QApplication app(argc, argv);  // takes Qt's own options out of argv
-  const tonefield::LaunchOptions options = tonefield::ParseLaunchOptions(Arguments(argc, argv));
-  if (!options.error.empty()) return UsageError(options.error);
   QApplication::setApplicationName(QStringLiteral("Tonefield"));
   tonefield::SetUpDesktopIntegration();  // desktop entry, icon, Qt's Japanese texts
 
   tonefield::SingleInstance guard(QString::fromUtf8(tonefield::kInstanceName.data(),
                                                     static_cast<qsizetype>(tonefield::kInstanceName.size())));
-  if (!guard.Acquire()) {
-    // The running instance comes forward instead, with its own settings.
+  const QString file =
+      options.file.empty() ? QString() : QFileInfo(QString::fromLocal8Bit(options.file.c_str())).absoluteFilePath();
+  if (!guard.Acquire(file)) {
+    // The running instance comes forward (and opens the file) instead, with its own settings.
     const std::vector<std::string> notApplied = tonefield::WindowOptions(Arguments(argc, argv));
     std::fputs(tonefield::AlreadyRunningMessage(notApplied).c_str(), stderr);
     return notApplied.empty() ? 0 : 1;
   }
 
-  tonefield::Program program(options);
+  // What the settings dialog saved, where the command line says nothing.
+  const tonefield::LaunchOptions effective = tonefield::WithSavedSettings(options, [](const std::string& key) {
+    return tonefield::ProgramSettings().value(QString::fromStdString(key)).toString().toStdString();
+  });
+  tonefield::Program program(effective);
   guard.SetOnRaiseRequest([&program] { program.window().BringToFront(); });
+  guard.SetOnOpenRequest([&program](const QString& path) { program.core().OpenFile(path.toStdString()); });
   program.Start();
+  if (!file.isEmpty()) program.core().OpenFile(file.toStdString());
   return QApplication::exec();
 }

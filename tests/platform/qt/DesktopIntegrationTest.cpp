@@ -11,7 +11,10 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "platform/qt/DesktopIntegration.h"
@@ -176,6 +179,94 @@ TEST_F(DesktopIntegration, AMixerThatIsNotInstalledGivesItsNameAndTheReason) {
     EXPECT_FALSE(launched.started);
     EXPECT_EQ(launched.program, "pavucontrol");
     EXPECT_FALSE(launched.reason.empty());
+  }
+}
+
+TEST_F(DesktopIntegration, AnInstalledProgramsFolderIsNeverWrittenEvenByRoot) {
+  QTemporaryDir own;
+  ASSERT_TRUE(own.isValid());
+  EXPECT_TRUE(MayWriteProgramFolder(own.path() + QStringLiteral("/"))) << "a folder of the user's own";
+  // These tests run as root, who can write /usr/bin: still not to be used.
+  for (const char* folder : {"/usr/bin/", "/usr/local/bin/", "/bin/", "/nonexistent-folder/"}) {
+    EXPECT_FALSE(MayWriteProgramFolder(QString::fromLatin1(folder))) << folder;
+  }
+}
+
+TEST_F(DesktopIntegration, TheDocumentsFolderComesFromTheEnvironmentThenUserDirsThenHome) {
+  QTemporaryDir home;
+  ASSERT_TRUE(home.isValid());
+  const QString homePath = home.path();
+  const QString config = home.filePath(QStringLiteral("config"));
+  ASSERT_TRUE(QDir().mkpath(config));
+  ScopedEnv homeEnv("HOME", &homePath);
+  ScopedEnv configEnv("XDG_CONFIG_HOME", &config);
+  ScopedEnv documents("XDG_DOCUMENTS_DIR", nullptr);
+  EXPECT_EQ(UserDocumentsFolder(), homePath + QStringLiteral("/Documents/"));
+  QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
+  ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+  dirs.write("XDG_DOCUMENTS_DIR=\"$HOME/ドキュメント\"\n");
+  dirs.close();
+  EXPECT_EQ(UserDocumentsFolder(), homePath + QStringLiteral("/ドキュメント/"));
+  MainWindow window;
+  EXPECT_EQ(window.DocumentsDir(), (homePath + QStringLiteral("/ドキュメント/")).toStdString());
+}
+
+TEST_F(DesktopIntegration, SettingsOutliveTheWindowInTheUsersConfigFolder) {
+  QTemporaryDir config;
+  ASSERT_TRUE(config.isValid());
+  const QString path = config.path();
+  // Qt reads $XDG_CONFIG_HOME once per process; this is how a test moves it.
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
+  struct Restore {
+    ~Restore() {
+      QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    }
+  } restore;
+  {
+    MainWindow window;
+    EXPECT_EQ(window.ReadSetting("folders/samples"), "");
+    window.WriteSetting("folders/samples", "/home/利用者/音楽/");
+  }
+  EXPECT_TRUE(QFile::exists(path + QStringLiteral("/tonefield/tonefield.conf")));
+  MainWindow later;
+  EXPECT_EQ(later.ReadSetting("folders/samples"), "/home/利用者/音楽/");
+}
+
+TEST_F(DesktopIntegration, AMixerThatGivesUpWithinASecondIsReportedWithItsLastWords) {
+  QTemporaryDir bin;
+  ASSERT_TRUE(bin.isValid());
+  struct Case {
+    const char* script;
+    const char* reason;  // nullptr: nothing is reported
+  };
+  const Case cases[] = {
+      {"echo 'Gtk-WARNING: cannot open display' >&2\necho 'Connection to PulseAudio failed' >&2\nexit 1\n",
+       "Connection to PulseAudio failed"},
+      {"exit 3\n", "終了コード 3 で終了しました。"},
+      {"exit 0\n", nullptr},                // closed by its user at once
+      {"sleep 1.5\nexit 1\n", nullptr},    // ran for a while: not a failure to start
+  };
+  for (const Case& c : cases) {
+    QFile script(bin.filePath(QStringLiteral("pavucontrol")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    script.write(QByteArray("#!/bin/sh\n") + c.script);
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString pathValue = bin.path() + QStringLiteral(":/usr/bin:/bin");
+    ScopedEnv pathEnv("PATH", &pathValue);
+    std::vector<LaunchResult> reports;
+    const LaunchResult launched = StartVolumeControlProgram(true, [&](const LaunchResult& r) { reports.push_back(r); });
+    EXPECT_TRUE(launched.started) << c.script;
+    QTest::qWait(c.reason ? 500 : 2200);
+    if (c.reason) {
+      ASSERT_EQ(reports.size(), 1u) << c.script;
+      EXPECT_FALSE(reports[0].started);
+      EXPECT_EQ(reports[0].program, "pavucontrol");
+      EXPECT_EQ(reports[0].reason, c.reason);
+    } else {
+      EXPECT_TRUE(reports.empty()) << c.script;
+    }
   }
 }
 

@@ -80,6 +80,24 @@ class SingleInstanceGuard : public ::testing::Test {
   std::vector<std::unique_ptr<QProcess>> probes_;
 };
 
+TEST_F(SingleInstanceGuard, ALaterStartHandsItsFileToTheFirstAndRaisesIt) {
+  SingleInstance first(kName);
+  QStringList opened;
+  int raises = 0;
+  first.SetOnOpenRequest([&](const QString& path) { opened << path; });
+  first.SetOnRaiseRequest([&] { ++raises; });
+  ASSERT_TRUE(first.Acquire());
+  const QString file = QStringLiteral("/home/利用者/音楽/声 1.wav");
+  SingleInstance second(kName);
+  EXPECT_FALSE(second.Acquire(file));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return raises == 1; }, 5000));
+  EXPECT_EQ(opened, QStringList{file});
+  SingleInstance third(kName);
+  EXPECT_FALSE(third.Acquire());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return raises == 2; }, 5000));
+  EXPECT_EQ(opened, QStringList{file}) << "a start without a file opens nothing";
+}
+
 TEST_F(SingleInstanceGuard, ALaterStartOnTheSameDisplayAsksTheFirstToComeForwardAndGivesWay) {
   SingleInstance first(kName);
   int raises = 0;

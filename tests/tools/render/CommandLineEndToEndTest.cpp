@@ -41,11 +41,19 @@ TEST(RenderToolCommandLine, HelpGoesToStdoutAndSucceeds) {
   }
 }
 
+TEST(RenderToolCommandLine, VersionNamesTheToolAndItsVersionOnStdout) {
+  ScratchFolder scratch;
+  ToolRun run = RunTool({"--version"}, scratch.path());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, std::string("tonefield-render ") + TONEFIELD_VERSION + "\n");
+}
+
 // Output that cannot be written is a failure, not a success with nothing shown.
 TEST(RenderToolCommandLine, ListAndHelpIntoAFullDeviceFailWithAMessage) {
   TONEFIELD_SKIP_ON_WINDOWS("there is no device that is always full, like /dev/full");
   ScratchFolder scratch;
-  for (const char* option : {"--list", "--help"}) {
+  for (const char* option : {"--list", "--help", "--version"}) {
     ToolRun run = RunToolWritingTo({option}, scratch.path(), "/dev/full");
     EXPECT_EQ(run.exitCode, 1) << option;
     EXPECT_NE(run.err.find("standard output"), std::string::npos) << option << ": " << run.err;

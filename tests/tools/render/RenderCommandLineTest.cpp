@@ -35,6 +35,10 @@ TEST(RenderCommandLine, AcceptsEachSynopsisForm) {
   EXPECT_EQ(Parse({"--list"}).options.mode, RenderMode::kListSongs);
   EXPECT_EQ(Parse({"--help"}).options.mode, RenderMode::kHelp);
   EXPECT_EQ(Parse({"--song", "1", "-h"}).options.mode, RenderMode::kHelp) << "help wins over the rest";
+  EXPECT_EQ(Parse({"--version"}).options.mode, RenderMode::kVersion);
+  EXPECT_EQ(Parse({"--song", "abc", "--version"}).options.mode, RenderMode::kVersion) << "version wins over mistakes";
+  EXPECT_EQ(Parse({"--version", "--help"}).options.mode, RenderMode::kHelp);
+  EXPECT_FALSE(Parse({"--version=1"}).ok) << "--version takes no value";
 }
 
 TEST(RenderCommandLine, NumbersAreCheckedAtTheirBounds) {

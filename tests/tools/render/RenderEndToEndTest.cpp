@@ -142,16 +142,22 @@ TEST(RenderToolSong, ARefusedSampleExitsWithOneAndWritesNothing) {
     const char* sample;
     const char* message;
     const char* gloss;
+    const char* cause;  // the second line, for a message that names only a function
   };
-  for (const Case& c : {Case{"notes.txt", "ファイルシークエラー (mmioSeek)", "not a RIFF WAVE file"},
-                        Case{"extensible.wav", "PCMフォーマットではありません。", "only 8- and 16-bit PCM"},
-                        Case{"absent.wav", "ファイルオープンエラー (mmioOpen)", "cannot be opened"}}) {
+  for (const Case& c : {Case{"notes.txt", "ファイルシークエラー (mmioSeek)", "not a RIFF WAVE file", "WAVファイルではありません"},
+                        Case{"extensible.wav", "PCMフォーマットではありません。", "only 8- and 16-bit PCM", nullptr},
+                        Case{"absent.wav", "ファイルオープンエラー (mmioOpen)", "cannot be opened", "ファイルが見つかりません"}}) {
     for (const char* out : {"new.wav", "keep.wav"}) {
       ToolRun run = RunTool({"--sample", c.sample, "--song", "1", "--out", out}, scratch.path());
       EXPECT_EQ(run.exitCode, 1) << c.sample;
       EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
       EXPECT_NE(run.err.find(c.gloss), std::string::npos) << run.err;
       EXPECT_GT(run.err.find(c.gloss), run.err.find(c.message)) << "the English gloss follows: " << run.err;
+      if (c.cause) {
+        EXPECT_NE(run.err.find(std::string("\ntonefield-render: ") + c.cause + "\n"), std::string::npos) << run.err;
+      } else {
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+      }
       EXPECT_EQ(run.out, "");
     }
     ToolRun keys = RunTool({"--sample", c.sample, "--export-keys", "bank"}, scratch.path());

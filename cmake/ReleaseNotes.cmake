@@ -1,0 +1,135 @@
+# Reads docs/release-notes.md: "## VERSION (YYYY-MM-DD)" headings, each
+# followed by "- " items (continued on lines indented by two spaces), and
+# makes from it the package's changelog and the AppStream release entries.
+
+# Day of the week of a date, "Mon".."Sun" (Zeller's congruence).
+function(_tonefield_weekday year month day out)
+  if(month LESS 3)
+    math(EXPR month "${month} + 12")
+    math(EXPR year "${year} - 1")
+  endif()
+  math(EXPR k "${year} % 100")
+  math(EXPR j "${year} / 100")
+  math(EXPR h "(${day} + (13 * (${month} + 1)) / 5 + ${k} + ${k} / 4 + ${j} / 4 + 5 * ${j}) % 7")
+  # h: 0 = Saturday.
+  list(GET _tonefield_weekdays ${h} name)
+  set(${out} ${name} PARENT_SCOPE)
+endfunction()
+set(_tonefield_weekdays Sat Sun Mon Tue Wed Thu Fri)
+# Separators that cannot occur in the text: of semicolons (which would split
+# CMake's lists) and of a release's items.
+string(ASCII 30 _tonefield_semicolon)
+string(ASCII 31 _tonefield_item)
+set(_tonefield_months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+
+# The words of text as lines of at most width characters, each line after
+# the first starting with indent; joined with newlines into out.
+function(_tonefield_wrap text first indent width out)
+  string(REGEX REPLACE "[ \t\n]+" ";" words "${text}")
+  set(result "")
+  set(line "${first}")
+  set(fresh TRUE)
+  foreach(word IN LISTS words)
+    if(word STREQUAL "")
+      continue()
+    endif()
+    string(LENGTH "${line} ${word}" length)
+    if(fresh)
+      string(APPEND line "${word}")
+      set(fresh FALSE)
+    elseif(length GREATER width)
+      string(APPEND result "${line}\n")
+      set(line "${indent}${word}")
+    else()
+      string(APPEND line " ${word}")
+    endif()
+  endforeach()
+  string(APPEND result "${line}")
+  set(${out} "${result}" PARENT_SCOPE)
+endfunction()
+
+function(_tonefield_xml_escape text out)
+  string(REPLACE "&" "&amp;" text "${text}")
+  string(REPLACE "<" "&lt;" text "${text}")
+  string(REPLACE ">" "&gt;" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# Sets, in the caller's scope:
+#   <prefix>_CHANGELOG  the Debian changelog text of every release
+#   <prefix>_APPSTREAM  the <release> elements for the AppStream data
+#   <prefix>_VERSION    the newest release's version
+# Fails the configure step when the file has no release or its newest
+# release is not the project's version, so a release cannot ship with
+# stale notes.
+function(tonefield_read_release_notes file package maintainer prefix)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
+  file(READ ${file} text)
+  string(REPLACE ";" "${_tonefield_semicolon}" text "${text}")
+  string(REPLACE "\r" "" text "${text}")
+  string(REPLACE "\n" ";" lines "${text}")
+  # One entry per release: version|year|month|day|, then each item after
+  # an item separator.
+  set(releases "")
+  set(current "")
+  set(item "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^## ([0-9][0-9.]*) \\(([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])\\)$")
+      if(NOT current STREQUAL "")
+        list(APPEND releases "${current}")
+      endif()
+      set(current "${CMAKE_MATCH_1}|${CMAKE_MATCH_2}|${CMAKE_MATCH_3}|${CMAKE_MATCH_4}|")
+    elseif(line MATCHES "^- (.*)$" AND NOT current STREQUAL "")
+      string(APPEND current "${_tonefield_item}${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^  +(.*)$" AND NOT current STREQUAL "")
+      string(APPEND current " ${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  if(NOT current STREQUAL "")
+    list(APPEND releases "${current}")
+  endif()
+  if(releases STREQUAL "")
+    message(FATAL_ERROR "${file}: no release (\"## VERSION (YYYY-MM-DD)\")")
+  endif()
+
+  set(changelog "")
+  set(appstream "")
+  set(newest "")
+  foreach(release IN LISTS releases)
+    string(REGEX MATCH "^([^|]*)\\|([^|]*)\\|([^|]*)\\|([^|]*)\\|(.*)$" ignored "${release}")
+    set(version ${CMAKE_MATCH_1})
+    set(year ${CMAKE_MATCH_2})
+    set(month ${CMAKE_MATCH_3})
+    set(day ${CMAKE_MATCH_4})
+    string(REPLACE "${_tonefield_item}" ";" items "${CMAKE_MATCH_5}")
+    list(FILTER items EXCLUDE REGEX "^$")
+    if(newest STREQUAL "")
+      set(newest ${version})
+    endif()
+
+    math(EXPR month_number "${month}")
+    math(EXPR day_number "${day}")
+    math(EXPR month_index "${month_number} - 1")
+    list(GET _tonefield_months ${month_index} month_name)
+    _tonefield_weekday(${year} ${month_number} ${day_number} weekday)
+    string(APPEND changelog "${package} (${version}) unstable; urgency=medium\n\n")
+    string(APPEND appstream "    <release version=\"${version}\" date=\"${year}-${month}-${day}\">\n"
+                            "      <description>\n        <ul>\n")
+    foreach(entry IN LISTS items)
+      _tonefield_wrap("${entry}" "  * " "    " 78 wrapped)
+      string(APPEND changelog "${wrapped}\n")
+      _tonefield_xml_escape("${entry}" escaped)
+      string(APPEND appstream "          <li>${escaped}</li>\n")
+    endforeach()
+    string(APPEND changelog "\n -- ${maintainer}  ${weekday}, ${day} ${month_name} ${year} 00:00:00 +0000\n\n")
+    string(APPEND appstream "        </ul>\n      </description>\n    </release>\n")
+  endforeach()
+  string(REPLACE "${_tonefield_semicolon}" ";" changelog "${changelog}")
+  string(REPLACE "${_tonefield_semicolon}" ";" appstream "${appstream}")
+  string(REGEX REPLACE "\n+$" "\n" changelog "${changelog}")
+  string(REGEX REPLACE "\n$" "" appstream "${appstream}")
+
+  set(${prefix}_CHANGELOG "${changelog}" PARENT_SCOPE)
+  set(${prefix}_APPSTREAM "${appstream}" PARENT_SCOPE)
+  set(${prefix}_VERSION "${newest}" PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,50 @@
+#include "platform/win32/SingleInstance.h"
+
+#include "platform/win32/Win32Window.h"
+
+namespace tonefield {
+
+SingleInstance::SingleInstance(std::wstring name) : name_(std::move(name)) {}
+
+SingleInstance::~SingleInstance() {
+  if (mutex_ != nullptr) CloseHandle(mutex_);
+}
+
+bool SingleInstance::Acquire() {
+  // Backslashes are not allowed in the name after the namespace.
+  std::wstring name = name_;
+  for (wchar_t& c : name) {
+    if (c == L'\\') c = L'_';
+  }
+  mutex_ = CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str());
+  if (mutex_ == nullptr) return true;  // no guard to be had: run rather than refuse
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(mutex_);
+    mutex_ = nullptr;
+    return false;
+  }
+  return true;
+}
+
+bool SingleInstance::RaiseRunningInstance() {
+  // The first instance may still be starting: its window shows up soon.
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    HWND window = FindWindowW(kMainWindowClass, nullptr);
+    if (window != nullptr) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(window, &process);
+      // This process was just started by the user and may hand over the foreground.
+      AllowSetForegroundWindow(process);
+      const UINT raise = RegisterWindowMessageW(kRaiseMessageName);
+      DWORD_PTR answer = 0;
+      SendMessageTimeoutW(window, raise, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer);
+      if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);
+      SetForegroundWindow(window);
+      return true;
+    }
+    Sleep(100);
+  }
+  return false;
+}
+
+}  // namespace tonefield

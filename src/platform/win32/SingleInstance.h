@@ -1,0 +1,29 @@
+// One instance per session: a named mutex in the session's "Local" namespace.
+// A second start finds the first one's window and asks it to
+// come to the front (letting it take the foreground), then exits.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tonefield {
+
+class SingleInstance {
+ public:
+  explicit SingleInstance(std::wstring name);
+  ~SingleInstance();
+  SingleInstance(const SingleInstance&) = delete;
+  SingleInstance& operator=(const SingleInstance&) = delete;
+
+  // True when this process is the first.
+  bool Acquire();
+  // Brings the first instance's window forward; false when none is found.
+  bool RaiseRunningInstance();
+
+ private:
+  std::wstring name_;
+  HANDLE mutex_ = nullptr;
+};
+
+}  // namespace tonefield

@@ -1,0 +1,160 @@
+// The Windows front-end's pieces that work without a window: key
+// translation, text at the seam, MIDI message framing, sample conversion
+// for the engine's format, and the disk output device's file.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "common/WaveFormat.h"
+#include "platform/win32/DiskSoundDevices.h"
+#include "platform/win32/SoundDeviceErrors.h"
+#include "platform/win32/WasapiEndpoint.h"
+#include "platform/win32/WideText.h"
+#include "platform/win32/WinMmMidiInput.h"
+#include "platform/win32/Win32Window.h"
+
+namespace tonefield {
+namespace {
+
+LPARAM KeyParam(int scan, bool extended) {
+  return static_cast<LPARAM>(1 | (scan << 16) | (extended ? 1 << 24 : 0));
+}
+
+TEST(Win32Keys, ThePhysicalKeyDecidesTheVirtualKeyCode) {
+  struct Case {
+    const char* what;
+    WPARAM layoutVk;
+    int scan;
+    bool extended;
+    int wanted;
+  };
+  const Case cases[] = {
+      {"Z on a US layout", 'Z', 0x2C, false, 'Z'},
+      {"Y on a German layout (the key of Z)", 'Y', 0x2C, false, 'Z'},
+      {"A on a French layout (the key of Q)", 'A', 0x10, false, 'Q'},
+      {"comma", VK_OEM_COMMA, 0x33, false, 0xBC},
+      {"[ on US is @ on JIS", VK_OEM_4, 0x1A, false, 0xC0},
+      {"ro (JIS)", 0xC1, 0x73, false, 0xE2},
+      {"yen (JIS)", 0xDC, 0x7D, false, 0xDC},
+      {"Enter on the keypad keeps its own code", VK_RETURN, 0x1C, true, VK_RETURN},
+      {"arrow keys keep theirs", VK_LEFT, 0x4B, true, VK_LEFT},
+      {"F5 is off the table", VK_F5, 0x3F, false, VK_F5},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Win32Window::VirtualKeyOf(c.layoutVk, KeyParam(c.scan, c.extended)), c.wanted) << c.what;
+  }
+}
+
+TEST(Win32Text, Utf8AndUtf16MeetAtTheSeam) {
+  EXPECT_EQ(Wide("演奏.wav"), L"演奏.wav");
+  EXPECT_EQ(Utf8(L"表\u266F\U0001F3B9"), "表♯🎹");
+  EXPECT_EQ(Utf8(Wide("")), "");
+  EXPECT_EQ(Wide("a\xFF" "b"), L"a\uFFFDb") << "bytes that are not UTF-8 become U+FFFD";
+  EXPECT_EQ(Utf8(std::wstring(1, wchar_t(0xD800))), "\xEF\xBF\xBD") << "an unpaired surrogate becomes U+FFFD";
+  EXPECT_FALSE(Win32ErrorText(ERROR_FILE_NOT_FOUND).empty());
+}
+
+TEST(Win32Midi, ShortMessagesKeepTheirLengthAndRealTimeNoiseIsLeftOut) {
+  const std::pair<int, std::size_t> cases[] = {
+      {0x90, 3}, {0x80, 3}, {0xB3, 3}, {0xE0, 3}, {0xC0, 2}, {0xD5, 2}, {0xF2, 3}, {0xF3, 2},
+      {0xFA, 1}, {0xFC, 1}, {0xF0, 0}, {0xF1, 0}, {0xF8, 0}, {0xFE, 0}, {0x40, 0},
+  };
+  for (const auto& [status, length] : cases) {
+    EXPECT_EQ(WinMmMidiInput::MessageLength(static_cast<std::uint8_t>(status)), length) << std::hex << status;
+  }
+}
+
+TEST(Win32Sound, MonoIsCopiedToEveryChannelOfTheEnginesFormat) {
+  const std::int16_t mono[] = {0, 16384, -32768, 32767};
+  WasapiStream stream;
+  stream.channels = 2;
+  stream.layout = SampleLayout::Float32;
+  float floats[8] = {};
+  ConvertFromMono(mono, 4, reinterpret_cast<BYTE*>(floats), stream);
+  const float wantedFloats[] = {0.0f, 0.0f, 0.5f, 0.5f, -1.0f, -1.0f, 32767 / 32768.0f, 32767 / 32768.0f};
+  for (int i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(floats[i], wantedFloats[i]) << i;
+  stream.layout = SampleLayout::Int32;
+  std::int32_t ints[8] = {};
+  ConvertFromMono(mono, 4, reinterpret_cast<BYTE*>(ints), stream);
+  EXPECT_EQ(ints[3], 16384 * 65536);
+  EXPECT_EQ(ints[5], -32768 * 65536);
+  // And back: the first channel, clamped.
+  std::int16_t back[4] = {};
+  stream.layout = SampleLayout::Float32;
+  ConvertToMono(reinterpret_cast<BYTE*>(floats), 4, back, stream);
+  EXPECT_EQ(std::vector<std::int16_t>(back, back + 4), std::vector<std::int16_t>(mono, mono + 4));
+  stream.layout = SampleLayout::Int16Mono;
+  stream.channels = 1;
+  std::int16_t same[4] = {};
+  ConvertFromMono(mono, 4, reinterpret_cast<BYTE*>(same), stream);
+  EXPECT_EQ(std::vector<std::int16_t>(same, same + 4), std::vector<std::int16_t>(mono, mono + 4));
+}
+
+TEST(Win32Sound, OnlySixteenBitMonoPcmIsPlayable) {
+  EXPECT_TRUE(IsDevicePlayableFormat(Pcm16Mono(11025)));
+  EXPECT_TRUE(IsDevicePlayableFormat(Pcm16Mono(48000)));
+  EXPECT_FALSE(IsDevicePlayableFormat(Pcm16Mono(50)));
+  WaveFormat stereo = Pcm16Mono(44100);
+  stereo.channels = 2;
+  EXPECT_FALSE(IsDevicePlayableFormat(stereo));
+  DeviceErrorTexts errors;
+  EXPECT_EQ(errors.FailWith(kMmBadDeviceId, "gone"), kMmBadDeviceId);
+  EXPECT_EQ(errors.Text(kMmBadDeviceId), "gone");
+  EXPECT_FALSE(errors.Text(kWaveBadFormat).empty());
+}
+
+// Counts up from 1, one sample after another, whatever the block size.
+class CountingSource final : public AudioSource {
+ public:
+  void Render(std::span<std::int16_t> buffer) noexcept override {
+    for (std::int16_t& s : buffer) s = ++next_;
+    blocks_.fetch_add(1);
+  }
+  int blocks() const { return blocks_.load(); }
+
+ private:
+  std::int16_t next_ = 0;
+  std::atomic<int> blocks_{0};
+};
+
+TEST(Win32Sound, TheDiskDeviceWritesWhatWasRenderedWhileStartedAndNothingAfterStop) {
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / L"tonefield-disk-演奏.raw";
+  SetEnvironmentVariableW(L"SDL_DISKAUDIOFILE", file.wstring().c_str());
+  SetEnvironmentVariableW(L"SDL_DISKAUDIODELAY", L"1");
+  CountingSource source;
+  {
+    DiskWaveOut device;
+    WaveFormat stereo = Pcm16Mono(8000);
+    stereo.channels = 2;
+    EXPECT_NE(device.Open(stereo, 64, source), kMmSuccess) << "stereo is refused";
+    ASSERT_EQ(device.Open(Pcm16Mono(11025), 64, source), kMmSuccess);
+    EXPECT_EQ(device.BufferSamples(), 64u);
+    ASSERT_EQ(device.Start(), kMmSuccess);
+    while (source.blocks() < 5) Sleep(1);
+    ASSERT_EQ(device.Stop(), kMmSuccess);
+    const int blocks = source.blocks();
+    Sleep(20);
+    EXPECT_EQ(source.blocks(), blocks) << "nothing is rendered once Stop returns";
+    ASSERT_EQ(device.Close(), kMmSuccess);
+    EXPECT_EQ(device.Close(), kMmInvalidHandle);
+  }
+  std::ifstream in(file, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(bytes.size() % 128, 0u) << "whole blocks";
+  ASSERT_GE(bytes.size(), 5u * 128);
+  const auto* samples = reinterpret_cast<const std::int16_t*>(bytes.data());
+  for (std::size_t i = 0; i < bytes.size() / 2; ++i) ASSERT_EQ(samples[i], static_cast<std::int16_t>(i + 1)) << i;
+  in.close();
+  std::filesystem::remove(file);
+  SetEnvironmentVariableW(L"SDL_DISKAUDIODELAY", nullptr);
+}
+
+}  // namespace
+}  // namespace tonefield
