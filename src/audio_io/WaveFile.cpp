@@ -123,10 +123,7 @@ class TemporaryFile {
  public:
   explicit TemporaryFile(fs::path path) : path_(std::move(path)) {}
   ~TemporaryFile() {
-    if (!path_.empty()) {
-      std::error_code ignored;
-      fs::remove(path_, ignored);
-    }
+    if (!path_.empty()) RemoveFile(path_);
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,9 @@ UniqueFile OpenRegularFileForReading(const std::string& path);
 // A binary stream opened with an fopen mode ("wb", "r+b"). "wbx" creates the
 // file only when no file of that name exists, atomically, on every system.
 UniqueFile OpenFile(const std::string& path, const char* mode);
+
+// Removes a file; true when it is gone. Long names work on Windows too.
+bool RemoveFile(const std::filesystem::path& path);
 
 // Offsets beyond 2 GiB work where long is 32 bits (Windows).
 bool SeekFile(std::FILE* file, std::int64_t offset, int origin);

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <system_error>
+
 namespace tonefield {
 
 UniqueFile OpenRegularFileForReading(const std::string& path) {
@@ -31,6 +33,12 @@ UniqueFile OpenRegularFileForReading(const std::string& path) {
 }
 
 UniqueFile OpenFile(const std::string& path, const char* mode) { return UniqueFile(std::fopen(path.c_str(), mode)); }
+
+bool RemoveFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  return !ec;
+}
 
 bool SeekFile(std::FILE* file, std::int64_t offset, int origin) {
   return ::fseeko(file, static_cast<off_t>(offset), origin) == 0;

@@ -85,6 +85,10 @@ UniqueFile OpenFile(const std::string& path, const char* mode) {
   return StreamOver(handle, flags, streamMode);
 }
 
+bool RemoveFile(const std::filesystem::path& path) {
+  return DeleteFileW(Win32FileName(path).c_str()) != 0 || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
 bool SeekFile(std::FILE* file, std::int64_t offset, int origin) { return _fseeki64(file, offset, origin) == 0; }
 
 std::int64_t TellFile(std::FILE* file) { return _ftelli64(file); }

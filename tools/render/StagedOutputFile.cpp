@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "PendingFiles.h"
+#include "common/RegularFile.h"
 #include "common/Utf8Path.h"
 
 namespace tonefield {
@@ -59,10 +60,7 @@ StagedOutputFile::StagedOutputFile(StagedOutputFile&& other) noexcept
 }
 
 StagedOutputFile::~StagedOutputFile() {
-  if (created_ && !committed_) {
-    std::error_code ec;
-    std::filesystem::remove(temporary_, ec);
-  }
+  if (created_ && !committed_) RemoveFile(temporary_);
   ReleasePendingFile(pendingSlot_);
 }
 
