@@ -46,6 +46,7 @@ linked_library_name() {
     librtmidi.so.*) echo "RtMidi" ;;
     libasound.so.*) echo "ALSA" ;;
     libjack.so.*) echo "JACK" ;;
+    libpulse.so.*) echo "PulseAudio client library" ;;
     libX11.so.*) echo "Xlib" ;;
     libxkbcommon.so.*) echo "xkbcommon" ;;
     libc.so.* | libm.so.* | ld-linux*.so.*) echo "GNU C library" ;;
