@@ -61,7 +61,7 @@ class Win32Window final : public View, public Host {
   void ShowSplash() override;
   void FreeSplash() override;
   void SetWindowCaption(const std::string& text) override;
-  void CreateKeyButton(const KeyButtonSpec& spec) override;
+  void CreateKeyButton(const KeyButtonSpec& keyButton) override;
   void RaiseBlackKeysThenPanel() override;
   int PanelHeight() override { return kPanelHeight; }
   void SetPanelWidth(int width) override;

@@ -61,8 +61,8 @@ std::optional<std::string> RunDialog(HWND owner, const FileDialogRequest& reques
   if (FAILED(made)) return std::nullopt;
   dialog->SetTitle(Wide(request.title).c_str());
   const auto [description, pattern] = SplitFilter(request.filter);
-  const COMDLG_FILTERSPEC spec{description.c_str(), pattern.c_str()};
-  if (!request.filter.empty()) dialog->SetFileTypes(1, &spec);
+  const COMDLG_FILTERSPEC fileType{description.c_str(), pattern.c_str()};
+  if (!request.filter.empty()) dialog->SetFileTypes(1, &fileType);
   if (!request.defaultExtension.empty()) dialog->SetDefaultExtension(Wide(request.defaultExtension).c_str());
   FILEOPENDIALOGOPTIONS options = 0;
   dialog->GetOptions(&options);

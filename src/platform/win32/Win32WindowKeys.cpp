@@ -50,23 +50,23 @@ int Win32Window::VirtualKeyOf(WPARAM wParam, LPARAM lParam) {
   return static_cast<int>(wParam);
 }
 
-void Win32Window::CreateKeyButton(const KeyButtonSpec& spec) {
-  if (spec.key < 0 || spec.key >= kKeyCount) return;
-  KeyInfo& key = keys_[static_cast<std::size_t>(spec.key)];
+void Win32Window::CreateKeyButton(const KeyButtonSpec& keyButton) {
+  if (keyButton.key < 0 || keyButton.key >= kKeyCount) return;
+  KeyInfo& key = keys_[static_cast<std::size_t>(keyButton.key)];
   if (key.hwnd != nullptr) DestroyWindow(key.hwnd);
   key = KeyInfo{};
-  key.logical = RECT{spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
-  key.colour = spec.colour;
-  key.fontColour = spec.fontColour;
-  key.ownLabel = Wide(spec.caption);
+  key.logical = RECT{keyButton.left, keyButton.top, keyButton.left + keyButton.width, keyButton.top + keyButton.height};
+  key.colour = keyButton.colour;
+  key.fontColour = keyButton.fontColour;
+  key.ownLabel = Wide(keyButton.caption);
   key.label = key.ownLabel;
-  key.black = spec.black;
+  key.black = keyButton.black;
   key.hwnd = CreateWindowExW(0, L"TonefieldPianoKey", key.label.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
-                             0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(1000 + spec.key)),
+                             0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(1000 + keyButton.key)),
                              instance_, this);
   SetWindowLongPtrW(key.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   Place(key.hwnd, key.logical);
-  SetAccessibleName(key.hwnd, KeyNoteName(spec.key));
+  SetAccessibleName(key.hwnd, KeyNoteName(keyButton.key));
   RelabelKeys();
 }
 
