@@ -61,8 +61,14 @@ HANDLE SpawnTool(const std::vector<std::string>& args, const std::filesystem::pa
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
-  const bool started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr,
-                                      cwd.c_str(), &startup, &process) != 0;
+  // Wine now and then refuses a child under load and accepts it a moment
+  // later; a test should not fail on that.
+  bool started = false;
+  for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+    if (attempt > 0) Sleep(200);
+    started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr,
+                             cwd.c_str(), &startup, &process) != 0;
+  }
   if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
   if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
   if (!started) return nullptr;
@@ -78,7 +84,7 @@ ToolRun RunToolWritingTo(const std::vector<std::string>& args, const std::filesy
   ToolRun run;
   HANDLE process = SpawnTool(args, cwd, outFile, errFile);
   if (process == nullptr) {
-    run.err = "spawn failed";
+    run.err = "spawn failed (error " + std::to_string(GetLastError()) + ")";
     return run;
   }
   WaitForSingleObject(process, INFINITE);
