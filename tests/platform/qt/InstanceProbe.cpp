@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
+#include <cstdio>
 
 #include "platform/qt/SingleInstance.h"
 
@@ -18,6 +19,10 @@ int main(int argc, char** argv) {
   const int holdMs = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 0;
   if (argc > 3) {
     const QString go = QString::fromLocal8Bit(argv[3]);
+    // Tells the test this probe is loaded and watching, so that a slow
+    // start under load cannot make it miss the moment.
+    std::fputs("waiting\n", stdout);
+    std::fflush(stdout);
     QElapsedTimer clock;
     clock.start();
     while (!QFileInfo::exists(go)) {
