@@ -7,6 +7,9 @@
 #include <QSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QDir>
+#include <QAction>
+#include <QMenu>
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
@@ -82,6 +85,27 @@ TEST_F(StartedWindow, AWaveDroppedFromTheFileManagerBecomesTheSample) {
   QApplication::sendEvent(&window(), &drop);
   EXPECT_EQ(program_->core().keyWaves().outputFormat.samplesPerSec, 22050u);
   EXPECT_TRUE(Text(Control::StatusLine).endsWith(QStringLiteral("声.wav"))) << Text(Control::StatusLine).toStdString();
+
+  // ファイル ▸ 最近使ったファイル offers it once ファイル opens.
+  emit window().fileMenu()->aboutToShow();
+  QMenu* recent = window().recentMenu();
+  EXPECT_TRUE(recent->isEnabled());
+  ASSERT_FALSE(recent->actions().isEmpty());
+  EXPECT_TRUE(recent->actions().front()->text().startsWith(QStringLiteral("声.wav  ("))) << recent->actions().front()->text().toStdString();
+}
+
+TEST_F(StartedWindow, TheGuideAndTheRecordingsFolderOpenOnTheDesktopFromTheMenuBar) {
+  std::vector<QUrl> opened;
+  program_->SetUrlOpener([&opened](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  });
+  window().menuAction(MenuCommand::Guide)->trigger();
+  window().menuAction(MenuCommand::OpenRecordingFolder)->trigger();
+  ASSERT_EQ(opened.size(), 2u);
+  ASSERT_FALSE(Program::GuidePath().isEmpty());
+  EXPECT_EQ(opened[0], QUrl::fromLocalFile(Program::GuidePath()));
+  EXPECT_EQ(QDir(opened[1].toLocalFile()), QDir(QString::fromStdString(program_->core().RecordingFolderPath())));
 }
 
 TEST(SettingsDialogTest, ShowsTheSavedChoicesAndGivesBackWhatTheUserSet) {
@@ -130,8 +154,10 @@ TEST(UsersGuide, IsFoundFromTheBuildTree) {
 
 TEST_F(StartedWindow, ShowsTheWelcomeTheFirstSongAndEveryControlEnabled) {
   EXPECT_EQ(window().windowTitle(), QStringLiteral("Tonefield "));
-  EXPECT_EQ(window().size(), QSize(630, 223));
-  EXPECT_EQ(window().panel()->geometry(), QRect(0, 0, 630, 73));
+  // The described client area below the menu bar.
+  const int menu = window().MenuBarHeight();
+  EXPECT_EQ(window().size(), QSize(630, menu + 223));
+  EXPECT_EQ(window().panel()->geometry(), QRect(0, menu, 630, 73));
   EXPECT_EQ(Text(Control::StatusLine), QStringLiteral("*** Welcome to Tonefield ! ***"));
   EXPECT_EQ(Text(Control::BlankLabelLeft), QString());
   EXPECT_EQ(Text(Control::BlankLabelRight), QString());
@@ -154,15 +180,16 @@ TEST_F(StartedWindow, ShowsTheWelcomeTheFirstSongAndEveryControlEnabled) {
 
 TEST_F(StartedWindow, KeysSitUnderThePanelBlackOverWhiteAndEndAtTheWindowEdge) {
   for (int k = 0; k < 36; ++k) ASSERT_NE(window().keyButton(k), nullptr) << k;
-  EXPECT_EQ(window().keyButton(0)->geometry(), QRect(0, 73, 30, 150));
-  EXPECT_EQ(window().keyButton(1)->geometry(), QRect(17, 73, 26, 85));
-  EXPECT_EQ(window().keyButton(35)->geometry(), QRect(600, 73, 30, 150));
+  const int menu = window().MenuBarHeight();
+  EXPECT_EQ(window().keyButton(0)->geometry(), QRect(0, menu + 73, 30, 150));
+  EXPECT_EQ(window().keyButton(1)->geometry(), QRect(17, menu + 73, 26, 85));
+  EXPECT_EQ(window().keyButton(35)->geometry(), QRect(600, menu + 73, 30, 150));
   EXPECT_EQ(window().keyButton(12)->text(), QStringLiteral(","));
   EXPECT_EQ(window().keyButton(0)->text(), QStringLiteral("Z"));  // the other labels follow the layout (KeyLabelsTest)
   EXPECT_EQ(window().keyButton(1)->Color(), QColor(Qt::black));
   EXPECT_EQ(window().keyButton(1)->FontColor(), QColor(Qt::white));
   EXPECT_EQ(window().keyButton(0)->Color(), QColor(Qt::white));
-  EXPECT_EQ(window().childAt(30, 100), window().keyButton(1));
+  EXPECT_EQ(window().childAt(30, menu + 100), window().keyButton(1));
 }
 
 TEST_F(StartedWindow, AMappedKeyPlaysAndIsConsumedItsRepeatsNeitherRestartNorAreConsumed) {

@@ -21,9 +21,7 @@ Program::Program(const LaunchOptions& options)
   window_.SetHandlers(&handlers_);
   core_.SetBufferRequest(options.bufferSamples);
   core_.SetAudioWake(wake_.Waker());
-  window_.setContextMenuPolicy(Qt::CustomContextMenu);
-  QObject::connect(&window_, &QWidget::customContextMenuRequested,
-                   [this](const QPoint& pos) { ShowWindowMenu(window_.mapToGlobal(pos)); });
+  ConnectMenuBar();
   midiPoll_.setInterval(1000);
   QObject::connect(&midiPoll_, &QTimer::timeout, [this] {
     if (midiPorts_.Poll()) ReportMidi(false);

@@ -9,6 +9,8 @@
 #include <QPoint>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,12 +46,7 @@ class Program {
   // Why there is no MIDI input, or empty.
   const std::string& midiOff() const { return midiOff_; }
 
-  // The window's own menu (a right click anywhere on it), which leaves
-  // every control where it is: the recent files, the recordings' folder,
-  // 設定 and 使い方 (ProgramMenu.cpp).
-  void ShowWindowMenu(const QPoint& globalPos);
-  // 設定: saves what the dialog holds; MIDI's transposition and velocity
-  // apply at once, the rest from the next start.
+  // 設定: saves what the dialog holds and applies it (ProgramMenu.cpp).
   void OpenSettings();
   // 使い方: the installed user's guide (or the source tree's) in the browser.
   void OpenGuide();
@@ -57,7 +54,17 @@ class Program {
   // else in the source tree it was built from; empty when neither exists.
   static QString GuidePath();
 
+  // How files and folders are shown on the desktop (the browser, the file
+  // manager): QDesktopServices unless a test watches what is opened.
+  using UrlOpener = std::function<bool(const QUrl&)>;
+  void SetUrlOpener(UrlOpener opener) { openUrl_ = std::move(opener); }
+
  private:
+  // The menu bar's own commands (the recent files, the recordings' folder,
+  // 設定, 使い方); the others go to the panel's handlers.
+  void ConnectMenuBar();
+  void FillRecentMenu();
+  void OpenInDesktop(const QString& path);
   void DeliverDeviceNews();
   void OpenMidi();
   // The MIDI input's state on the status line (and its loss and return on
@@ -65,6 +72,7 @@ class Program {
   void ReportMidi(bool atStart);
   void UpdateMidiLight();
 
+  UrlOpener openUrl_;
   LaunchOptions options_;
   MainWindow window_;
   GuiWake wake_;

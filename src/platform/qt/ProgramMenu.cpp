@@ -1,7 +1,8 @@
-// The window's own menu: recent files, the recordings' folder, settings and
-// the user's guide, reached with a right click so that no control moves.
+// The menu bar's commands that the program answers itself: the recent
+// files, the recordings' folder, settings and the user's guide.
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
@@ -22,31 +23,32 @@ SettingReader ReadProgramSettings() {
   return [](const std::string& key) { return ProgramSettings().value(QString::fromStdString(key)).toString().toStdString(); };
 }
 
-void OpenInDesktop(QWidget* parent, const QString& path) {
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-    QMessageBox::warning(parent, QStringLiteral("エラー"), path + QStringLiteral(" を開けません。"));
-  }
-}
-
 }  // namespace
 
-void Program::ShowWindowMenu(const QPoint& globalPos) {
-  QMenu menu(&window_);
-  menu.setObjectName(QStringLiteral("windowMenu"));
-  QMenu* recent = menu.addMenu(QStringLiteral("最近使ったファイル"));
+void Program::ConnectMenuBar() {
+  QObject::connect(window_.fileMenu(), &QMenu::aboutToShow, [this] { FillRecentMenu(); });
+  QObject::connect(window_.menuAction(MenuCommand::OpenRecordingFolder), &QAction::triggered,
+                   [this] { OpenInDesktop(QString::fromStdString(core_.RecordingFolderPath())); });
+  QObject::connect(window_.menuAction(MenuCommand::Settings), &QAction::triggered, [this] { OpenSettings(); });
+  QObject::connect(window_.menuAction(MenuCommand::Guide), &QAction::triggered, [this] { OpenGuide(); });
+}
+
+void Program::FillRecentMenu() {
+  QMenu* recent = window_.recentMenu();
+  recent->clear();
   const std::vector<std::string> files = core_.RecentFileList();
   for (const std::string& file : files) {
-    const QString path = QString::fromStdString(file);
-    recent->addAction(QFileInfo(path).fileName() + QStringLiteral("  (") + QFileInfo(path).path() + QStringLiteral(")"),
+    const QFileInfo info(QString::fromStdString(file));
+    recent->addAction(info.fileName() + QStringLiteral("  (") + info.path() + QStringLiteral(")"),
                       [this, file] { core_.OpenFile(file); });
   }
   recent->setEnabled(!files.empty());
-  menu.addAction(QStringLiteral("録音フォルダを開く"),
-                 [this] { OpenInDesktop(&window_, QString::fromStdString(core_.RecordingFolderPath())); });
-  menu.addSeparator();
-  menu.addAction(QStringLiteral("設定..."), [this] { OpenSettings(); });
-  menu.addAction(QStringLiteral("使い方"), [this] { OpenGuide(); });
-  menu.exec(globalPos);
+}
+
+void Program::OpenInDesktop(const QString& path) {
+  const QUrl url = QUrl::fromLocalFile(path);
+  const bool opened = openUrl_ ? openUrl_(url) : QDesktopServices::openUrl(url);
+  if (!opened) QMessageBox::warning(&window_, QStringLiteral("エラー"), path + QStringLiteral(" を開けません。"));
 }
 
 void Program::OpenSettings() {
@@ -86,7 +88,7 @@ void Program::OpenGuide() {
     QMessageBox::warning(&window_, QStringLiteral("エラー"), QStringLiteral("使い方のファイルが見つかりません。"));
     return;
   }
-  OpenInDesktop(&window_, guide);
+  OpenInDesktop(guide);
 }
 
 }  // namespace tonefield
