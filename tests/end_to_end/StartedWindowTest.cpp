@@ -108,6 +108,54 @@ TEST_F(StartedWindow, TheGuideAndTheRecordingsFolderOpenOnTheDesktopFromTheMenuB
   EXPECT_EQ(QDir(opened[1].toLocalFile()), QDir(QString::fromStdString(program_->core().RecordingFolderPath())));
 }
 
+TEST_F(StartedWindow, DevicesBufferAndMidiChosenInTheSettingsTakeOverAtOnce) {
+  ASSERT_TRUE(program_->waveOut().IsOpen());
+  LaunchOptions chosen = program_->options();
+  chosen.bufferSamples = 512;
+  program_->ApplySettings(chosen);
+  EXPECT_TRUE(program_->waveOut().IsOpen()) << "opened again";
+  EXPECT_EQ(program_->waveOut().BufferSamples(), 512u);
+  program_->core().OnKeyButtonDown(12);
+  EXPECT_TRUE(program_->core().voices().HoldsKey(12)) << "it plays on";
+  program_->core().OnKeyButtonUp(12);
+
+  // Another device: the output plays on it at once (SDL's disk driver takes any name).
+  chosen.outputDevice = "Tonefield test device";
+  program_->ApplySettings(chosen);
+  EXPECT_TRUE(program_->waveOut().IsOpen());
+  EXPECT_EQ(program_->waveOut().deviceName(), "Tonefield test device");
+  EXPECT_EQ(program_->waveOut().BufferSamples(), 512u);
+  // The capture device is there from the next sample recording.
+  chosen.inputDevice = "Tonefield test microphone";
+  program_->ApplySettings(chosen);
+  EXPECT_EQ(program_->options().inputDevice, "Tonefield test microphone");
+
+  chosen.midiApi = MidiApi::None;
+  program_->ApplySettings(chosen);
+  EXPECT_FALSE(program_->midiPorts().IsOpen());
+  EXPECT_EQ(program_->midiPorts().status().reason, MidiOffReason::TurnedOff);
+  EXPECT_TRUE(Text(Control::StatusLine).startsWith(QStringLiteral("MIDI: オフ"))) << Text(Control::StatusLine).toStdString();
+}
+
+TEST(SettingsInForce, TheCommandLineStillWinsForItsRun) {
+  testing::DiskAudio audio;
+  LaunchOptions options;
+  options.bufferSamples = 256;
+  options.given = {"--buffer"};
+  Program program(options);
+  program.Start();
+  ASSERT_TRUE(program.waveOut().IsOpen());
+  LaunchOptions chosen = program.options();
+  chosen.bufferSamples = 1024;
+  chosen.midiTranspose = 5;
+  program.ApplySettings(chosen);
+  EXPECT_EQ(program.waveOut().BufferSamples(), 256u);
+  EXPECT_EQ(program.options().bufferSamples, 256u);
+  EXPECT_EQ(program.options().midiTranspose, 5) << "what the command line did not give applies";
+  program.window().close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 5000));
+}
+
 TEST(SettingsDialogTest, ShowsTheSavedChoicesAndGivesBackWhatTheUserSet) {
   LaunchOptions saved;
   saved.outputDevice = "Headset (unplugged)";

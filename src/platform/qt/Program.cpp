@@ -65,16 +65,16 @@ void Program::Start() {
   window_.show();
   window_.CenterOnScreen();
   if (core_.TimerRunning()) window_.StartTimer();
-  OpenMidi();
+  OpenMidi(true);
 }
 
-void Program::OpenMidi() {
+void Program::OpenMidi(bool atStart) {
   core_.midiInput().Configure(
       {.transpose = options_.midiTranspose, .velocity = options_.midiVelocity, .channel = options_.midiChannel},
       core_.LatencyLogEnabled());
   midiOff_ = midiPorts_.Open(options_.midiApi, options_.midiAutoConnect);
   if (!midiOff_.empty()) std::fprintf(stderr, "tonefield: MIDI input is off: %s\n", midiOff_.c_str());
-  ReportMidi(true);
+  ReportMidi(atStart);
   if (midiPorts_.Watching()) midiPoll_.start();
   if (midiPorts_.IsOpen() || midiPorts_.Watching()) midiLight_.start();
 }
@@ -100,7 +100,7 @@ void Program::ReportMidi(bool atStart) {
 
 void Program::DeliverDeviceNews() {
   core_.OnAudioNews();
-  waveIn_.DeliverFull();
+  waveIn_.device().DeliverFull();
 }
 
 }  // namespace tonefield

@@ -62,13 +62,54 @@ void Program::OpenSettings() {
   SaveSettings(chosen, [](const std::string& key, const std::string& value) {
     ProgramSettings().setValue(QString::fromStdString(key), QString::fromStdString(value));
   });
+  ApplySettings(chosen);
+}
+
+void Program::ApplySettings(const LaunchOptions& chosen) {
+  const auto saved = [this](const char* option) { return options_.given.count(option) == 0; };
+  bool reopenOutput = false;
+  if (saved("--output-device") && chosen.outputDevice != options_.outputDevice) {
+    options_.outputDevice = chosen.outputDevice;
+    waveOut_.Choose(chosen.outputDevice);
+    reopenOutput = true;
+  }
+  if (saved("--buffer") && chosen.bufferSamples != options_.bufferSamples) {
+    options_.bufferSamples = chosen.bufferSamples;
+    core_.SetBufferRequest(chosen.bufferSamples);
+    reopenOutput = true;
+  }
+  if (saved("--input-device") && chosen.inputDevice != options_.inputDevice) {
+    options_.inputDevice = chosen.inputDevice;
+    waveIn_.Choose(chosen.inputDevice);
+  }
+  if (reopenOutput && core_.ReopenOutput() && waveOut_.FellBack()) {
+    window_.SetStatusText("出力デバイス " + chosen.outputDevice + " を開けません。既定のデバイスで再生します。");
+  }
+
   // Transposition, velocity and channel change nothing but how the next notes play.
-  if (options_.given.count("--midi-transpose") == 0) options_.midiTranspose = chosen.midiTranspose;
-  if (options_.given.count("--midi-velocity") == 0) options_.midiVelocity = chosen.midiVelocity;
-  if (options_.given.count("--midi-channel") == 0) options_.midiChannel = chosen.midiChannel;
-  core_.midiInput().Configure(
-      {.transpose = options_.midiTranspose, .velocity = options_.midiVelocity, .channel = options_.midiChannel},
-      core_.LatencyLogEnabled());
+  if (saved("--midi-transpose")) options_.midiTranspose = chosen.midiTranspose;
+  if (saved("--midi-velocity")) options_.midiVelocity = chosen.midiVelocity;
+  if (saved("--midi-channel")) options_.midiChannel = chosen.midiChannel;
+  bool reopenMidi = false;
+  if (saved("--midi-api") && chosen.midiApi != options_.midiApi) {
+    options_.midiApi = chosen.midiApi;
+    reopenMidi = true;
+  }
+  if (saved("--midi-autoconnect") && chosen.midiAutoConnect != options_.midiAutoConnect) {
+    options_.midiAutoConnect = chosen.midiAutoConnect;
+    reopenMidi = true;
+  }
+  if (reopenMidi) {
+    // The notes the old port holds end before it closes (no note-off would reach them).
+    midiPorts_.Panic();
+    midiPoll_.stop();
+    midiLight_.stop();
+    OpenMidi(false);
+  } else {
+    core_.midiInput().Configure(
+        {.transpose = options_.midiTranspose, .velocity = options_.midiVelocity, .channel = options_.midiChannel},
+        core_.LatencyLogEnabled());
+  }
 }
 
 QString Program::GuidePath() {
