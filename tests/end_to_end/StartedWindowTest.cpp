@@ -137,6 +137,23 @@ TEST_F(StartedWindow, DevicesBufferAndMidiChosenInTheSettingsTakeOverAtOnce) {
   EXPECT_TRUE(Text(Control::StatusLine).startsWith(QStringLiteral("MIDI: オフ"))) << Text(Control::StatusLine).toStdString();
 }
 
+// SDL's dummy driver has only its default device: any other name fails to open.
+TEST(SettingsInForce, AChosenOutputThatCannotOpenLeavesTheDefaultPlayingAndSaysSo) {
+  testing::ScopedEnv driver{"SDL_AUDIODRIVER", "dummy"};
+  Program program;
+  program.Start();
+  ASSERT_TRUE(program.waveOut().IsOpen());
+  LaunchOptions chosen = program.options();
+  chosen.outputDevice = "Tonefield test: no such device";
+  program.ApplySettings(chosen);
+  EXPECT_TRUE(program.waveOut().IsOpen());
+  EXPECT_EQ(program.waveOut().deviceName(), "");
+  auto* status = qobject_cast<QLabel*>(program.window().control(Control::StatusLine));
+  EXPECT_EQ(status->text(), QStringLiteral("出力デバイス Tonefield test: no such device を開けません。既定のデバイスで再生します。"));
+  program.window().close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 5000));
+}
+
 TEST(SettingsInForce, TheCommandLineStillWinsForItsRun) {
   testing::DiskAudio audio;
   LaunchOptions options;
