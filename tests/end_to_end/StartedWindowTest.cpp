@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "end_to_end/EndToEndSupport.h"
@@ -106,6 +107,18 @@ TEST_F(StartedWindow, TheGuideAndTheRecordingsFolderOpenOnTheDesktopFromTheMenuB
   ASSERT_FALSE(Program::GuidePath().isEmpty());
   EXPECT_EQ(opened[0], QUrl::fromLocalFile(Program::GuidePath()));
   EXPECT_EQ(QDir(opened[1].toLocalFile()), QDir(QString::fromStdString(program_->core().RecordingFolderPath())));
+}
+
+TEST_F(StartedWindow, TheSettingsCommandOfTheMenuBarOpensTheSettingsDialog) {
+  QString seen;
+  QTimer::singleShot(0, [&] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      seen = dialog->objectName();
+      static_cast<QDialog*>(dialog)->reject();  // nothing is saved
+    }
+  });
+  window().menuAction(MenuCommand::Settings)->trigger();
+  EXPECT_EQ(seen, QStringLiteral("settingsDialog"));
 }
 
 TEST_F(StartedWindow, DevicesBufferAndMidiChosenInTheSettingsTakeOverAtOnce) {
