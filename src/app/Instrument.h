@@ -84,6 +84,13 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   void SetAudioWake(std::function<void()> wake);
   // The device buffer to ask for (0: about 5 ms at the rate).
   void SetBufferRequest(std::uint32_t samples) { bufferRequest_ = samples; }
+  // Another device or buffer was chosen while the window runs: an open
+  // output closes and opens again as a device that came back does (the
+  // sounding notes end, a song plays on). While the output is closed on
+  // purpose (a new sample, a sample recording) or lost, its next opening
+  // takes the new choice. One that cannot open is reported as lost, and the
+  // default device is tried from the next tick. True when it plays again.
+  bool ReopenOutput();
   // Latency probe: the time of the input event about to be handled, and the
   // file each note's input-to-callback time is logged to.
   void NoteInputTime(std::int64_t steadyNanoseconds) { pendingInputTime_ = steadyNanoseconds; }

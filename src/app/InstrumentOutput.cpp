@@ -57,6 +57,17 @@ bool Instrument::OpenOutputDevice(bool report) {
   return opened;
 }
 
+bool Instrument::ReopenOutput() {
+  if (closed_ || !outputOpen_) return false;
+  std::lock_guard lock(engineLock_);
+  CloseOutput();
+  live_.AllNotesOff();
+  if (OpenOutputDevice(false)) return true;
+  outputLost_ = true;
+  view_.SetStatusText(std::string(kOutputLostText));
+  return false;
+}
+
 void Instrument::CloseOutput() {
   if (!outputOpen_) return;
   outputOpen_ = false;

@@ -7,12 +7,16 @@
 #include <QSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QDir>
+#include <QAction>
+#include <QMenu>
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "end_to_end/EndToEndSupport.h"
@@ -82,6 +86,104 @@ TEST_F(StartedWindow, AWaveDroppedFromTheFileManagerBecomesTheSample) {
   QApplication::sendEvent(&window(), &drop);
   EXPECT_EQ(program_->core().keyWaves().outputFormat.samplesPerSec, 22050u);
   EXPECT_TRUE(Text(Control::StatusLine).endsWith(QStringLiteral("声.wav"))) << Text(Control::StatusLine).toStdString();
+
+  // ファイル ▸ 最近使ったファイル offers it once ファイル opens.
+  emit window().fileMenu()->aboutToShow();
+  QMenu* recent = window().recentMenu();
+  EXPECT_TRUE(recent->isEnabled());
+  ASSERT_FALSE(recent->actions().isEmpty());
+  EXPECT_TRUE(recent->actions().front()->text().startsWith(QStringLiteral("声.wav  ("))) << recent->actions().front()->text().toStdString();
+}
+
+TEST_F(StartedWindow, TheGuideAndTheRecordingsFolderOpenOnTheDesktopFromTheMenuBar) {
+  std::vector<QUrl> opened;
+  program_->SetUrlOpener([&opened](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  });
+  window().menuAction(MenuCommand::Guide)->trigger();
+  window().menuAction(MenuCommand::OpenRecordingFolder)->trigger();
+  ASSERT_EQ(opened.size(), 2u);
+  ASSERT_FALSE(Program::GuidePath().isEmpty());
+  EXPECT_EQ(opened[0], QUrl::fromLocalFile(Program::GuidePath()));
+  EXPECT_EQ(QDir(opened[1].toLocalFile()), QDir(QString::fromStdString(program_->core().RecordingFolderPath())));
+}
+
+TEST_F(StartedWindow, TheSettingsCommandOfTheMenuBarOpensTheSettingsDialog) {
+  QString seen;
+  QTimer::singleShot(0, [&] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      seen = dialog->objectName();
+      static_cast<QDialog*>(dialog)->reject();  // nothing is saved
+    }
+  });
+  window().menuAction(MenuCommand::Settings)->trigger();
+  EXPECT_EQ(seen, QStringLiteral("settingsDialog"));
+}
+
+TEST_F(StartedWindow, DevicesBufferAndMidiChosenInTheSettingsTakeOverAtOnce) {
+  ASSERT_TRUE(program_->waveOut().IsOpen());
+  LaunchOptions chosen = program_->options();
+  chosen.bufferSamples = 512;
+  program_->ApplySettings(chosen);
+  EXPECT_TRUE(program_->waveOut().IsOpen()) << "opened again";
+  EXPECT_EQ(program_->waveOut().BufferSamples(), 512u);
+  program_->core().OnKeyButtonDown(12);
+  EXPECT_TRUE(program_->core().voices().HoldsKey(12)) << "it plays on";
+  program_->core().OnKeyButtonUp(12);
+
+  // Another device: the output plays on it at once (SDL's disk driver takes any name).
+  chosen.outputDevice = "Tonefield test device";
+  program_->ApplySettings(chosen);
+  EXPECT_TRUE(program_->waveOut().IsOpen());
+  EXPECT_EQ(program_->waveOut().deviceName(), "Tonefield test device");
+  EXPECT_EQ(program_->waveOut().BufferSamples(), 512u);
+  // The capture device is there from the next sample recording.
+  chosen.inputDevice = "Tonefield test microphone";
+  program_->ApplySettings(chosen);
+  EXPECT_EQ(program_->options().inputDevice, "Tonefield test microphone");
+
+  chosen.midiApi = MidiApi::None;
+  program_->ApplySettings(chosen);
+  EXPECT_FALSE(program_->midiPorts().IsOpen());
+  EXPECT_EQ(program_->midiPorts().status().reason, MidiOffReason::TurnedOff);
+  EXPECT_TRUE(Text(Control::StatusLine).startsWith(QStringLiteral("MIDI: オフ"))) << Text(Control::StatusLine).toStdString();
+}
+
+// SDL's dummy driver has only its default device: any other name fails to open.
+TEST(SettingsInForce, AChosenOutputThatCannotOpenLeavesTheDefaultPlayingAndSaysSo) {
+  testing::ScopedEnv driver{"SDL_AUDIODRIVER", "dummy"};
+  Program program;
+  program.Start();
+  ASSERT_TRUE(program.waveOut().IsOpen());
+  LaunchOptions chosen = program.options();
+  chosen.outputDevice = "Tonefield test: no such device";
+  program.ApplySettings(chosen);
+  EXPECT_TRUE(program.waveOut().IsOpen());
+  EXPECT_EQ(program.waveOut().deviceName(), "");
+  auto* status = qobject_cast<QLabel*>(program.window().control(Control::StatusLine));
+  EXPECT_EQ(status->text(), QStringLiteral("出力デバイス Tonefield test: no such device を開けません。既定のデバイスで再生します。"));
+  program.window().close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 5000));
+}
+
+TEST(SettingsInForce, TheCommandLineStillWinsForItsRun) {
+  testing::DiskAudio audio;
+  LaunchOptions options;
+  options.bufferSamples = 256;
+  options.given = {"--buffer"};
+  Program program(options);
+  program.Start();
+  ASSERT_TRUE(program.waveOut().IsOpen());
+  LaunchOptions chosen = program.options();
+  chosen.bufferSamples = 1024;
+  chosen.midiTranspose = 5;
+  program.ApplySettings(chosen);
+  EXPECT_EQ(program.waveOut().BufferSamples(), 256u);
+  EXPECT_EQ(program.options().bufferSamples, 256u);
+  EXPECT_EQ(program.options().midiTranspose, 5) << "what the command line did not give applies";
+  program.window().close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 5000));
 }
 
 TEST(SettingsDialogTest, ShowsTheSavedChoicesAndGivesBackWhatTheUserSet) {
@@ -130,8 +232,10 @@ TEST(UsersGuide, IsFoundFromTheBuildTree) {
 
 TEST_F(StartedWindow, ShowsTheWelcomeTheFirstSongAndEveryControlEnabled) {
   EXPECT_EQ(window().windowTitle(), QStringLiteral("Tonefield "));
-  EXPECT_EQ(window().size(), QSize(630, 223));
-  EXPECT_EQ(window().panel()->geometry(), QRect(0, 0, 630, 73));
+  // The described client area below the menu bar.
+  const int menu = window().MenuBarHeight();
+  EXPECT_EQ(window().size(), QSize(630, menu + 223));
+  EXPECT_EQ(window().panel()->geometry(), QRect(0, menu, 630, 73));
   EXPECT_EQ(Text(Control::StatusLine), QStringLiteral("*** Welcome to Tonefield ! ***"));
   EXPECT_EQ(Text(Control::BlankLabelLeft), QString());
   EXPECT_EQ(Text(Control::BlankLabelRight), QString());
@@ -154,15 +258,16 @@ TEST_F(StartedWindow, ShowsTheWelcomeTheFirstSongAndEveryControlEnabled) {
 
 TEST_F(StartedWindow, KeysSitUnderThePanelBlackOverWhiteAndEndAtTheWindowEdge) {
   for (int k = 0; k < 36; ++k) ASSERT_NE(window().keyButton(k), nullptr) << k;
-  EXPECT_EQ(window().keyButton(0)->geometry(), QRect(0, 73, 30, 150));
-  EXPECT_EQ(window().keyButton(1)->geometry(), QRect(17, 73, 26, 85));
-  EXPECT_EQ(window().keyButton(35)->geometry(), QRect(600, 73, 30, 150));
+  const int menu = window().MenuBarHeight();
+  EXPECT_EQ(window().keyButton(0)->geometry(), QRect(0, menu + 73, 30, 150));
+  EXPECT_EQ(window().keyButton(1)->geometry(), QRect(17, menu + 73, 26, 85));
+  EXPECT_EQ(window().keyButton(35)->geometry(), QRect(600, menu + 73, 30, 150));
   EXPECT_EQ(window().keyButton(12)->text(), QStringLiteral(","));
   EXPECT_EQ(window().keyButton(0)->text(), QStringLiteral("Z"));  // the other labels follow the layout (KeyLabelsTest)
   EXPECT_EQ(window().keyButton(1)->Color(), QColor(Qt::black));
   EXPECT_EQ(window().keyButton(1)->FontColor(), QColor(Qt::white));
   EXPECT_EQ(window().keyButton(0)->Color(), QColor(Qt::white));
-  EXPECT_EQ(window().childAt(30, 100), window().keyButton(1));
+  EXPECT_EQ(window().childAt(30, menu + 100), window().keyButton(1));
 }
 
 TEST_F(StartedWindow, AMappedKeyPlaysAndIsConsumedItsRepeatsNeitherRestartNorAreConsumed) {

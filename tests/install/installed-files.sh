@@ -14,6 +14,7 @@ installed_files() {
     share/man/man1/tonefield-render.1.gz \
     share/man/man1/tonefield.1.gz \
     share/man/ja/man1/tonefield.1.gz \
+    share/man/ja/man1/tonefield-render.1.gz \
     share/doc/tonefield/guide.html \
     "share/metainfo/$1.metainfo.xml" | LC_ALL=C sort
 }

@@ -3,7 +3,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QTreeView>
+#include <QUrl>
+#include <algorithm>
 #include <QLibraryInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -87,6 +93,44 @@ bool MayWriteProgramFolder(const QString& folder) {
   if (IsSystemProgramFolder(info.canonicalFilePath())) return false;
 #endif
   return true;
+}
+
+namespace {
+
+// Widens the columns after the name's to what their headers and the rows
+// shown need (never narrower than they are), and the dialog with them.
+void FitColumns(QFileDialog& dialog, QTreeView& view) {
+  QHeaderView* header = view.header();
+  int widened = 0;
+  for (int section = 1; section < header->count(); ++section) {
+    if (header->isSectionHidden(section)) continue;
+    const int before = header->sectionSize(section);
+    const int needed = std::max({before, header->sectionSizeHint(section), static_cast<const QAbstractItemView&>(view).sizeHintForColumn(section)});
+    if (needed > before) {
+      header->resizeSection(section, needed);
+      widened += needed - before;
+    }
+  }
+  if (widened > 0 && !dialog.isVisible()) dialog.resize(dialog.width() + widened, dialog.height());
+}
+
+}  // namespace
+
+void PrepareFileDialog(QFileDialog& dialog, const QFont& font) {
+  dialog.setFont(font);
+  QList<QUrl> sidebar = dialog.sidebarUrls();
+  for (const QString& folder : {UserMusicFolder(), UserDocumentsFolder()}) {
+    const QUrl url = QUrl::fromLocalFile(QDir::cleanPath(folder));
+    if (QFileInfo(folder).isDir() && !sidebar.contains(url)) sidebar << url;
+  }
+  dialog.setSidebarUrls(sidebar);
+  auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+  if (view == nullptr) return;
+  FitColumns(dialog, *view);
+  // The rows arrive as the folder is read: each folder read fits them again.
+  if (auto* model = qobject_cast<QFileSystemModel*>(view->model())) {
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, &dialog, [&dialog, view] { FitColumns(dialog, *view); });
+  }
 }
 
 QSettings ProgramSettings() {

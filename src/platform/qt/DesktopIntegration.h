@@ -3,11 +3,14 @@
 // folders and the system mixer.
 #pragma once
 
+#include <QFont>
 #include <QSettings>
 #include <functional>
 #include <QString>
 
 #include "app/Host.h"
+
+class QFileDialog;
 
 namespace tonefield {
 
@@ -33,6 +36,12 @@ bool IsFolderWritable(const QString& folder);
 QString UserMusicFolder();
 // The same for the documents folder ($XDG_DOCUMENTS_DIR, ~/Documents).
 QString UserDocumentsFolder();
+
+// Qt's own file dialog made fit for the window: in its font, each column
+// but the name's as wide as its header and the texts shown in it (sizes
+// and types are long words in Japanese), the dialog wide enough for them,
+// and the user's music and documents folders in the side bar.
+void PrepareFileDialog(QFileDialog& dialog, const QFont& font);
 
 // Whether the program may keep files in its folder: writable, the user's
 // own, and not one of the system's program folders (/usr/bin, ...), so an

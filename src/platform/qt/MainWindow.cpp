@@ -1,6 +1,7 @@
 #include "platform/qt/MainWindow.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -12,12 +13,14 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
+#include <utility>
 
 #include "platform/qt/Accessibility.h"
 #include "platform/qt/WindowHandlers.h"
@@ -94,7 +97,8 @@ MainWindow::MainWindow(QWidget* parent)
   setWindowTitle(QStringLiteral("Tonefield "));
   setAcceptDrops(true);
   setFont(WindowFont());
-  setFixedSize(630, 223);
+  BuildMenuBar();
+  setFixedSize(630, menuBarHeight_ + 223);
   BuildPanel();
   BuildMidiControls();
   SetTabOrder();
@@ -137,7 +141,7 @@ void MainWindow::BuildPanel() {
   panel_ = new QFrame(this);
   panel_->setObjectName("controlPanel");
   panel_->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  panel_->setGeometry(0, 0, 630, 73);
+  panel_->setGeometry(0, menuBarHeight_, 630, 73);
   panel_->setFocusPolicy(Qt::ClickFocus);
   panel_->setAutoFillBackground(true);
   panel_->setAccessibleName(QStringLiteral("操作パネル"));
@@ -300,9 +304,12 @@ int MainWindow::PanelHeight() { return panel_->height(); }
 
 void MainWindow::SetPanelWidth(int width) { panel_->resize(width, panel_->height()); }
 
-void MainWindow::SetClientWidth(int width) { setFixedSize(width, height()); }
+void MainWindow::SetClientWidth(int width) {
+  setFixedSize(width, height());
+  menuBar_->resize(width, menuBarHeight_);
+}
 
-void MainWindow::SetClientHeight(int height) { setFixedSize(width(), height); }
+void MainWindow::SetClientHeight(int height) { setFixedSize(width(), menuBarHeight_ + height); }
 
 // ---- View: controls ----
 
@@ -330,6 +337,14 @@ void MainWindow::SetControlHint(Control c, const std::string& hint) {
 
 void MainWindow::SetControlEnabled(Control c, bool enabled) {
   if (QWidget* widget = control(c)) widget->setEnabled(enabled);
+  // A menu item that does what a button does is there exactly when the button is.
+  static constexpr std::pair<Control, MenuCommand> kTwins[] = {{Control::OpenWaveButton, MenuCommand::OpenWave},
+                                                               {Control::OpenScoreButton, MenuCommand::OpenScore},
+                                                               {Control::QuitButton, MenuCommand::Quit},
+                                                               {Control::AboutButton, MenuCommand::About}};
+  for (const auto& [button, command] : kTwins) {
+    if (button == c) menuAction(command)->setEnabled(enabled);
+  }
 }
 
 void MainWindow::SetButtonGlyph(Control c, Glyph glyph) {

@@ -18,9 +18,12 @@
 #include "platform/qt/KeyTranslator.h"
 #include "platform/qt/KeyboardLayout.h"
 
+class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
+class QMenu;
+class QMenuBar;
 class QSlider;
 class QToolButton;
 
@@ -30,6 +33,10 @@ class WindowHandlers;
 class AboutBox;
 class PianoKeyButton;
 class SplashScreen;
+
+// The commands of the menu bar. Those of the panel's buttons go to the same
+// handlers as the buttons; the program answers the others.
+enum class MenuCommand { OpenWave, OpenScore, OpenRecordingFolder, Quit, Settings, Guide, About };
 
 class MainWindow final : public QWidget, public View, public Host {
  public:
@@ -55,6 +62,15 @@ class MainWindow final : public QWidget, public View, public Host {
   QWidget* control(Control c) const;
   PianoKeyButton* keyButton(int key) const;
   QFrame* panel() const { return panel_; }
+  // The menu bar across the top; the client area the core lays out (panel
+  // and keys, in its own coordinates) starts right below it.
+  QMenuBar* menuBar() const { return menuBar_; }
+  int MenuBarHeight() const { return menuBarHeight_; }
+  QAction* menuAction(MenuCommand command) const;
+  // ファイル, and its 最近使ったファイル, which the program fills each time
+  // ファイル opens.
+  QMenu* fileMenu() const { return fileMenu_; }
+  QMenu* recentMenu() const { return recentMenu_; }
   QComboBox* songList() const { return songBox_; }
   QSlider* tempo() const { return tempoBar_; }
   AboutBox* aboutBox() const { return aboutBox_; }
@@ -136,6 +152,7 @@ class MainWindow final : public QWidget, public View, public Host {
  private:
   // The handlers while the window is open; nothing is passed on after the close.
   bool Live() const { return handlers_ != nullptr && !closed_; }
+  void BuildMenuBar();
   void BuildPanel();
   QToolButton* AddButton(Control c, const char* name, QRect geometry, const char* caption, const char* hint);
   // The widget that a key stroke is delivered to first.
@@ -151,6 +168,11 @@ class MainWindow final : public QWidget, public View, public Host {
   void BuildMidiControls();
 
   WindowHandlers* handlers_ = nullptr;
+  QMenuBar* menuBar_ = nullptr;
+  int menuBarHeight_ = 0;
+  QMenu* fileMenu_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  std::map<MenuCommand, QAction*> menuActions_;
   QFrame* panel_ = nullptr;
   QComboBox* songBox_ = nullptr;
   QSlider* tempoBar_ = nullptr;

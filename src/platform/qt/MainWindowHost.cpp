@@ -67,6 +67,7 @@ std::optional<std::string> RunDialog(QWidget* parent, const FileDialogRequest& r
   // A desktop theme's dialog (GTK's on GNOME) speaks the user's locale; Qt's
   // own speaks Japanese like the rest of the window.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  PrepareFileDialog(dialog, parent->font());
 #endif
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();

@@ -30,7 +30,8 @@ void MainWindow::CreateKeyButton(const KeyButtonSpec& placement) {
   delete slot;
   auto* button = new PianoKeyButton(this);
   button->setObjectName(QStringLiteral("key%1").arg(placement.key));
-  button->setGeometry(placement.left, placement.top, placement.width, placement.height);
+  // The core places the keys in the client area, which starts below the menu bar.
+  button->setGeometry(placement.left, MenuBarHeight() + placement.top, placement.width, placement.height);
   ownLabels_[static_cast<std::size_t>(placement.key)] = Q(placement.caption);
   button->setAccessibleName(KeyNoteName(placement.key));
   button->SetColor(FromColour(placement.colour));

@@ -21,9 +21,7 @@ Program::Program(const LaunchOptions& options)
   window_.SetHandlers(&handlers_);
   core_.SetBufferRequest(options.bufferSamples);
   core_.SetAudioWake(wake_.Waker());
-  window_.setContextMenuPolicy(Qt::CustomContextMenu);
-  QObject::connect(&window_, &QWidget::customContextMenuRequested,
-                   [this](const QPoint& pos) { ShowWindowMenu(window_.mapToGlobal(pos)); });
+  ConnectMenuBar();
   midiPoll_.setInterval(1000);
   QObject::connect(&midiPoll_, &QTimer::timeout, [this] {
     if (midiPorts_.Poll()) ReportMidi(false);
@@ -67,16 +65,16 @@ void Program::Start() {
   window_.show();
   window_.CenterOnScreen();
   if (core_.TimerRunning()) window_.StartTimer();
-  OpenMidi();
+  OpenMidi(true);
 }
 
-void Program::OpenMidi() {
+void Program::OpenMidi(bool atStart) {
   core_.midiInput().Configure(
       {.transpose = options_.midiTranspose, .velocity = options_.midiVelocity, .channel = options_.midiChannel},
       core_.LatencyLogEnabled());
   midiOff_ = midiPorts_.Open(options_.midiApi, options_.midiAutoConnect);
   if (!midiOff_.empty()) std::fprintf(stderr, "tonefield: MIDI input is off: %s\n", midiOff_.c_str());
-  ReportMidi(true);
+  ReportMidi(atStart);
   if (midiPorts_.Watching()) midiPoll_.start();
   if (midiPorts_.IsOpen() || midiPorts_.Watching()) midiLight_.start();
 }
@@ -102,7 +100,7 @@ void Program::ReportMidi(bool atStart) {
 
 void Program::DeliverDeviceNews() {
   core_.OnAudioNews();
-  waveIn_.DeliverFull();
+  waveIn_.device().DeliverFull();
 }
 
 }  // namespace tonefield

@@ -9,6 +9,8 @@
 #include <QPoint>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,8 +20,7 @@
 #include "platform/qt/GuiWake.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/InstrumentHandlers.h"
-#include "platform/sdl/SdlWaveIn.h"
-#include "platform/sdl/SdlWaveOut.h"
+#include "platform/qt/ChosenDevices.h"
 
 namespace tonefield {
 
@@ -38,38 +39,52 @@ class Program {
 
   MainWindow& window() { return window_; }
   Instrument& core() { return core_; }
-  SdlWaveOut& waveOut() { return waveOut_; }
-  SdlWaveIn& waveIn() { return waveIn_; }
+  SdlWaveOut& waveOut() { return waveOut_.device(); }
+  SdlWaveIn& waveIn() { return waveIn_.device(); }
   MidiPorts& midiPorts() { return midiPorts_; }
   // Why there is no MIDI input, or empty.
   const std::string& midiOff() const { return midiOff_; }
 
-  // The window's own menu (a right click anywhere on it), which leaves
-  // every control where it is: the recent files, the recordings' folder,
-  // 設定 and 使い方 (ProgramMenu.cpp).
-  void ShowWindowMenu(const QPoint& globalPos);
-  // 設定: saves what the dialog holds; MIDI's transposition and velocity
-  // apply at once, the rest from the next start.
+  // 設定: saves what the dialog holds and applies it (ProgramMenu.cpp).
   void OpenSettings();
+  // Puts saved settings in force for this run, except what the command
+  // line gave: devices and buffer reopen the output at once (the capture
+  // device is used from the next recording), a new MIDI system or
+  // auto-connection opens the MIDI input again, transposition, velocity and
+  // channel change how the next notes play.
+  void ApplySettings(const LaunchOptions& chosen);
+  const LaunchOptions& options() const { return options_; }
   // 使い方: the installed user's guide (or the source tree's) in the browser.
   void OpenGuide();
   // Where the user's guide is: beside an installed program's share folder,
   // else in the source tree it was built from; empty when neither exists.
   static QString GuidePath();
 
+  // How files and folders are shown on the desktop (the browser, the file
+  // manager): QDesktopServices unless a test watches what is opened.
+  using UrlOpener = std::function<bool(const QUrl&)>;
+  void SetUrlOpener(UrlOpener opener) { openUrl_ = std::move(opener); }
+
  private:
+  // The menu bar's own commands (the recent files, the recordings' folder,
+  // 設定, 使い方); the others go to the panel's handlers.
+  void ConnectMenuBar();
+  void FillRecentMenu();
+  void OpenInDesktop(const QString& path);
   void DeliverDeviceNews();
-  void OpenMidi();
+  // atStart: the welcome stays on the status line unless MIDI has news.
+  void OpenMidi(bool atStart);
   // The MIDI input's state on the status line (and its loss and return on
   // standard error).
   void ReportMidi(bool atStart);
   void UpdateMidiLight();
 
+  UrlOpener openUrl_;
   LaunchOptions options_;
   MainWindow window_;
   GuiWake wake_;
-  SdlWaveOut waveOut_;
-  SdlWaveIn waveIn_;
+  ChosenWaveOut waveOut_;
+  ChosenWaveIn waveIn_;
   Instrument core_;
   InstrumentHandlers handlers_;
   // Declared after the core: its threads stop before the core goes.

@@ -94,9 +94,10 @@ SettingsDialog::SettingsDialog(const LaunchOptions& current, const std::vector<s
   form->addRow(QStringLiteral("MIDIチャンネル"), midiChannel_);
   form->addRow(QStringLiteral("MIDI入力の接続"), midiAutoConnect_);
 
-  auto* note = new QLabel(QStringLiteral("移調、強弱、チャンネルはすぐに、デバイス、バッファ、MIDIシステムと接続は次の起動から使われます。\n"
+  auto* note = new QLabel(QStringLiteral("設定はOKですぐに使われます（入力デバイスは次の音声録音から）。\n"
                                          "コマンドラインのオプションはその回だけ設定より優先されます。"),
                           this);
+  note->setObjectName(QStringLiteral("settingsNote"));
   note->setWordWrap(true);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

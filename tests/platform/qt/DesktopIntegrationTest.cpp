@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
+#include <QUrl>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -83,6 +86,55 @@ TEST_F(DesktopIntegration, TheOpenDialogSpeaksJapaneseInAnEnglishLocale) {
   EXPECT_EQ(cancel, QStringLiteral("キャンセル"));
   EXPECT_FALSE(lookIn.isEmpty());
   EXPECT_FALSE(lookIn.contains(QStringLiteral("Look"))) << lookIn.toStdString();
+}
+
+// Japanese sizes and types ("6 キロバイト", "WAV オーディオ") are wider
+// than Qt's default columns: nothing is cut short at the window's font.
+TEST_F(DesktopIntegration, TheFileDialogsColumnsFitTheirTextsAndItsSideBarHoldsTheMusicFolder) {
+  QTemporaryDir home;
+  ASSERT_TRUE(home.isValid());
+  const QString music = home.filePath(QStringLiteral("音楽"));
+  ASSERT_TRUE(QDir().mkpath(music));
+  ScopedEnv musicDir("XDG_MUSIC_DIR", &music);
+  QFile sample(home.filePath(QStringLiteral("声.wav")));
+  ASSERT_TRUE(sample.open(QIODevice::WriteOnly));
+  sample.write(QByteArray(6000, 'x'));
+  sample.close();
+
+  MainWindow window;
+  QList<QUrl> sidebar;
+  int pixelSize = 0;
+  std::vector<std::string> cut;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    sidebar = dialog->sidebarUrls();
+    pixelSize = dialog->font().pixelSize();
+    auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+    ASSERT_NE(view, nullptr);
+    view->show();  // the detail view, whichever view the dialog starts in
+    QHeaderView* header = view->header();
+    const auto fits = [&] {
+      cut.clear();
+      if (view->model()->rowCount(view->rootIndex()) < 2) return false;
+      for (int section = 1; section < header->count(); ++section) {
+        if (header->isSectionHidden(section)) continue;
+        const int needed = std::max(header->sectionSizeHint(section), static_cast<const QAbstractItemView*>(view)->sizeHintForColumn(section));
+        if (header->sectionSize(section) < needed) {
+          cut.push_back(view->model()->headerData(section, Qt::Horizontal).toString().toStdString() + " " +
+                        std::to_string(header->sectionSize(section)) + " < " + std::to_string(needed));
+        }
+      }
+      return cut.empty();
+    };
+    (void)QTest::qWaitFor(fits, 5000);
+    dialog->reject();
+  });
+  FileDialogRequest open{"Waveファイルの読み込み", "Waveﾌｧｲﾙ (*.wav)|*.wav", home.path().toStdString(), "", false};
+  EXPECT_FALSE(window.RunOpenDialog(open).has_value());
+  EXPECT_TRUE(cut.empty()) << ::testing::PrintToString(cut);
+  EXPECT_TRUE(sidebar.contains(QUrl::fromLocalFile(music))) << "音楽 in the side bar";
+  EXPECT_EQ(pixelSize, MainWindow::WindowFont().pixelSize()) << "the window's font";
 }
 
 TEST_F(DesktopIntegration, TheOverwriteQuestionOfTheSaveDialogHasJapaneseButtons) {

@@ -69,7 +69,8 @@ TEST(MainFormLayout, EveryControlSitsOnThePanelAtItsPlaceWithItsCaptionAndHint) 
   EXPECT_EQ(TextOf(window.control(Control::TempoCaption)), QStringLiteral("早さ"));
   EXPECT_EQ(window.control(Control::BlankLabelLeft)->pos(), QPoint(368, 0));
   EXPECT_EQ(window.control(Control::BlankLabelRight)->pos(), QPoint(408, 0));
-  EXPECT_EQ(window.panel()->geometry(), QRect(0, 0, 630, 73));
+  // The client area starts below the menu bar.
+  EXPECT_EQ(window.panel()->geometry(), QRect(0, window.MenuBarHeight(), 630, 73));
 }
 
 TEST(MainFormLayout, TheUnusedLabelsNeverHideTheButtonsUnderThem) {
@@ -85,14 +86,15 @@ TEST(MainFormLayout, TheUnusedLabelsNeverHideTheButtonsUnderThem) {
       {{440, 9}, Control::RecordSampleButton},
   };
   for (const Spot& spot : spots) {
-    EXPECT_EQ(window.childAt(spot.at), window.control(spot.control)) << spot.at.x() << "," << spot.at.y();
+    EXPECT_EQ(window.childAt(spot.at + QPoint(0, window.MenuBarHeight())), window.control(spot.control))
+        << spot.at.x() << "," << spot.at.y();
   }
 }
 
 TEST(MainFormLayout, WindowIsFixedMinimisableCaptionedAndInTheJapaneseFont) {
   MainWindow window;
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Tonefield "));
-  EXPECT_EQ(window.size(), QSize(630, 223));
+  EXPECT_EQ(window.size(), QSize(630, window.MenuBarHeight() + 223));
   EXPECT_EQ(window.minimumSize(), window.maximumSize());
   const Qt::WindowFlags flags = window.windowFlags();
   EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
@@ -181,18 +183,19 @@ TEST(MainFormLayout, KeysArePlacedBelowThePanelWithBlackKeysOnTop) {
   MainWindow window;
   for (const KeyButtonSpec& placement : testing::PianoKeys(window.PanelHeight())) window.CreateKeyButton(placement);
   window.RaiseBlackKeysThenPanel();
+  const int menu = window.MenuBarHeight();
   PianoKeyButton* last = window.keyButton(35);
   ASSERT_NE(last, nullptr);
   EXPECT_EQ(last->geometry().right() + 1, 630);
-  EXPECT_EQ(window.keyButton(0)->geometry(), QRect(0, 73, 30, 150));
-  EXPECT_EQ(window.keyButton(1)->geometry(), QRect(17, 73, 26, 85));
+  EXPECT_EQ(window.keyButton(0)->geometry(), QRect(0, menu + 73, 30, 150));
+  EXPECT_EQ(window.keyButton(1)->geometry(), QRect(17, menu + 73, 26, 85));
   EXPECT_EQ(window.keyButton(1)->Color(), QColor(Qt::black));
   EXPECT_EQ(window.keyButton(1)->FontColor(), QColor(Qt::white));
   EXPECT_EQ(window.keyButton(12)->text(), QStringLiteral(","));
   EXPECT_EQ(window.keyButton(12)->KeyNum(), 12);
   // Whatever lies at a black key's middle is the black key, not a white one.
-  EXPECT_EQ(window.childAt(30, 100), window.keyButton(1));
-  EXPECT_EQ(window.childAt(15, 200), window.keyButton(0));
+  EXPECT_EQ(window.childAt(30, menu + 100), window.keyButton(1));
+  EXPECT_EQ(window.childAt(15, menu + 200), window.keyButton(0));
 
   window.SetKeyColour(0, kColourRed);
   EXPECT_EQ(window.keyButton(0)->Color(), QColor(255, 0, 0));
