@@ -14,36 +14,16 @@
 #include "midi/MidiFilePlayer.h"
 #include "midi/SmfReader.h"
 #include "support/MidiFileBytes.h"
+#include "support/MidiSongReference.h"
 
 namespace tonefield {
 namespace {
 
-using testing::MidiBytes;
 
-// 96 pulses a quarter at 480000 µs (5 ms a pulse: 100 samples at 20000 Hz),
-// from pulse 10 on 240000 µs (50 samples). The file's end is pulse 20.
-constexpr std::uint32_t kRate = 20000;
+constexpr std::uint32_t kRate = 20000;  // a pulse is 100 samples, from pulse 10 on 50
 
-MidiBytes TestSong() {
-  using testing::Track;
-  return testing::MidiFileOf(
-      1, 96,
-      {Track({{0, testing::Name("Test song")}, {0, testing::Tempo(480000)}, {10, testing::Tempo(240000)}}),
-       Track({{0, {0x90, 60, 127}},    // p0  ch1 key 12
-              {1, {0x93, 62, 127}},    // p1  ch4 key 14
-              {1, {0x91, 60, 64}},     // p2  ch2 key 12 again, at velocity 64
-              {1, {0x83, 62, 0}},      // p3  ch4 ends key 14
-              {1, {0x80, 60, 0}},      // p4  ch1 lets go of key 12: ch2 still holds it
-              {1, {0xB0, 64, 127}},    // p5  ch1 pedal down
-              {1, {0x90, 50, 127}},    // p6  ch1 key 2
-              {1, {0x80, 50, 0}},      // p7  released under the pedal
-              {1, {0x81, 60, 0}},      // p8  ch2 ends key 12
-              {2, {0x92, 96, 127}},    // p10 ch3 note 96, above the keys: key 24 folded
-              {2, {0xB0, 64, 0}},      // p12 ch1 pedal up: key 2 ends
-              {2, {0x92, 30, 100}},    // p14 ch3 note 30, below the keys: key 6 folded
-              {2, {0x82, 96, 0}}},     // p16 ch3 ends key 24; key 6 is never ended
-             4)});
-}
+using testing::ReferenceVoice;
+using testing::TestSong;
 
 // Key k's wave: 100 + 20k samples of a saw of its own slope, within ±1000.
 KeyWaveBank TestBank() {
@@ -59,30 +39,6 @@ KeyWaveBank TestBank() {
   return bank;
 }
 
-struct Voice {
-  int key;
-  std::int32_t gain;  // Q15: 32768 × velocity / 127, rounded
-  std::int64_t start;
-  std::int64_t end;  // the sample the slot is let go on
-};
-
-// Each voice sums its wave from its start until its end or the wave's own
-// end, scaled by its gain (truncated toward zero); the sum is clipped.
-std::vector<std::int16_t> Reference(const std::vector<Voice>& voices, const KeyWaveBank& bank, std::int64_t length) {
-  std::vector<std::int16_t> out(static_cast<std::size_t>(length));
-  for (std::int64_t n = 0; n < length; ++n) {
-    std::int32_t sum = 0;
-    for (const Voice& v : voices) {
-      const auto& wave = bank.keys[v.key].samples;
-      const std::int64_t at = n - v.start;
-      if (n < v.start || n >= v.end || at >= static_cast<std::int64_t>(wave.size())) continue;
-      sum += wave[static_cast<std::size_t>(at)] * v.gain / 32768;
-    }
-    out[static_cast<std::size_t>(n)] = static_cast<std::int16_t>(std::clamp(sum, -32767, 32767));
-  }
-  return out;
-}
-
 constexpr std::int32_t kFull = 32768;
 constexpr std::int32_t kVelocity64 = 16513;
 constexpr std::int32_t kVelocity100 = 25802;
@@ -92,7 +48,7 @@ struct Case {
   std::string name;
   std::int32_t speed;
   MidiFilePlayOptions options;
-  std::vector<Voice> voices;
+  std::vector<ReferenceVoice> voices;
   std::int64_t end;  // the sample on which the player finds the file's end
   std::uint64_t received;
   std::uint64_t sounded;
@@ -125,7 +81,7 @@ void PlayAndCompare(const Case& c, const MidiFileData& file, const KeyWaveBank& 
     if (finishedAt < 0 && player.Finished()) finishedAt = done + piece;
     done += piece;
   }
-  const std::vector<std::int16_t> expected = Reference(c.voices, bank, length);
+  const std::vector<std::int16_t> expected = testing::SumVoices(c.voices, bank, length);
   std::int64_t firstDifference = -1;
   for (std::int64_t n = 0; n < length && firstDifference < 0; ++n) {
     if (played[static_cast<std::size_t>(n)] != expected[static_cast<std::size_t>(n)]) firstDifference = n;
