@@ -7,6 +7,39 @@
 
 namespace tonefield {
 
+namespace {
+
+// A plain decimal channel number 1..16.
+std::optional<int> ChannelNumber(std::string_view text) {
+  if (text.empty() || text.size() > 2) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > kMidiChannels) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<std::uint16_t> ParseMidiChannelList(std::string_view text) {
+  if (text == "all") return kAllMidiChannels;
+  std::uint32_t channels = 0;
+  while (true) {
+    const std::size_t comma = text.find(',');
+    const std::string_view item = text.substr(0, comma);
+    const std::size_t dash = item.find('-');
+    const auto first = ChannelNumber(item.substr(0, dash));
+    const auto last = dash == std::string_view::npos ? first : ChannelNumber(item.substr(dash + 1));
+    if (!first || !last || *last < *first) return std::nullopt;
+    for (int c = *first; c <= *last; ++c) channels |= 1u << (c - 1);
+    if (comma == std::string_view::npos) break;
+    text = text.substr(comma + 1);
+  }
+  return static_cast<std::uint16_t>(channels);
+}
+
 std::int32_t MidiFileSpeed(int tempoPosition) {
   const double factor = std::pow(2.0, static_cast<double>(tempoPosition - kTempoPositionStart) / 5.0);
   return static_cast<std::int32_t>(std::lround(factor * kMidiFileNormalSpeed));

@@ -11,6 +11,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "engine/SongPlayer.h"
@@ -26,6 +28,11 @@ struct MidiFilePlayOptions {
   bool dropOutOfRange = false;               // notes off keys 0..35: dropped, or else folded by octaves
   std::uint16_t channels = kAllMidiChannels;  // bit c set: channel c + 1 plays
 };
+
+// "all", or channel numbers 1..16 and ranges of them joined by commas
+// ("1-9,11-16"), as channel bits (bit c for channel c + 1); nothing when
+// the text is anything else.
+std::optional<std::uint16_t> ParseMidiChannelList(std::string_view text);
 
 // The speed for a tempo bar position 0..10, as the bar scales a score's
 // tempo: round(65536 × 2^((position − 5) / 5)), so 0 is half, 5 the file's

@@ -108,6 +108,19 @@ TEST_F(MidiFileSong, StopEndsItsNotesAndTheTempoBarScalesItWhilePlaying) {
   EXPECT_EQ(played.size(), 440u + 220u) << "double speed: two blocks";
 }
 
+// The window's options for MIDI files: only channels 1 and 2, notes off the
+// keys dropped (keys 24 and 6 come from channel 3 anyway; key 14 from 4).
+TEST_F(MidiFileSong, TheChosenChannelsPlayAndNotesOffTheKeysCanBeDropped) {
+  instrument.SetMidiFileOptions({.dropOutOfRange = true, .channels = 0x0003});
+  instrument.OpenFile(Write("song.mid", testing::TestSong()));
+  instrument.OnPlayClicked();
+  const std::vector<std::int16_t> played = PlayToTheEnd();
+  ASSERT_EQ(played.size(), 880u + 220u);
+  EXPECT_EQ(std::vector<std::int16_t>(played.begin(), played.begin() + 880),
+            testing::SumVoices({{12, 32768, 0, 110}, {12, 16513, 110, 441}, {2, 32768, 330, 606}},
+                               *instrument.live().renderer().bank(), 880));
+}
+
 TEST_F(MidiFileSong, ANamelessFileShowsItsFileNameAndIsFoundByContentWhateverItsName) {
   const MidiBytes nameless = testing::MidiFileOf(0, 96, {testing::Track({{0, {0x90, 60, 100}}, {96, {0x80, 60, 0}}})});
   instrument.OpenFile(Write("tune.txt", nameless));

@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "midi/MidiFilePlayer.h"
+
 namespace tonefield {
 namespace {
 
@@ -50,25 +52,6 @@ std::optional<int> ParseNumberInRange(std::string_view text, int low, int high) 
   if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
   if (value < low || value > high) return std::nullopt;
   return value;
-}
-
-// "all", or channel numbers 1..16 and ranges of them joined by commas
-// ("1-9,11-16"); the channels as bits, bit c for channel c + 1.
-std::optional<std::uint16_t> ParseChannels(std::string_view text) {
-  if (text == "all") return 0xFFFF;
-  std::uint32_t channels = 0;
-  while (true) {
-    const std::size_t comma = text.find(',');
-    const std::string_view item = text.substr(0, comma);
-    const std::size_t dash = item.find('-');
-    const auto first = ParseNumberInRange(item.substr(0, dash), 1, 16);
-    const auto last = dash == std::string_view::npos ? first : ParseNumberInRange(item.substr(dash + 1), 1, 16);
-    if (!first || !last || *last < *first) return std::nullopt;
-    for (int c = *first; c <= *last; ++c) channels |= 1u << (c - 1);
-    if (comma == std::string_view::npos) break;
-    text = text.substr(comma + 1);
-  }
-  return static_cast<std::uint16_t>(channels);
 }
 
 ParsedCommandLine Failure(std::string message) {
@@ -133,7 +116,7 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
         valueError = "--song must be a number from 1 to 9, not '" + std::string(value) + "'";
       }
     } else if (known->option == Option::kChannels) {
-      channels = ParseChannels(value);
+      channels = ParseMidiChannelList(value);
       if (!channels && !valueError) {
         valueError = "--channels must be 'all' or channels 1..16 and ranges such as 1-9,11-16, not '" +
                      std::string(value) + "'";
