@@ -32,6 +32,8 @@
 #include "engine/VoiceTable.h"
 #include "engine/WaveOutDevice.h"
 #include "keyboard/NoteInput.h"
+#include "midi/MidiFile.h"
+#include "midi/MidiFilePlayer.h"
 #include "midi/MidiInput.h"
 #include "score/Sequencer.h"
 #include "score/UserScoreCache.h"
@@ -127,6 +129,10 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   void OnOpenScoreClicked();
   void OnSongChanged();
   void OnSongListLeft();
+  // How MIDI files play from the song list: out-of-range notes and channels.
+  void SetMidiFileOptions(const MidiFilePlayOptions& options) { midiFileOptions_ = options; }
+  // The MIDI file entry 0 plays, while it holds one rather than a score.
+  const MidiFileData* userMidiFile() const { return userMidi_.get(); }
 
   // Sample files (InstrumentSamples.cpp).
   void OnOpenWaveClicked();
@@ -140,8 +146,8 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   void OnInputVolumeClicked();
   void OnOutputVolumeClicked();
   // A file handed to the program (its command line, the file manager, a
-  // drop on the window, a second start): a score file by its magic, else a
-  // sample, each with its loader's rules and messages, as if chosen in that
+  // drop on the window, a second start): a score file or a MIDI file by its
+  // magic, else a sample, each with its loader's rules and messages, as if chosen in that
   // loader's dialog. Ignored while a song plays, a recording of a sample runs
   // or the window closes, as the loaders' buttons are then disabled.
   void OpenFile(const std::string& path);
@@ -213,12 +219,17 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   std::function<bool(const std::string&)> FolderCheck() {
     return [this](const std::string& folder) { return host_.IsFolderWritable(folder); };
   }
+  // A score file, or a MIDI file when it begins with "MThd".
   void LoadScoreFrom(const std::string& path);
+  void LoadMidiFileFrom(const std::string& path);
   void RebuildKeyWavesForSample();
   std::uint32_t SampleRate() const;
   std::uint32_t OutputRate() const { return keyWaves_.outputFormat.samplesPerSec; }
   void RunStuckNoteWatchdog();
   void StartScore();
+  void StartMidiFile();
+  // The play button and the controls while a song plays.
+  void ShowSongPlaying();
   void StopScore();
   // A chosen file's name shortened to the status line's width.
   std::string FitToStatusLine(const std::string& path);
@@ -249,6 +260,9 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   SourceSample sourceSample_;
   UpsampleFilter upsampleFilter_{};
   KeyWaves keyWaves_;  // formats, and the bank being rebuilt before it goes to the renderer
+  // MIDI file players, each the audio thread's from its start until handed
+  // back; declared before the engine, which may still name one as it goes.
+  std::vector<std::unique_ptr<MidiFilePlayer>> midiPlayers_;
   LiveEngine live_{*this};
   MidiInput midi_{live_.channels()};
   std::function<void()> midiPanic_;
@@ -263,6 +277,10 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   std::uint64_t scoreGeneration_ = 0;
   std::string userScore_;  // bytes of the last accepted score file
   UserScoreCache userScoreCache_;
+  // Entry 0's MIDI file, when the last file accepted for it was one.
+  std::unique_ptr<const MidiFileData> userMidi_;
+  MidiFilePlayOptions midiFileOptions_;
+  bool midiFilePlaying_ = false;  // the song started last is a MIDI file
 
   // Sample capture: open from a successful Open until the buffer is back.
   WaveFormat captureFormat_{};

@@ -1,5 +1,6 @@
 // Sample files: loading one as the new sample, saving the current one.
 #include "app/Instrument.h"
+#include "midi/MidiFileLoad.h"
 
 #include <filesystem>
 #include <fstream>
@@ -40,7 +41,8 @@ void Instrument::OpenFile(const std::string& path) {
     pendingFile_ = path;  // the latest one wins, as a second click would
     return;
   }
-  // By content: a score file has its magic, anything else goes to the WAV
+  // By content: a score file and a MIDI file have their magic (the score
+  // loader tells them apart), anything else goes to the WAV
   // loader, whose messages say what the file is not.
   std::string head(kScoreMagic.size(), '\0');
   {
@@ -48,7 +50,7 @@ void Instrument::OpenFile(const std::string& path) {
     if (file) file.read(head.data(), static_cast<std::streamsize>(head.size()));
     head.resize(file ? head.size() : static_cast<std::size_t>(file.gcount()));
   }
-  if (head == kScoreMagic) {
+  if (head == kScoreMagic || LooksLikeMidiFile(head)) {
     dialogFolders_.Remember(FileKind::Score, path);
     LoadScoreFrom(path);
   } else {

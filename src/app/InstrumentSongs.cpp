@@ -1,5 +1,10 @@
 // The song list (the user's score and the built-in songs) and score files.
+#include <cstdio>
+
 #include "app/Instrument.h"
+#include "common/RegularFile.h"
+#include "common/Utf8Path.h"
+#include "midi/MidiFileLoad.h"
 #include "score/ScoreFile.h"
 #include "score/SongTable.h"
 
@@ -27,7 +32,9 @@ void Instrument::FitSongListWidth() {
 void Instrument::OnOpenScoreClicked() {
   FileDialogRequest request;
   request.title = "楽譜ファイルの読み込み";
-  request.filter = "ﾃｷｽﾄﾌｧｲﾙ (*.txt)|*.txt";
+  // MIDI files too, where this build can read them.
+  request.filter = MidiFilesReadable() ? "ﾃｷｽﾄﾌｧｲﾙ・MIDI ﾌｧｲﾙ (*.txt;*.mid;*.midi)|*.txt;*.mid;*.midi"
+                                       : "ﾃｷｽﾄﾌｧｲﾙ (*.txt)|*.txt";
   request.initialDir = dialogFolders_.StartFolder(FileKind::Score);
   const auto path = host_.RunOpenDialog(request);
   if (!path) return;
@@ -35,7 +42,24 @@ void Instrument::OnOpenScoreClicked() {
   LoadScoreFrom(*path);
 }
 
+namespace {
+
+// The file's first bytes; fewer when it is shorter or cannot be read.
+std::string FileHead(const std::string& path, std::size_t count) {
+  std::string head(count, '\0');
+  const UniqueFile file = OpenRegularFileForReading(path);
+  head.resize(file ? std::fread(head.data(), 1, head.size(), file.get()) : 0);
+  return head;
+}
+
+}  // namespace
+
 void Instrument::LoadScoreFrom(const std::string& path) {
+  // Told apart by content, whatever the file's name.
+  if (LooksLikeMidiFile(FileHead(path, kMidiFileMagic.size()))) {
+    LoadMidiFileFrom(path);
+    return;
+  }
   SetControlsEnabled(false);
   view_.RepaintNow();
 
@@ -54,7 +78,35 @@ void Instrument::LoadScoreFrom(const std::string& path) {
     if (result.title) {
       view_.SetSongItem(0, *result.title);
       FitSongListWidth();
+    } else if (userMidi_ != nullptr) {
+      view_.SetSongItem(0, std::string(kUserScoreItem));  // not the MIDI file's name any more
+      FitSongListWidth();
     }
+    userMidi_.reset();
+    view_.SelectSong(0);
+  }
+  SetControlsEnabled(true);
+}
+
+void Instrument::LoadMidiFileFrom(const std::string& path) {
+  SetControlsEnabled(false);
+  view_.RepaintNow();
+  MidiFileLoad load = LoadMidiFile(path);
+  if (load.openFailed) {
+    SetControlsEnabled(true);
+    view_.ShowApplicationError(load.file.message);
+    return;
+  }
+  if (!load.file.ok) {
+    // Entry 0 keeps what it had.
+    ShowError(load.file.message);
+  } else {
+    std::string name = load.file.data.name;
+    if (name.empty()) name = PathToUtf8(PathFromUtf8(path).filename());
+    userMidi_ = std::make_unique<const MidiFileData>(std::move(load.file.data));
+    recentFiles_.Add(path);
+    view_.SetSongItem(0, name);
+    FitSongListWidth();
     view_.SelectSong(0);
   }
   SetControlsEnabled(true);

@@ -16,6 +16,10 @@ void Instrument::OnPlayClicked() {
 }
 
 void Instrument::StartScore() {
+  if (view_.SelectedSong() == 0 && userMidi_ != nullptr) {
+    StartMidiFile();
+    return;
+  }
   Sequencer& sequencer = live_.SpareSequencer();
   Score& score = sequencer.score();
   // Entry 0 without a score file plays nothing; its parse is cached.
@@ -27,6 +31,36 @@ void Instrument::StartScore() {
   live_.AllNotesOff();
   sequencer.Rewind();
 
+  ShowSongPlaying();
+
+  std::lock_guard lock(engineLock_);
+  sequencer.ClearSamplesInTick();
+  scoreGeneration_ = live_.StartScore(sequencer);
+  midiFilePlaying_ = false;
+  engineState_ = kStatePlayingScore;
+}
+
+void Instrument::StartMidiFile() {
+  // A player the audio thread does not hold: its schedule is built here,
+  // at the output rate, and handed over whole.
+  MidiFilePlayer* player = nullptr;
+  for (const auto& candidate : midiPlayers_) {
+    if (!live_.PlayerLent(*candidate)) player = candidate.get();
+  }
+  if (player == nullptr) player = midiPlayers_.emplace_back(std::make_unique<MidiFilePlayer>()).get();
+  player->Load(ScheduleMidiFile(*userMidi_, OutputRate()), midiFileOptions_);
+  player->SetSpeed(MidiFileSpeed(view_.TempoPosition()));
+  live_.AllNotesOff();
+
+  ShowSongPlaying();
+
+  std::lock_guard lock(engineLock_);
+  scoreGeneration_ = live_.StartPlayer(*player);
+  midiFilePlaying_ = true;
+  engineState_ = kStatePlayingScore;
+}
+
+void Instrument::ShowSongPlaying() {
   SetControlsEnabled(false);
   view_.SetControlEnabled(Control::TempoBar, true);
   view_.SetControlEnabled(Control::TempoCaption, true);
@@ -34,11 +68,6 @@ void Instrument::StartScore() {
   view_.SetControlHint(Control::PlayButton, "演奏を停止します");
   view_.SetButtonGlyph(Control::PlayButton, Glyph::Stop);
   view_.SetControlEnabled(Control::PlayButton, true);
-
-  std::lock_guard lock(engineLock_);
-  sequencer.ClearSamplesInTick();
-  scoreGeneration_ = live_.StartScore(sequencer);
-  engineState_ = kStatePlayingScore;
 }
 
 void Instrument::StopScore() {
@@ -51,7 +80,11 @@ void Instrument::StopScore() {
 
 void Instrument::OnTempoChanged() {
   samplesPerTick_ = ComputeSamplesPerTick(scoreTempo_, view_.TempoPosition(), OutputRate());
-  live_.SetSamplesPerTick(samplesPerTick_);
+  if (midiFilePlaying_) {
+    live_.SetPlayerSpeed(MidiFileSpeed(view_.TempoPosition()));
+  } else {
+    live_.SetSamplesPerTick(samplesPerTick_);
+  }
 }
 
 void Instrument::ResetPlayButton() {

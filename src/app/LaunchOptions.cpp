@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "midi/MidiFilePlayer.h"
 #include "midi/MidiInterpreter.h"
 
 namespace tonefield {
@@ -43,9 +44,10 @@ std::string LaunchVersion() { return std::string("tonefield ") + TONEFIELD_VERSI
 std::string LaunchUsage() {
   return "usage: tonefield [--buffer SAMPLES] [--output-device NAME] [--input-device NAME]\n"
          "                 [--midi-api " + std::string(kMidiApiChoice) + "] [--midi-transpose N] [--midi-velocity on|off]\n"
-         "                 [--midi-channel all|1..16] [--midi-autoconnect on|off] [FILE]\n"
+         "                 [--midi-channel all|1..16] [--midi-autoconnect on|off]\n"
+         "                 [--midi-file-channels LIST] [--midi-file-out-of-range fold|drop] [FILE]\n"
          "       tonefield --list-devices | --help | --version\n"
-         "  FILE                  a WAV file to play as the sample, or a score file to load as a song\n"
+         "  FILE                  a WAV file to play as the sample, or a score or MIDI file to load as a song\n"
          "  --buffer SAMPLES      device buffer to ask for, " +
          std::to_string(kMinBufferSamples) + ".." + std::to_string(kMaxBufferSamples) +
          " samples (default: the power of two nearest 5 ms)\n"
@@ -57,6 +59,10 @@ std::string LaunchUsage() {
          "  --midi-velocity on|off  MIDI notes as loud as struck (default) or all at full level\n"
          "  --midi-channel all|1..16  play the notes of every MIDI channel (default) or of one\n"
          "  --midi-autoconnect on|off  connect MIDI hardware to the port as it appears (default on)\n"
+         "  --midi-file-channels LIST  the channels a MIDI file song plays: all (default), or 1..16\n"
+         "                        and ranges joined by commas, such as 1-9,11-16\n"
+         "  --midi-file-out-of-range fold|drop  a MIDI file's notes outside 48..83 moved by octaves\n"
+         "                        onto the keys (default) or left out\n"
          "  --list-devices        print the playback and capture devices and exit\n"
          "  --help, --version     print this text, or the version, and exit\n";
 }
@@ -143,6 +149,19 @@ LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args, const Too
         return fail("--midi-autoconnect takes on or off" + (value.empty() ? std::string() : ", not \"" + value + "\""));
       }
       options.midiAutoConnect = value == "on";
+    } else if (name == "--midi-file-channels") {
+      const auto channels = takeValue() ? ParseMidiChannelList(value) : std::nullopt;
+      if (!channels) {
+        return fail("--midi-file-channels takes all or channels 1..16 and ranges such as 1-9,11-16" +
+                    (value.empty() ? std::string() : ", not \"" + value + "\""));
+      }
+      options.midiFileChannels = *channels;
+    } else if (name == "--midi-file-out-of-range") {
+      if (!takeValue() || (value != "fold" && value != "drop")) {
+        return fail("--midi-file-out-of-range takes fold or drop" +
+                    (value.empty() ? std::string() : ", not \"" + value + "\""));
+      }
+      options.midiFileDropOutOfRange = value == "drop";
     } else if (name == "--list-devices" && !hasValue) {
       options.listDevices = true;
     } else if ((name == "--help" || name == "-h") && !hasValue) {
@@ -162,7 +181,8 @@ LaunchOptions ParseLaunchOptions(const std::vector<std::string>& args, const Too
 std::vector<std::string> WindowOptions(const std::vector<std::string>& args) {
   static constexpr const char* kTakingValue[] = {"--buffer",         "--output-device", "--input-device",
                                                  "--midi-api",       "--midi-transpose", "--midi-velocity",
-                                                 "--midi-channel",   "--midi-autoconnect"};
+                                                 "--midi-channel",   "--midi-autoconnect", "--midi-file-channels",
+                                                 "--midi-file-out-of-range"};
   std::vector<std::string> own;
   for (std::size_t i = 0; i < args.size(); ++i) {
     for (const char* name : kTakingValue) {

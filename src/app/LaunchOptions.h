@@ -1,5 +1,5 @@
 // The window's command line: the device buffer to ask for, the sound
-// devices to use and how MIDI input plays. Anything else is a usage error
+// devices to use, how MIDI input and MIDI files play. Anything else is a usage error
 // with a message.
 #pragma once
 
@@ -25,6 +25,8 @@ struct LaunchOptions {
   bool midiVelocity = true;         // false: MIDI notes at full level
   int midiChannel = 0;              // 1..16: only that channel plays; 0: every channel
   bool midiAutoConnect = true;      // hardware MIDI inputs connected as they appear
+  std::uint16_t midiFileChannels = 0xFFFF;  // MIDI files: bit c set plays channel c + 1
+  bool midiFileDropOutOfRange = false;      // MIDI files: notes off the keys dropped, not folded
   bool listDevices = false;
   bool help = false;
   bool version = false;

@@ -14,8 +14,9 @@ inline constexpr int kReferenceKey = 12;   // plays the sample at its own pitch
 // Voices
 inline constexpr int kVoiceCount = 8;
 // Owners of voices: 0 the mouse and PC keys (and score track 0), 1..7 the
-// other score tracks, 8 every MIDI input.
+// other score tracks, 8 every MIDI input, 9 a MIDI file played as a song.
 inline constexpr int kMidiOwner = 8;
+inline constexpr int kMidiFileOwner = 9;
 
 // Output
 inline constexpr int kBlocksPerSecond = 50;       // a block is rate / 50 samples (20 ms)

@@ -46,31 +46,41 @@ void MixStretch(std::int16_t* out, std::int32_t length, VoiceTable& voices, cons
   }
 }
 
-}  // namespace
-
-// The block is cut where the score's ticks end: the sample that ends a tick
-// takes its sequencer step first (notes stop and start), and the quiet
-// samples after it are mixed as one stretch.
-void MixBlock(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
-              Sequencer* playingScore) {
+// The block is cut where the song's steps fall: the sample that ends a tick
+// (or holds a MIDI file's message) takes its step first (notes stop and
+// start), and the quiet samples after it are mixed as one stretch.
+template <typename Stepper>
+void MixSteppedBlock(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank, Stepper* playing) {
   const auto total = static_cast<std::int64_t>(block.size());
   std::int64_t done = 0;
   while (done < total) {
-    // Stretches stay within an int32; a longer one is cut before the score
+    // Stretches stay within an int32; a longer one is cut before the song
     // is told how far it went.
     std::int64_t length = std::min<std::int64_t>(total - done, INT32_MAX / 2);
-    if (playingScore != nullptr) {
+    if (playing != nullptr) {
       std::int32_t stepped = 0;
-      if (playingScore->QuietSamples() == 0) {
-        playingScore->StepSample(voices);
+      if (playing->QuietSamples() == 0) {
+        playing->StepSample(voices);
         stepped = 1;
       }
-      length = std::min<std::int64_t>(length, stepped + static_cast<std::int64_t>(playingScore->QuietSamples()));
-      playingScore->SkipQuietSamples(static_cast<std::int32_t>(length - stepped));
+      length = std::min<std::int64_t>(length, stepped + static_cast<std::int64_t>(playing->QuietSamples()));
+      playing->SkipQuietSamples(static_cast<std::int32_t>(length - stepped));
     }
     MixStretch(block.data() + done, static_cast<std::int32_t>(length), voices, bank);
     done += length;
   }
+}
+
+}  // namespace
+
+void MixBlock(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
+              Sequencer* playingScore) {
+  MixSteppedBlock(block, voices, bank, playingScore);
+}
+
+void MixPlayerBlock(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
+                    SongPlayer& playingSong) {
+  MixSteppedBlock(block, voices, bank, &playingSong);
 }
 
 void MixBlockReference(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,

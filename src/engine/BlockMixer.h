@@ -8,6 +8,7 @@
 #include <span>
 
 #include "common/KeyWaveBank.h"
+#include "engine/SongPlayer.h"
 #include "engine/VoiceTable.h"
 #include "score/Sequencer.h"
 
@@ -28,6 +29,9 @@ constexpr std::int16_t ClipSample(std::int32_t sum) {
 // multiplication.
 void MixBlock(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
               Sequencer* playingScore);
+// The same with a song player (a MIDI file) stepping instead of a score.
+void MixPlayerBlock(std::span<std::int16_t> block, VoiceTable& voices, const KeyWaveBank& bank,
+                    SongPlayer& playingSong);
 // The literal loop, one sample and one voice at a time, every voice through
 // its gain (exact at unity): MixBlock sums each voice over the stretches
 // where the score starts and stops nothing, which must give exactly these

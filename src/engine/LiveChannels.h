@@ -15,6 +15,7 @@
 
 #include "common/Constants.h"
 #include "common/KeyWaveBank.h"
+#include "engine/SongPlayer.h"
 #include "score/Sequencer.h"
 
 namespace tonefield {
@@ -33,6 +34,8 @@ enum class LiveCommandType : std::uint8_t {
   SwapBank,         // bank; the previous bank is handed back
   TapOn,            // generation: samples go to the recording FIFO
   TapOff,
+  StartPlayer,      // player (rewound, speed set), generation: a song other than a score
+  SetPlayerSpeed,   // value
 };
 
 struct LiveCommand {
@@ -45,6 +48,7 @@ struct LiveCommand {
   std::int64_t inputTime = 0;   // steady-clock nanoseconds of the input event
   Sequencer* sequencer = nullptr;
   const KeyWaveBank* bank = nullptr;
+  SongPlayer* player = nullptr;
 };
 
 // The voice table as the audio thread last left it: keys and owners by slot.
@@ -63,10 +67,11 @@ struct LiveEvent {
   bool repaintAll = false;     // Snapshot: paints were lost, repaint every key from it
 };
 
-// A bank or sequencer the audio thread no longer uses.
+// A bank, sequencer or song player the audio thread no longer uses.
 struct LiveReturn {
   const KeyWaveBank* bank = nullptr;
   Sequencer* sequencer = nullptr;
+  SongPlayer* player = nullptr;
 };
 
 // One note's way from the input event to the callback that started it.
@@ -104,7 +109,7 @@ struct LiveChannels {
   moodycamel::ReaderWriterQueue<TapChunk> tap{kTapCapacity};
 
   std::atomic<std::uint64_t> feedStopAck{0};     // seq of the last StopFeed applied
-  std::atomic<std::uint64_t> finishedScore{0};   // generation of the last score that ended
+  std::atomic<std::uint64_t> finishedScore{0};   // generation of the last score or song player that ended
   std::atomic<std::uint64_t> droppedTapSamples{0};
   std::atomic<std::uint64_t> droppedMidi{0};      // MIDI commands that found the queue full
   // True while a device's thread consumes the queues. While false, a

@@ -1,5 +1,7 @@
 #include "engine/LiveEngine.h"
 
+#include <algorithm>
+
 #include "keyboard/BlackKeyPattern.h"
 
 namespace tonefield {
@@ -152,6 +154,20 @@ std::uint64_t LiveEngine::StartScore(Sequencer& sequencer) {
   return scoreGeneration_;
 }
 
+std::uint64_t LiveEngine::StartPlayer(SongPlayer& player) {
+  if (!PlayerLent(player)) lentPlayers_.push_back(&player);
+  Post({.type = LiveCommandType::StartPlayer, .generation = ++scoreGeneration_, .player = &player});
+  return scoreGeneration_;
+}
+
+void LiveEngine::SetPlayerSpeed(std::int32_t speed) {
+  Post({.type = LiveCommandType::SetPlayerSpeed, .value = speed});
+}
+
+bool LiveEngine::PlayerLent(const SongPlayer& player) const {
+  return std::find(lentPlayers_.begin(), lentPlayers_.end(), &player) != lentPlayers_.end();
+}
+
 void LiveEngine::StopScore() { Post({.type = LiveCommandType::StopScore}); }
 
 void LiveEngine::SetSamplesPerTick(std::int32_t samples) {
@@ -211,6 +227,7 @@ void LiveEngine::Drain() {
     for (Lent<Sequencer>& lent : sequencers_) {
       if (lent.object.get() == item.sequencer) lent.withAudio = false;
     }
+    if (item.player != nullptr) std::erase(lentPlayers_, item.player);
   }
   LatencyRecord record;
   while (channels_.latencies.try_dequeue(record)) client_.LatencyMeasured(record);

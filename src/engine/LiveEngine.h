@@ -70,6 +70,15 @@ class LiveEngine {
   // The sequencer last started (its counters move while the audio thread plays it).
   const Sequencer* currentScore() const { return current_; }
 
+  // Plays a song player the caller owns (rewound, its speed set) from the
+  // next buffer on, in place of any score; generations are shared with
+  // scores. The player is the audio thread's until PlayerLent says otherwise.
+  std::uint64_t StartPlayer(SongPlayer& player);
+  void SetPlayerSpeed(std::int32_t speed);
+  // Whether the audio thread may still use the player: started, and not yet
+  // handed back. StopScore stops a player too.
+  bool PlayerLent(const SongPlayer& player) const;
+
   // A bank the audio thread does not hold, to be rebuilt and then handed over.
   KeyWaveBank& SpareBank();
   void UseBank(KeyWaveBank& bank);
@@ -125,6 +134,7 @@ class LiveEngine {
   };
   std::vector<Lent<Sequencer>> sequencers_;
   std::vector<Lent<KeyWaveBank>> banks_;
+  std::vector<const SongPlayer*> lentPlayers_;
   Sequencer* current_ = nullptr;
 };
 

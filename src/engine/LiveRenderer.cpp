@@ -72,17 +72,25 @@ void LiveRenderer::Apply(const LiveCommand& command, std::int64_t& callbackTime,
       voices_.AllNotesOff();
       break;
     case LiveCommandType::StartScore:
-      if (score_ != nullptr) HandBack(LiveReturn{nullptr, score_});
+      StopSong();
       score_ = command.sequencer;
       scoreGeneration_ = command.generation;
       blockPhase_ = 0;
       break;
+    case LiveCommandType::StartPlayer:
+      StopSong();
+      player_ = command.player;
+      scoreGeneration_ = command.generation;
+      blockPhase_ = 0;
+      break;
     case LiveCommandType::StopScore:
-      if (score_ != nullptr) HandBack(LiveReturn{nullptr, score_});
-      score_ = nullptr;
+      StopSong();
       break;
     case LiveCommandType::SetSamplesPerTick:
       if (score_ != nullptr) score_->SetSamplesPerTick(command.value);
+      break;
+    case LiveCommandType::SetPlayerSpeed:
+      if (player_ != nullptr) player_->SetSpeed(command.value);
       break;
     case LiveCommandType::StopFeed:
       feedStopped_ = true;
@@ -93,7 +101,7 @@ void LiveRenderer::Apply(const LiveCommand& command, std::int64_t& callbackTime,
       feedStopped_ = false;
       break;
     case LiveCommandType::SwapBank:
-      if (bank_ != nullptr && bank_ != command.bank) HandBack(LiveReturn{bank_, nullptr});
+      if (bank_ != nullptr && bank_ != command.bank) HandBack(LiveReturn{bank_, nullptr, nullptr});
       bank_ = command.bank;
       if (bank_ != nullptr) voices_.FinishVoicesBeyond(*bank_);
       break;
@@ -117,9 +125,15 @@ void LiveRenderer::ApplyCommands() noexcept {
   Publish();
 }
 
-void LiveRenderer::FinishScore() {
-  HandBack(LiveReturn{nullptr, score_});
+void LiveRenderer::StopSong() {
+  if (score_ != nullptr) HandBack(LiveReturn{nullptr, score_, nullptr});
+  if (player_ != nullptr) HandBack(LiveReturn{nullptr, nullptr, player_});
   score_ = nullptr;
+  player_ = nullptr;
+}
+
+void LiveRenderer::FinishScore() {
+  StopSong();
   channels_.finishedScore.store(scoreGeneration_);
   news_ = true;
 }
@@ -128,16 +142,20 @@ void LiveRenderer::Mix(std::span<std::int16_t> buffer) {
   std::size_t done = 0;
   while (done < buffer.size()) {
     std::size_t length = buffer.size() - done;
-    if (score_ != nullptr && blockLength_ > 0) {
+    if ((score_ != nullptr || player_ != nullptr) && blockLength_ > 0) {
       // The tracks-finished test belongs to the start of each 20 ms block.
-      if (blockPhase_ == 0 && score_->AllTracksFinished()) {
+      if (blockPhase_ == 0 && (score_ != nullptr ? score_->AllTracksFinished() : player_->Finished())) {
         FinishScore();
         continue;
       }
       length = std::min(length, static_cast<std::size_t>(blockLength_ - blockPhase_));
     }
-    const bool playing = score_ != nullptr;
-    MixBlock(buffer.subspan(done, length), voices_, *bank_, score_);
+    const bool playing = score_ != nullptr || player_ != nullptr;
+    if (player_ != nullptr) {
+      MixPlayerBlock(buffer.subspan(done, length), voices_, *bank_, *player_);
+    } else {
+      MixBlock(buffer.subspan(done, length), voices_, *bank_, score_);
+    }
     if (playing) {
       blockPhase_ = static_cast<std::int32_t>((blockPhase_ + static_cast<std::int32_t>(length)) % blockLength_);
     }
@@ -170,7 +188,7 @@ void LiveRenderer::Render(std::span<std::int16_t> buffer) noexcept {
     std::fill(buffer.begin(), buffer.end(), std::int16_t{0});
   } else {
     // Below 50 Hz there are no 20 ms blocks to count: such a score ends at once.
-    if (score_ != nullptr && blockLength_ <= 0) FinishScore();
+    if ((score_ != nullptr || player_ != nullptr) && blockLength_ <= 0) FinishScore();
     Mix(buffer);
     if (tapOn_) Tap(buffer);
   }

@@ -1,6 +1,6 @@
 // The audio thread's half of live play. While the device runs it alone owns
 // the voice table, the playing score, the key-wave bank in use and the
-// score's block phase; the device's callback calls Render for each buffer.
+// score's (or song player's) block phase; the device's callback calls Render for each buffer.
 // At the start of every buffer the commands the GUI queued, then the notes
 // the MIDI input queued, are applied, so an event lands on the buffer's
 // first sample. Then the buffer is mixed by
@@ -38,6 +38,7 @@ class LiveRenderer final : public AudioSource, private KeyPainter {
   // Read-only views for tests that drive a device from their own thread.
   const VoiceTable& voices() const { return voices_; }
   const Sequencer* score() const { return score_; }
+  const SongPlayer* player() const { return player_; }
   const KeyWaveBank* bank() const { return bank_; }
   bool feedStopped() const { return feedStopped_; }
   std::int32_t blockLength() const { return blockLength_; }
@@ -48,6 +49,8 @@ class LiveRenderer final : public AudioSource, private KeyPainter {
   void PaintKey(int key, std::uint32_t colour) override;
   void Mix(std::span<std::int16_t> buffer);
   void FinishScore();
+  // Hands back the score or player that plays, if any.
+  void StopSong();
   void HandBack(const LiveReturn& item);
   void Tap(std::span<const std::int16_t> samples);
   void Publish();
@@ -55,6 +58,7 @@ class LiveRenderer final : public AudioSource, private KeyPainter {
   LiveChannels& channels_;
   VoiceTable voices_;
   Sequencer* score_ = nullptr;
+  SongPlayer* player_ = nullptr;  // never both: a song is a score or a player
   std::uint64_t scoreGeneration_ = 0;
   const KeyWaveBank* bank_ = nullptr;
   bool feedStopped_ = false;

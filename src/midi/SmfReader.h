@@ -24,4 +24,8 @@ struct MidiFileResult {
 
 MidiFileResult ReadMidiFile(std::span<const std::uint8_t> bytes);
 
+// False in a build without a MIDI file reader, where ReadMidiFile refuses
+// every file; the file dialogs then offer no MIDI files.
+bool MidiFilesReadable();
+
 }  // namespace tonefield

@@ -8,6 +8,7 @@
 
 #include "app/InstrumentFixture.h"
 #include "common/Utf8Path.h"
+#include "midi/SmfReader.h"
 #include "support/PipeUnblocker.h"
 
 namespace tonefield {
@@ -219,7 +220,8 @@ TEST_F(ScoreFileTest, TheDialogAsksForTextFilesAndCancelChangesNothing) {
   instrument.OnOpenScoreClicked();
   ASSERT_EQ(host.openRequests.size(), 1u);
   EXPECT_EQ(host.openRequests[0].title, "楽譜ファイルの読み込み");
-  EXPECT_EQ(host.openRequests[0].filter, "ﾃｷｽﾄﾌｧｲﾙ (*.txt)|*.txt");
+  EXPECT_EQ(host.openRequests[0].filter, MidiFilesReadable() ? "ﾃｷｽﾄﾌｧｲﾙ・MIDI ﾌｧｲﾙ (*.txt;*.mid;*.midi)|*.txt;*.mid;*.midi"
+                                                            : "ﾃｷｽﾄﾌｧｲﾙ (*.txt)|*.txt");
   EXPECT_EQ(host.openRequests[0].initialDir, host.exeDir);
   EXPECT_TRUE(view.log.empty());
 }

@@ -58,6 +58,29 @@ TEST(LaunchOptions, TakesTheMidiChannelAndAutoConnection) {
   EXPECT_NE(LaunchUsage().find("--midi-channel all|1..16"), std::string::npos);
 }
 
+TEST(LaunchOptions, TakesHowMidiFilesPlay) {
+  const LaunchOptions none = ParseLaunchOptions({});
+  EXPECT_EQ(none.midiFileChannels, 0xFFFF) << "every channel";
+  EXPECT_FALSE(none.midiFileDropOutOfRange) << "folded";
+  const LaunchOptions some =
+      ParseLaunchOptions({"--midi-file-channels", "1-9,11-16", "--midi-file-out-of-range=drop", "song.mid"});
+  EXPECT_TRUE(some.error.empty()) << some.error;
+  EXPECT_EQ(some.midiFileChannels, 0xFDFF);
+  EXPECT_TRUE(some.midiFileDropOutOfRange);
+  EXPECT_EQ(some.file, "song.mid");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--midi-file-channels"}, {"--midi-file-channels", "0"}, {"--midi-file-channels=2-1"},
+           {"--midi-file-channels", "1,,2"}, {"--midi-file-out-of-range", "wrap"}, {"--midi-file-out-of-range"}}) {
+    EXPECT_FALSE(ParseLaunchOptions(args).error.empty()) << args[0] << " " << (args.size() > 1 ? args[1] : "");
+  }
+  EXPECT_NE(ParseLaunchOptions({"--midi-file-channels", "x"}).error.find("\"x\""), std::string::npos);
+  EXPECT_NE(LaunchUsage().find("--midi-file-channels LIST"), std::string::npos);
+  EXPECT_NE(LaunchUsage().find("--midi-file-out-of-range fold|drop"), std::string::npos);
+  EXPECT_EQ(WindowOptions({"--midi-file-channels", "10", "--midi-file-out-of-range=drop"}),
+            (std::vector<std::string>{"--midi-file-channels", "10", "--midi-file-out-of-range=drop"}))
+      << "a second start says they were not applied";
+}
+
 TEST(LaunchOptions, ASecondStartSaysWhichOfItsOptionsWereNotApplied) {
   const std::vector<std::string> args = {"--midi-api", "jack", "-style", "fusion", "--midi-channel=2",
                                          "--buffer", "128", "--midi-autoconnect", "off"};

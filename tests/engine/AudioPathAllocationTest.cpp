@@ -18,6 +18,7 @@
 #include "engine/LiveEngine.h"
 #include "engine/LiveTestSupport.h"
 #include "fakes/ThreadedWaveOut.h"
+#include "midi/MidiFilePlayer.h"
 #include "midi/MidiInput.h"
 
 // The replacements below pair malloc with free on purpose.
@@ -147,6 +148,20 @@ TEST(AudioPath, RendersEveryCommandWithoutAllocating) {
   live.DeviceStarted();
   ASSERT_EQ(device.Start(), kMmSuccess);
 
+  // A MIDI file's schedule, built off the audio thread: notes on three
+  // channels with the pedal, a tempo change, notes off the keyboard.
+  MidiFileData file;
+  file.pulsesPerQuarter = 24;
+  file.tempos = {{0, 100000}, {48, 50000}};
+  for (std::int64_t pulse = 0; pulse < 96; pulse += 2) {
+    const auto channel = static_cast<std::uint8_t>(pulse % 3);
+    const auto note = static_cast<std::uint8_t>(30 + pulse);
+    file.messages.push_back({pulse, {static_cast<std::uint8_t>(0x90 | channel), note, 90}});
+    file.messages.push_back({pulse + 1, {static_cast<std::uint8_t>(0x80 | channel), note, 0}});
+    file.messages.push_back({pulse + 1, {0xB0, 64, static_cast<std::uint8_t>(pulse % 4 == 0 ? 127 : 0)}});
+  }
+  file.endPulse = 100;
+  MidiFilePlayer players[2];
   auto settle = [&] {
     const int target = source.renders.load() + 3;
     while (source.renders.load() < target) std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -178,6 +193,21 @@ TEST(AudioPath, RendersEveryCommandWithoutAllocating) {
     live.AllNotesOff();
     live.TapOff();
     settle();
+    MidiFilePlayer& player = players[round % 2];
+    ASSERT_FALSE(live.PlayerLent(player));
+    player.Load(ScheduleMidiFile(file, testing::kRate), {.dropOutOfRange = round == 1, .channels = 0x0007});
+    player.SetSpeed(MidiFileSpeed(round * 5));
+    live.StartPlayer(player);
+    settle();
+    live.SetPlayerSpeed(MidiFileSpeed(10));
+    settle();
+    if (round == 2) {
+      // Played to its end, then handed back by the renderer itself.
+      while (live.PlayerLent(player)) settle();
+    } else {
+      live.StopScore();
+      settle();
+    }
     TapChunk chunk;
     while (live.channels().tap.try_dequeue(chunk)) {
     }

@@ -47,6 +47,8 @@ linked_library_name() {
     librtmidi.so.*) echo "RtMidi" ;;
     libasound.so.*) echo "ALSA" ;;
     libjack.so.*) echo "JACK" ;;
+    libsmf.so.*) echo "libsmf" ;;
+    libglib-2.0.so.*) echo "GLib" ;;
     libpulse.so.*) echo "PulseAudio client library" ;;
     libX11.so.*) echo "Xlib" ;;
     libxkbcommon.so.*) echo "xkbcommon" ;;

@@ -1,11 +1,16 @@
 // Feeds arbitrary bytes through the MIDI file reader, the schedule and the
-// interpreter that plays it, and checks what every accepted file promises.
+// player that plays it on the voices, and checks what every accepted file
+// promises: the player ends on the sample the schedule says, at any speed,
+// with no voice left.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <span>
 
+#include "engine/VoiceTable.h"
 #include "midi/MidiFile.h"
+#include "midi/MidiFilePlayer.h"
 #include "midi/MidiInterpreter.h"
 #include "midi/SmfReader.h"
 
@@ -56,5 +61,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckingKeys keys;
   for (const ScheduledMidiMessage& m : schedule.messages) interpreter.Receive(m.bytes, keys);
   interpreter.Reset(keys);
+
+  // The player, stepped as the mixer steps it, at a low rate so a long file
+  // stays quick: a speed and options from the file's own bytes.
+  const std::uint32_t rate = 1000;
+  const std::uint8_t pick = data[size - 1];
+  MidiFilePlayer player;
+  player.Load(ScheduleMidiFile(file, rate),
+              {.dropOutOfRange = (pick & 1) != 0, .channels = static_cast<std::uint16_t>(pick & 2 ? 0x00FF : 0xFFFF)});
+  player.SetSpeed(MidiFileSpeed(pick % 11));
+  const std::int64_t end = MidiPulseToSample(file, file.endPulse, rate);
+  const std::int64_t lastSample = (end * kMidiFileNormalSpeed + player.speed() - 1) / player.speed();
+  VoiceTable voices;
+  std::int64_t sample = 0;
+  while (!player.Finished()) {
+    if (sample > lastSample) std::abort();  // it must end on the sample its end falls on
+    std::int32_t quiet = player.QuietSamples();
+    if (quiet == 0) {
+      player.StepSample(voices);
+      ++sample;
+      quiet = player.QuietSamples();
+    }
+    if (player.Finished()) break;
+    const std::int32_t skip = static_cast<std::int32_t>(std::min<std::int64_t>(quiet, 1 << 20));
+    player.SkipQuietSamples(skip);
+    sample += skip;
+  }
+  if (sample != lastSample + 1 || voices.SoundingCount() != 0) std::abort();
+  if (player.notesSounded() > player.notesReceived()) std::abort();
   return 0;
 }

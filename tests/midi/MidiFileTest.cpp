@@ -12,53 +12,18 @@
 
 #include "midi/MidiFile.h"
 #include "midi/SmfReader.h"
+#include "support/MidiFileBytes.h"
 
 namespace tonefield {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void Put32(Bytes& out, std::uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
-}
-void PutVarLen(Bytes& out, std::uint32_t v) {
-  Bytes groups = {static_cast<std::uint8_t>(v & 0x7F)};
-  while ((v >>= 7) != 0) groups.insert(groups.begin(), static_cast<std::uint8_t>(0x80 | (v & 0x7F)));
-  out.insert(out.end(), groups.begin(), groups.end());
-}
-
-// One track chunk: each event is a delta time and its bytes; the
-// end-of-track is added.
-Bytes Track(std::initializer_list<std::pair<std::uint32_t, Bytes>> events, std::uint32_t endDelta = 0) {
-  Bytes body;
-  for (const auto& [delta, bytes] : events) {
-    PutVarLen(body, delta);
-    body.insert(body.end(), bytes.begin(), bytes.end());
-  }
-  PutVarLen(body, endDelta);
-  body.insert(body.end(), {0xFF, 0x2F, 0x00});
-  Bytes chunk = {'M', 'T', 'r', 'k'};
-  Put32(chunk, static_cast<std::uint32_t>(body.size()));
-  chunk.insert(chunk.end(), body.begin(), body.end());
-  return chunk;
-}
+using Bytes = testing::MidiBytes;
+using testing::Name;
+using testing::Tempo;
+using testing::Track;
 
 Bytes File(int format, int division, std::initializer_list<Bytes> tracks) {
-  Bytes file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, static_cast<std::uint8_t>(format), 0,
-                static_cast<std::uint8_t>(tracks.size()), static_cast<std::uint8_t>(division >> 8),
-                static_cast<std::uint8_t>(division & 0xFF)};
-  for (const Bytes& t : tracks) file.insert(file.end(), t.begin(), t.end());
-  return file;
-}
-
-Bytes Tempo(std::uint32_t microseconds) {
-  return {0xFF, 0x51, 0x03, static_cast<std::uint8_t>(microseconds >> 16), static_cast<std::uint8_t>(microseconds >> 8),
-          static_cast<std::uint8_t>(microseconds)};
-}
-Bytes Name(const std::string& text) {
-  Bytes b = {0xFF, 0x03, static_cast<std::uint8_t>(text.size())};
-  for (char c : text) b.push_back(static_cast<std::uint8_t>(c));
-  return b;
+  return testing::MidiFileOf(format, division, tracks);
 }
 
 TEST(MidiFile, AFormatOneFileMergesItsTracksAndPlacesNotesByTheTempoMap) {

@@ -164,8 +164,8 @@ RenderOutcome OfflineRenderer::Render(const ScoreChoice& choice, int tempoPositi
 
 ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int tempoPosition,
                                              const std::string& outName) {
-  const std::filesystem::path out = PathFromUtf8(outName);
   if (blockLength() <= 0) return ToolStatus::Failure(std::string(kUnsupportedFormatMessage), outName);
+  std::int64_t predicted = 0;
   {
     auto sequencer = std::make_unique<Sequencer>();
     VoiceTable voices;
@@ -173,9 +173,72 @@ ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int temp
     if (!StartPlayback(choice, tempoPosition, *sequencer, voices)) {
       return ToolStatus::Failure(std::string(kEmptyScoreMessage), outName);
     }
-    const std::uint64_t bytes = static_cast<std::uint64_t>(PredictSampleCount(*sequencer)) * 2;
-    if (bytes > kMaxWaveDataBytes) return ToolStatus::Failure(std::string(kFileTooLargeMessage), outName);
+    predicted = PredictSampleCount(*sequencer);
   }
+  return WriteRender(
+      predicted, [&](const BlockSink& sink) { Render(choice, tempoPosition, sink); }, outName);
+}
+
+namespace {
+
+// Every key a MIDI file's note-ons play, folded or not.
+KeySet KeysPlayed(const MidiFileSchedule& schedule, const MidiFilePlayOptions& options) {
+  KeySet keys;
+  for (const ScheduledMidiMessage& message : schedule.messages) {
+    if ((message.bytes[0] & 0xF0) != 0x90 || (options.channels & (1u << (message.bytes[0] & 0x0F))) == 0) continue;
+    const int key = options.dropOutOfRange ? KeyForMidiNote(message.bytes[1], 0) : FoldedKeyForMidiNote(message.bytes[1], 0);
+    if (key >= 0) keys.set(static_cast<std::size_t>(key));
+  }
+  return keys;
+}
+
+}  // namespace
+
+RenderOutcome OfflineRenderer::RenderMidiFile(const MidiFileData& file, const MidiFilePlayOptions& options,
+                                              int tempoPosition, MidiFilePlayer& player, const BlockSink& sink) {
+  RenderOutcome outcome;
+  if (blockLength() <= 0) return outcome;
+  MidiFileSchedule schedule = ScheduleMidiFile(file, outputRate());
+  BuildKeys(KeysPlayed(schedule, options));
+  player.Load(std::move(schedule), options);
+  player.SetSpeed(MidiFileSpeed(tempoPosition));
+  VoiceTable voices;
+  voices.AllNotesOff();
+  outcome.started = true;
+  std::vector<std::int16_t> block(static_cast<std::size_t>(blockLength()));
+  // As for a score: a block start that finds the file's end passed is the
+  // first block not rendered.
+  while (!player.Finished()) {
+    MixPlayerBlock(block, voices, keyWaves_.bank, player);
+    ++outcome.blocks;
+    if (!sink(block)) {
+      outcome.stoppedBySink = true;
+      break;
+    }
+  }
+  return outcome;
+}
+
+ToolStatus OfflineRenderer::RenderMidiFileToWaveFile(const MidiFileData& file, const MidiFilePlayOptions& options,
+                                                     int tempoPosition, const std::string& outName) {
+  if (blockLength() <= 0) return ToolStatus::Failure(std::string(kUnsupportedFormatMessage), outName);
+  // The end falls on output sample ceil(end × 65536 / speed); the block
+  // that follows it is the last.
+  const std::int64_t speed = MidiFileSpeed(tempoPosition);
+  const std::int64_t end = MidiPulseToSample(file, file.endPulse, outputRate());
+  const std::int64_t block = blockLength();
+  const std::int64_t predicted = ((end * kMidiFileNormalSpeed + speed - 1) / speed / block + 1) * block;
+  MidiFilePlayer player;
+  return WriteRender(
+      predicted, [&](const BlockSink& sink) { RenderMidiFile(file, options, tempoPosition, player, sink); }, outName);
+}
+
+ToolStatus OfflineRenderer::WriteRender(std::int64_t predictedSamples,
+                                        const std::function<void(const BlockSink&)>& render,
+                                        const std::string& outName) {
+  const std::filesystem::path out = PathFromUtf8(outName);
+  const std::uint64_t bytes = static_cast<std::uint64_t>(predictedSamples) * 2;
+  if (bytes > kMaxWaveDataBytes) return ToolStatus::Failure(std::string(kFileTooLargeMessage), outName);
   if (!StagedOutputFile::CanReplace(out)) return ToolStatus::Failure(CannotWriteFileMessage(outName), outName);
 
   // Blocks go to the file in batches: a write for every 20 ms block would
@@ -190,7 +253,7 @@ ToolStatus OfflineRenderer::RenderToWaveFile(const ScoreChoice& choice, int temp
   ToolStatus status = writer.Start(PathToUtf8(staged.temporaryPath()), RenderedFormat(keyWaves_.outputFormat),
                                    batchSamples);
   if (!status.ok) return ToolStatus::Failure(status.message, outName);
-  Render(choice, tempoPosition, [&](std::span<const std::int16_t> samples) {
+  render([&](std::span<const std::int16_t> samples) {
     batch.insert(batch.end(), samples.begin(), samples.end());
     if (batch.size() + block <= batchSamples) return true;
     const bool written = writer.Append(batch);

@@ -19,6 +19,8 @@
 #include "dsp/KeyWaveBuilder.h"
 #include "dsp/FirLowPass.h"
 #include "engine/VoiceTable.h"
+#include "midi/MidiFile.h"
+#include "midi/MidiFilePlayer.h"
 #include "score/Sequencer.h"
 
 namespace tonefield {
@@ -64,6 +66,15 @@ class OfflineRenderer {
   // Render into a WAV file that appears only when complete.
   ToolStatus RenderToWaveFile(const ScoreChoice& choice, int tempoPosition, const std::string& outName);
 
+  // A MIDI file played as the window's play button plays it: its schedule at
+  // the output rate, the tempo bar's speed, all notes off, until the first
+  // 20 ms block whose start finds the file's end passed. player is left as
+  // the render left it (its note counts).
+  RenderOutcome RenderMidiFile(const MidiFileData& file, const MidiFilePlayOptions& options, int tempoPosition,
+                               MidiFilePlayer& player, const BlockSink& sink);
+  ToolStatus RenderMidiFileToWaveFile(const MidiFileData& file, const MidiFilePlayOptions& options,
+                                      int tempoPosition, const std::string& outName);
+
   // key00.wav .. key35.wav and tonefield.sfz in folder (created if missing);
   // every file is written completely before any of them is put in place.
   ToolStatus ExportKeyBank(const std::string& folderName);
@@ -73,6 +84,10 @@ class OfflineRenderer {
   void Adopt(SourceSample&& sample);
   // Builds the keys of wanted that are not built yet (with those that are).
   void BuildKeys(const KeySet& wanted);
+  // Writes what render gives its sink into a WAV file that appears only when
+  // complete; predictedSamples is checked against the size limit first.
+  ToolStatus WriteRender(std::int64_t predictedSamples, const std::function<void(const BlockSink&)>& render,
+                         const std::string& outName);
 
   UpsampleFilter filter_;
   SourceSample sample_;

@@ -3,10 +3,14 @@
 #include <array>
 #include <charconv>
 
+#include "midi/MidiFilePlayer.h"
+
 namespace tonefield {
 namespace {
 
-enum class Option { kSample, kSong, kScore, kTempo, kOut, kExportKeys, kList, kHelp, kVersion, kCount };
+enum class Option {
+  kSample, kSong, kScore, kMidiFile, kOutOfRange, kChannels, kTempo, kOut, kExportKeys, kList, kHelp, kVersion, kCount
+};
 
 struct OptionSpec {
   std::string_view name;
@@ -14,10 +18,13 @@ struct OptionSpec {
   bool takesValue;
 };
 
-constexpr std::array<OptionSpec, 10> kOptions{{
+constexpr std::array<OptionSpec, 13> kOptions{{
     {"--sample", Option::kSample, true},
     {"--song", Option::kSong, true},
     {"--score", Option::kScore, true},
+    {"--midi-file", Option::kMidiFile, true},
+    {"--out-of-range", Option::kOutOfRange, true},
+    {"--channels", Option::kChannels, true},
     {"--tempo", Option::kTempo, true},
     {"--out", Option::kOut, true},
     {"--export-keys", Option::kExportKeys, true},
@@ -66,6 +73,7 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
   std::optional<std::string> valueError;
   std::optional<int> songNumber;
   std::optional<int> tempoPosition;
+  std::optional<std::uint16_t> channels;
   auto fail = [&valueError](std::string message) { return Failure(valueError ? *valueError : std::move(message)); };
 
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -107,6 +115,16 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
       if (!songNumber && !valueError) {
         valueError = "--song must be a number from 1 to 9, not '" + std::string(value) + "'";
       }
+    } else if (known->option == Option::kChannels) {
+      channels = ParseMidiChannelList(value);
+      if (!channels && !valueError) {
+        valueError = "--channels must be 'all' or channels 1..16 and ranges such as 1-9,11-16, not '" +
+                     std::string(value) + "'";
+      }
+    } else if (known->option == Option::kOutOfRange) {
+      if (value != "fold" && value != "drop" && !valueError) {
+        valueError = "--out-of-range must be 'fold' or 'drop', not '" + std::string(value) + "'";
+      }
     } else if (known->option == Option::kTempo) {
       tempoPosition = ParseNumberInRange(value, kTempoPositionMin, kTempoPositionMax);
       if (!tempoPosition && !valueError) {
@@ -131,6 +149,7 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
 
   const bool song = slot(Option::kSong).has_value();
   const bool score = slot(Option::kScore).has_value();
+  const bool midiFile = slot(Option::kMidiFile).has_value();
   const bool exportKeys = slot(Option::kExportKeys).has_value();
   const bool list = slot(Option::kList).has_value();
 
@@ -148,7 +167,8 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
   options.samplePath = slot(Option::kSample);
 
   if (exportKeys) {
-    for (Option other : {Option::kSong, Option::kScore, Option::kTempo, Option::kOut}) {
+    for (Option other : {Option::kSong, Option::kScore, Option::kMidiFile, Option::kOutOfRange, Option::kChannels,
+                         Option::kTempo, Option::kOut}) {
       if (slot(other)) {
         return Failure("--export-keys cannot be combined with " +
                        std::string(kOptions[static_cast<std::size_t>(other)].name));
@@ -160,14 +180,33 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
     return result;
   }
 
-  if (song && score) return Failure("give either --song or --score, not both");
-  if (!song && !score) {
-    if (slot(Option::kOut) || slot(Option::kTempo)) {
-      return Failure("--song N or --score FILE is missing");
+  if ((song ? 1 : 0) + (score ? 1 : 0) + (midiFile ? 1 : 0) > 1) {
+    return Failure("give one of --song, --score and --midi-file, not more");
+  }
+  if (!midiFile) {
+    for (Option midiOnly : {Option::kOutOfRange, Option::kChannels}) {
+      if (slot(midiOnly)) {
+        return Failure(std::string(kOptions[static_cast<std::size_t>(midiOnly)].name) + " needs --midi-file");
+      }
     }
-    return Failure("nothing to do: give --song or --score with --out, --export-keys, or --list");
+  }
+  if (!song && !score && !midiFile) {
+    if (slot(Option::kOut) || slot(Option::kTempo)) {
+      return Failure("--song N, --score FILE or --midi-file FILE is missing");
+    }
+    return Failure("nothing to do: give --song, --score or --midi-file with --out, --export-keys, or --list");
   }
   if (!slot(Option::kOut)) return Failure("--out OUT.wav is missing");
+  if (midiFile) {
+    options.mode = RenderMode::kRenderMidiFile;
+    options.outPath = *slot(Option::kOut);
+    options.midiFilePath = *slot(Option::kMidiFile);
+    options.dropOutOfRange = slot(Option::kOutOfRange) == "drop";
+    if (channels) options.midiChannels = *channels;
+    if (tempoPosition) options.tempoPosition = *tempoPosition;
+    result.ok = true;
+    return result;
+  }
 
   options.mode = RenderMode::kRenderSong;
   options.outPath = *slot(Option::kOut);
@@ -183,6 +222,8 @@ ParsedCommandLine ParseRenderCommandLine(std::span<const std::string_view> args)
 
 std::string RenderUsageText() {
   return "usage: tonefield-render [--sample FILE.wav] (--song N | --score FILE.txt) [--tempo P] --out OUT.wav\n"
+         "       tonefield-render [--sample FILE.wav] --midi-file FILE.mid [--tempo P] [--out-of-range fold|drop]\n"
+         "                        [--channels LIST] --out OUT.wav\n"
          "       tonefield-render [--sample FILE.wav] --export-keys DIR\n"
          "       tonefield-render --list\n"
          "       tonefield-render --help | --version\n";
@@ -198,6 +239,15 @@ std::string RenderHelpText() {
          "                      without it, the built-in default tone\n"
          "  --song N            built-in song N, 1..9 (see --list)\n"
          "  --score FILE.txt    a score file (begins with TONEFIELD0$)\n"
+         "  --midi-file FILE.mid\n"
+         "                      a Standard MIDI File (format 0 or 1), played as the window plays\n"
+         "                      it: note 60 is key 12, velocity sets the level, a sustain pedal\n"
+         "                      per channel, the file's own tempo at --tempo 5\n"
+         "  --out-of-range fold|drop\n"
+         "                      notes of a MIDI file outside notes 48..83 move by octaves onto\n"
+         "                      the keys (fold, the default) or are left out (drop)\n"
+         "  --channels LIST     the MIDI file's channels to play: all (the default), or numbers\n"
+         "                      1..16 and ranges joined by commas, such as 1-9,11-16\n"
          "  --tempo P           tempo slider position 0..10 (default 5; 0 = half, 10 = double speed)\n"
          "  --out OUT.wav       the WAV file to write (16-bit mono at the sample's rate)\n"
          "  --export-keys DIR   write key00.wav .. key35.wav and tonefield.sfz into DIR\n"

@@ -3,6 +3,7 @@
 // arguments, so every mistake it reports is a usage error (exit status 2).
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,13 +13,16 @@
 
 namespace tonefield {
 
-enum class RenderMode { kRenderSong, kExportKeys, kListSongs, kHelp, kVersion };
+enum class RenderMode { kRenderSong, kRenderMidiFile, kExportKeys, kListSongs, kHelp, kVersion };
 
 struct RenderOptions {
   RenderMode mode = RenderMode::kHelp;
   std::optional<std::string> samplePath;  // absent: the default tone
   int songNumber = 0;                     // 1..9 list entry; 0 when a score file is given
   std::string scorePath;                  // set when songNumber is 0 in kRenderSong
+  std::string midiFilePath;               // kRenderMidiFile
+  bool dropOutOfRange = false;            // kRenderMidiFile: notes off the keys dropped, not folded
+  std::uint16_t midiChannels = 0xFFFF;    // kRenderMidiFile: bit c set plays channel c + 1
   int tempoPosition = kTempoPositionStart;
   std::string outPath;                    // kRenderSong
   std::string exportDir;                  // kExportKeys

@@ -13,6 +13,7 @@
 #include "RenderCommandLine.h"
 #include "ScoreSource.h"
 #include "common/ProcessArguments.h"
+#include "midi/MidiFileLoad.h"
 
 namespace tonefield {
 namespace {
@@ -65,6 +66,18 @@ int Run(const RenderOptions& options) {
     return status.ok ? kExitSuccess : ReportFileError(status);
   }
 
+  if (options.mode == RenderMode::kRenderMidiFile) {
+    const MidiFileLoad load = LoadMidiFile(options.midiFilePath);
+    if (!load.file.ok) {
+      const std::string message = load.openFailed ? CannotOpenFileMessage(options.midiFilePath) : load.file.message;
+      return ReportFileError(ToolStatus::Failure(message, options.midiFilePath));
+    }
+    ToolStatus status = renderer.RenderMidiFileToWaveFile(
+        load.file.data, {.dropOutOfRange = options.dropOutOfRange, .channels = options.midiChannels},
+        options.tempoPosition, options.outPath);
+    return status.ok ? kExitSuccess : ReportFileError(status);
+  }
+
   ScoreChoice choice = ScoreChoice::BuiltInSong(options.songNumber);
   if (options.songNumber == 0) {
     ScoreFileRead read = ReadUserScoreFile(options.scorePath);
@@ -98,6 +111,7 @@ int main(int argc, char** argv) {
     case RenderMode::kListSongs:
       return ListSongs();
     case RenderMode::kRenderSong:
+    case RenderMode::kRenderMidiFile:
     case RenderMode::kExportKeys:
       return Run(parsed.options);
   }

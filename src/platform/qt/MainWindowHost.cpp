@@ -17,6 +17,11 @@ QString MainWindow::NameFilter(const std::string& filter) {
   if (bar < 0) return text;
   QString description = text.left(bar).trimmed();
   QString patterns = text.mid(bar + 1).trimmed();
+  // A description naming its patterns Windows' way, "(*.a;*.b)", names them Qt's way.
+  const QString windowsSuffix = QStringLiteral("(") + patterns + QStringLiteral(")");
+  if (patterns.contains(QLatin1Char(';')) && description.endsWith(windowsSuffix)) {
+    description = description.left(description.size() - windowsSuffix.size()).trimmed();
+  }
   patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
   // A description that already names its patterns keeps them once.
   const QString suffix = QStringLiteral("(") + patterns + QStringLiteral(")");

@@ -27,6 +27,8 @@ Program::Program(const LaunchOptions& options)
     if (midiPorts_.Poll()) ReportMidi(false);
   });
   core_.SetMidiPanic([this] { midiPorts_.Panic(); });
+  core_.SetMidiFileOptions(
+      {.dropOutOfRange = options_.midiFileDropOutOfRange, .channels = options_.midiFileChannels});
   // The light flashes for at least 100 ms per burst of notes.
   midiLight_.setInterval(50);
   QObject::connect(&midiLight_, &QTimer::timeout, [this] { UpdateMidiLight(); });

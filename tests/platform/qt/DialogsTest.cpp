@@ -118,6 +118,8 @@ TEST(Dialogs, FileFiltersBecomeQtNameFilters) {
       {"ﾃｷｽﾄﾌｧｲﾙ (*.txt)|*.txt", "ﾃｷｽﾄﾌｧｲﾙ (*.txt)"},
       {"Waveファイル|*.wav", "Waveファイル (*.wav)"},
       {"Sound|*.wav;*.wave", "Sound (*.wav *.wave)"},
+      {"ﾃｷｽﾄﾌｧｲﾙ・MIDI ﾌｧｲﾙ (*.txt;*.mid;*.midi)|*.txt;*.mid;*.midi", "ﾃｷｽﾄﾌｧｲﾙ・MIDI ﾌｧｲﾙ (*.txt *.mid *.midi)"},
+      {"Sound (*.wav *.wave)|*.wav;*.wave", "Sound (*.wav *.wave)"},
       {"*.txt", "*.txt"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(MainWindow::NameFilter(in), QString::fromUtf8(out)) << in;

@@ -33,7 +33,13 @@ TEST(ErrorGloss, EveryFileMessageHasAnEnglishMeaning) {
         "fmtチャンクリードエラー (mmioRead)", "PCMフォーマットではありません。", "dataチャンクエラー(mmioAscend)",
         "dataチャンクエラー", "dataチャンクリードエラー", "fmtチャンクが不正です。", "対応していないフォーマットです。",
         "楽譜ファイルではありません。", "楽譜が空です。", "mmioOpenエラー", "mmioWriteエラー", "mmioAscendエラー",
-        "mmioCloseエラー", "サンプリングレート 40 Hz の音声は再生できません。"}) {
+        "mmioCloseエラー", "サンプリングレート 40 Hz の音声は再生できません。", "MIDI ファイルではありません。",
+        "MIDI ファイルが壊れています。", "MIDI ファイルの見出しが壊れています。", "MIDI ファイルが途中で切れています。",
+        "MIDI ファイルのトラックが足りません。", "MIDI ファイルが大きすぎます（2 MiB まで）。",
+        "MIDI ファイルの曲が長すぎます（2 時間まで）。", "MIDI ファイルのメタイベントが長すぎます（127 バイトまで）。",
+        "MIDI ファイルのエスケープ（F7）イベントは読めません。", "SMPTE 時刻の MIDI ファイルは再生できません。",
+        "形式 2 の MIDI ファイルは再生できません（形式 0 と 1 のみ）。",
+        "この版の Tonefield は MIDI ファイルを読めません。"}) {
     EXPECT_NE(EnglishGloss(message), "file error") << message;
   }
   // Near misses are not mistaken for each other.
