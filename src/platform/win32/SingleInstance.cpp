@@ -10,13 +10,27 @@ SingleInstance::~SingleInstance() {
   if (mutex_ != nullptr) CloseHandle(mutex_);
 }
 
-bool SingleInstance::Acquire() {
+namespace {
+
+std::wstring MutexName(std::wstring name) {
   // Backslashes are not allowed in the name after the namespace.
-  std::wstring name = name_;
   for (wchar_t& c : name) {
     if (c == L'\\') c = L'_';
   }
-  mutex_ = CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str());
+  return L"Local\\" + name;
+}
+
+}  // namespace
+
+bool SingleInstance::IsRunning(const std::wstring& name) {
+  HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, MutexName(name).c_str());
+  if (mutex == nullptr) return false;
+  CloseHandle(mutex);
+  return true;
+}
+
+bool SingleInstance::Acquire() {
+  mutex_ = CreateMutexW(nullptr, FALSE, MutexName(name_).c_str());
   if (mutex_ == nullptr) return true;  // no guard to be had: run rather than refuse
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     CloseHandle(mutex_);

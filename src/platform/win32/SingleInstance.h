@@ -16,6 +16,8 @@ class SingleInstance {
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;
 
+  // Whether a first instance holds the name now.
+  static bool IsRunning(const std::wstring& name);
   // True when this process is the first.
   bool Acquire();
   // Brings the first instance's window forward; false when none is found.

@@ -10,11 +10,13 @@
 
 #include "app/LaunchOptions.h"
 #include "common/Constants.h"
+#include "platform/win32/DiskSoundDevices.h"
 #include "platform/win32/SingleInstance.h"
 #include "platform/win32/WasapiEndpoint.h"
 #include "platform/win32/Win32Accessibility.h"
 #include "platform/win32/Win32Program.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/WineSound.h"
 
 namespace {
 
@@ -76,6 +78,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
   const tonefield::LaunchOptions options = tonefield::ParseLaunchOptions(args);
   if (!options.error.empty()) return UsageError(options.error);
+  // A second start only raises the first: it plays nothing and needs no sound setting.
+  if (!options.listDevices &&
+      tonefield::NeedsWineSoundRestart(tonefield::RunningUnderWine(), tonefield::DiskAudioRequested(),
+                                       GetEnvironmentVariableW(tonefield::kPulseLatencyVariable, nullptr, 0) != 0) &&
+      !tonefield::SingleInstance::IsRunning(tonefield::Wide(tonefield::kInstanceName)) &&
+      tonefield::StartAgainWithWineSoundSetting()) {
+    return 0;
+  }
   // COM for the sound system, the file dialogs and accessibility.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   int status = 0;

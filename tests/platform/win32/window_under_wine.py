@@ -45,7 +45,7 @@ def windows_path(path):
 
 
 class Wine:
-    def __init__(self, prefix, work):
+    def __init__(self, prefix, work, sound=False):
         self.env = dict(os.environ)
         self.env.update({
             "WINEPREFIX": os.path.abspath(prefix),
@@ -54,6 +54,9 @@ class Wine:
             "LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8",
             "TONEFIELD_AUDIO_DRIVER": "disk",
         })
+        if sound:  # the real sound system: wine's driver for the sound server of the environment
+            del self.env["TONEFIELD_AUDIO_DRIVER"]
+            self.env.pop("SDL_AUDIODRIVER", None)
         self.work = work
         os.makedirs(prefix, exist_ok=True)
         if not os.path.exists(os.path.join(prefix, "system.reg")):
@@ -141,14 +144,14 @@ def write_png(bitmap, path):
 class Window:
     """One run of tonefield.exe with its own output file."""
 
-    def __init__(self, wine, opts, name, extra_env=None, exe=None):
+    def __init__(self, wine, opts, name, extra_env=None, exe=None, args=()):
         self.wine, self.opts = wine, opts
         self.played = os.path.join(opts.work, name + ".raw")
         if os.path.exists(self.played):
             os.remove(self.played)
         env = {"SDL_DISKAUDIOFILE": windows_path(self.played)}
         env.update(extra_env or {})
-        self.process = wine.start(exe or opts.window, env=env)
+        self.process = wine.start(exe or opts.window, *args, env=env)
         self.info = {}
         result = self.probe("wait", "60", timeout=90)
         for line in result.splitlines():
