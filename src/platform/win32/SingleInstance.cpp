@@ -40,7 +40,7 @@ bool SingleInstance::Acquire() {
   return true;
 }
 
-bool SingleInstance::RaiseRunningInstance() {
+bool SingleInstance::RaiseRunningInstance(const std::string& file) {
   // The first instance may still be starting: its window shows up soon.
   for (int attempt = 0; attempt < 50; ++attempt) {
     HWND window = FindWindowW(kMainWindowClass, nullptr);
@@ -54,7 +54,15 @@ bool SingleInstance::RaiseRunningInstance() {
       SendMessageTimeoutW(window, raise, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer);
       if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);
       SetForegroundWindow(window);
-      return true;
+      // The file goes over once the window is up again: loading it keeps that window busy for a while.
+      bool handed = true;
+      if (!file.empty()) {
+        COPYDATASTRUCT copy{kOpenFileCopyTag, static_cast<DWORD>(file.size()), const_cast<char*>(file.data())};
+        handed = SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_ABORTIFHUNG, 5000,
+                                     &answer) != 0 &&
+                 answer == TRUE;
+      }
+      return handed;
     }
     Sleep(100);
   }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/WaveFormat.h"
+#include "platform/win32/DefaultDeviceWatch.h"
 #include "platform/win32/DiskSoundDevices.h"
 #include "platform/win32/SoundDeviceErrors.h"
 #include "platform/win32/WasapiEndpoint.h"
@@ -190,6 +191,31 @@ TEST(Win32WineSound, TheArgumentsAreHandedOnAsTheyWereGiven) {
       {L"\"unclosed", L""},
   };
   for (const Case& c : cases) EXPECT_EQ(ArgumentsAfterProgram(c.commandLine), std::wstring_view(c.wanted)) << Utf8(c.commandLine);
+}
+
+TEST(Win32Sound, OnlyAChangeOfTheConsoleDefaultForPlaybackCountsAndOnlyOnce) {
+  DefaultDeviceWatch watch(eRender);
+  struct Case {
+    EDataFlow flow;
+    ERole role;
+    bool counts;
+  };
+  const Case cases[] = {
+      {eRender, eConsole, true},
+      {eRender, eMultimedia, false},    // reported beside the console role's own call
+      {eRender, eCommunications, false},  // the voice chat device
+      {eCapture, eConsole, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(watch.OnDefaultDeviceChanged(c.flow, c.role, L"{0.0.0.00000000}.{x}"), S_OK);
+    EXPECT_EQ(watch.TakeChanged(), c.counts) << c.flow << " " << c.role;
+    EXPECT_FALSE(watch.TakeChanged()) << "told once";
+  }
+  // The system takes the watch (wine's sound system too) and lets it go.
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  EXPECT_TRUE(watch.Start());
+  watch.Stop();
+  CoUninitialize();
 }
 
 }  // namespace

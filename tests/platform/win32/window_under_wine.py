@@ -16,7 +16,8 @@ looks at it with window_probe and checks what it played:
   - song 1 played in the window is tonefield-render.exe --song 1 sample for
     sample;
   - tonefield.exe runs alone in a folder (no DLL beside it); a second
-    start brings the first window to the front and exits.
+    start with a sample's (Japanese) name brings the first window to the
+    front, hands the file over and exits; the first window opens it.
 
 Exit 77 (skip) when wine, xdotool or the Japanese locale is missing.
 """
@@ -108,6 +109,17 @@ def wave_data(path):
     return []
 
 
+def write_tone_wave(path, frequency, seconds):
+    """A 16-bit mono WAV file of a sine tone at the default tone's rate."""
+    import math
+    count = int(RATE * seconds)
+    data = struct.pack("<%dh" % count, *(int(12000 * math.sin(2 * math.pi * frequency * i / RATE)) for i in range(count)))
+    header = struct.pack("<4sI4s4sIHHIIHH4sI", b"RIFF", 36 + len(data), b"WAVE", b"fmt ", 16, 1, 1, RATE, RATE * 2, 2, 16,
+                         b"data", len(data))
+    with open(path, "wb") as f:
+        f.write(header + data)
+
+
 class Bitmap:
     def __init__(self, path):
         with open(path, "rb") as f:
@@ -153,7 +165,11 @@ class Window:
         env.update(extra_env or {})
         self.process = wine.start(exe or opts.window, *args, env=env)
         self.info = {}
-        result = self.probe("wait", "60", timeout=90)
+        self.refresh(60)
+
+    def refresh(self, seconds=5):
+        """Caption, client size and origin as they are now (a window restored may sit elsewhere)."""
+        result = self.probe("wait", str(seconds), timeout=seconds + 30)
         for line in result.splitlines():
             parts = line.split("\t")
             self.info[parts[0]] = parts[1:]
@@ -199,6 +215,7 @@ class Window:
     def close(self):
         subprocess.run(["xdotool", "search", "--sync", "--name", "^Tonefield $", "windowactivate"],
                        timeout=10, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.refresh()
         self.click(600, 52)  # 終了
         try:
             self.process.wait(timeout=30)
@@ -311,7 +328,11 @@ def case_second_start(wine, opts):
     check(w.info.get("caption") == ["Tonefield "], "tonefield.exe runs alone in its folder")
     subprocess.run(["xdotool", "search", "--name", "^Tonefield $", "windowminimize"], timeout=10)
     time.sleep(1)
-    second = wine.start(opts.window, env={"SDL_DISKAUDIOFILE": windows_path(os.path.join(opts.work, "second.raw"))})
+    # The second start names a sample under a Japanese name, relative to its own folder.
+    sample = os.path.join(opts.work, "音色テスト.wav")
+    write_tone_wave(sample, 440, 0.5)
+    second = wine.start(opts.window, os.path.basename(sample),
+                        env={"SDL_DISKAUDIOFILE": windows_path(os.path.join(opts.work, "second.raw"))})
     try:
         code = second.wait(timeout=60)
     except subprocess.TimeoutExpired:
@@ -322,6 +343,12 @@ def case_second_start(wine, opts):
     count = w.probe("count")
     check("windows\t1" in count, "one window only\n" + count)
     check("front\tyes" in count, "the first window is in front again\n" + count)
+    deadline = time.time() + 20
+    status = w.control_text(100)
+    while time.time() < deadline and "音色テスト.wav" not in (status or ""):
+        time.sleep(0.5)
+        status = w.control_text(100)
+    check("音色テスト.wav" in (status or ""), "the first window opened the sample handed over (%r)" % status)
     w.close()
 
 
