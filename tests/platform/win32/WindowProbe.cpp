@@ -5,8 +5,10 @@
 //   window_probe layout            each key and panel control with its client rectangle and text
 //   window_probe check-layout      compares them with the core's key geometry and the panel's table
 //   window_probe shot FILE.bmp     the client area as a 24-bit BMP, read from the screen
+//   window_probe name ID           the accessible name (MSAA) of the child with this control id
 // Output is UTF-8, one item per line.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -195,6 +197,32 @@ int Shot(const char* file) {
   return 0;
 }
 
+int Name(int id) {
+  HWND main = FindMain();
+  HWND child = main != nullptr ? GetDlgItem(main, id) : nullptr;
+  if (child == nullptr) return 1;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IAccessible* accessible = nullptr;
+  int status = 1;
+  if (SUCCEEDED(AccessibleObjectFromWindow(child, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                           reinterpret_cast<void**>(&accessible)))) {
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    if (SUCCEEDED(accessible->get_accName(self, &name)) && name != nullptr) {
+      std::printf("name\t%s\n", Utf8(std::wstring_view(name, SysStringLen(name))).c_str());
+      SysFreeString(name);
+      status = 0;
+    }
+    accessible->Release();
+  }
+  if (status != 0) std::printf("no name\n");
+  CoUninitialize();
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -203,6 +231,7 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "layout") == 0) return Layout();
   if (argc >= 2 && std::strcmp(argv[1], "check-layout") == 0) return CheckLayout();
   if (argc >= 3 && std::strcmp(argv[1], "shot") == 0) return Shot(argv[2]);
-  std::fprintf(stderr, "usage: window_probe wait SECONDS | count | layout | check-layout | shot FILE.bmp\n");
+  if (argc >= 3 && std::strcmp(argv[1], "name") == 0) return Name(std::atoi(argv[2]));
+  std::fprintf(stderr, "usage: window_probe wait SECONDS | count | layout | check-layout | shot FILE.bmp | name ID\n");
   return 2;
 }

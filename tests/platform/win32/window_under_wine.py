@@ -262,6 +262,16 @@ def case_layout_and_keys(wine, opts):
     check(last[0] == last[1], "読込 looks the same on both buttons")
     check(first[0] != first[1], "音声 and 楽譜 look different: Japanese glyphs, not boxes")
 
+    # What a screen reader is told (MSAA): a button's caption. The names
+    # given to the status line and the owner-drawn keys through
+    # IAccPropServices are not applied by wine's oleacc (it answers their
+    # window text): printed, not judged.
+    told = w.probe("name", "101").strip()
+    check(told == "name\t音声読込", "a button is named by its caption for assistive technology (%r)" % told)
+    for control_id, given in ((100, "状態表示"), (1000, "ド 3")):
+        print("      control %d, named %s on Windows, is told under wine as %r" % (
+            control_id, given, w.probe("name", str(control_id)).strip()))
+
     w.focus()
     xdotool("keydown", "z")
     time.sleep(2.5)  # through the X server's auto-repeat (660 ms, then 25/s)
