@@ -15,6 +15,8 @@ looks at it with window_probe and checks what it played:
     click on the lowest white key plays key 0;
   - song 1 played in the window is tonefield-render.exe --song 1 sample for
     sample;
+  - the default tone saved through the save dialog under a Japanese name
+    (音色テスト.wav) loads back through the open dialog after another sample;
   - tonefield.exe runs alone in a folder (no DLL beside it); a second
     start with a sample's (Japanese) name brings the first window to the
     front, hands the file over and exits; the first window opens it.
@@ -328,6 +330,60 @@ def case_song(wine, opts):
         check(all(s == 0 for s in played[start + len(rendered):]), "nothing sounds after the song's end")
 
 
+def choose_in_dialog(w, title, path):
+    """The file dialog titled so gets the file's name in its name field, then Return."""
+    typed = w.probe("type", title, windows_path(path))
+    check("typed" in typed, "the dialog %s is up with its name field (%r)" % (title, typed.strip()))
+    time.sleep(0.5)
+    xdotool("key", "Return")
+
+
+def wait_for_status(w, text, seconds):
+    deadline = time.time() + seconds
+    status = w.control_text(100) or ""
+    while time.time() < deadline and text not in status:
+        time.sleep(0.5)
+        status = w.control_text(100) or ""
+    return status
+
+
+def case_japanese_sample_name(wine, opts):
+    """The default tone saved through the save dialog as 音色テスト.wav, another
+    sample loaded, then the saved one loaded back: Z plays the default tone again."""
+    saved = os.path.join(opts.work, "音色テスト.wav")
+    other = os.path.join(opts.work, "other.wav")
+    for path in (saved, other):
+        if os.path.exists(path):
+            os.remove(path)
+    write_tone_wave(other, 440, 1.0)
+    w = Window(wine, opts, "japanese")
+    w.click(356, 20)  # 音声保存
+    choose_in_dialog(w, "Waveファイルの保存", saved)
+    status = wait_for_status(w, "音色テスト.wav", 20)
+    check(os.path.exists(saved) and len(wave_data(saved)) > RATE // 2,
+          "the sample is saved as 音色テスト.wav (%r)" % status)
+    w.click(284, 20)  # 音声読込
+    choose_in_dialog(w, "Waveファイルの読み込み", other)
+    check("other.wav" in wait_for_status(w, "other.wav", 20), "another sample is loaded")
+    time.sleep(1)
+    w.click(284, 20)
+    choose_in_dialog(w, "Waveファイルの読み込み", saved)
+    status = wait_for_status(w, "音色テスト.wav", 20)
+    check("音色テスト.wav" in status, "音色テスト.wav loads back (%r)" % status)
+    time.sleep(1)
+    w.focus()
+    xdotool("keydown", "z")
+    time.sleep(0.8)
+    xdotool("keyup", "z")
+    time.sleep(1)
+    w.close()
+    runs = stretches(read_samples(w.played))
+    if check(len(runs) >= 1, "Z sounds after the sample loaded back"):
+        first_i, last_i, _ = runs[-1]
+        rate = zero_crossings_per_second(read_samples(w.played)[first_i:last_i])
+        check(abs(rate - 524) < 52, "Z plays the default tone saved and loaded back (%.0f crossings/s, 524 wanted)" % rate)
+
+
 def case_second_start(wine, opts):
     # The first one runs from a folder of its own, with nothing beside it.
     alone = os.path.join(opts.work, "alone")
@@ -395,7 +451,8 @@ def main():
     os.makedirs(opts.work, exist_ok=True)
     wine = Wine(opts.prefix, opts.work)
     started = time.time()
-    cases = (take_screenshot,) if opts.screenshot else (case_layout_and_keys, case_song, case_second_start)
+    cases = (take_screenshot,) if opts.screenshot else (case_layout_and_keys, case_song, case_japanese_sample_name,
+                                                        case_second_start)
     try:
         for case in cases:
             print("== " + case.__name__, flush=True)
