@@ -3,13 +3,15 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/Utf8Path.h"
+
 namespace tonefield {
 
 namespace {
 
 bool IsFolder(const std::string& path) {
   std::error_code ignored;
-  return std::filesystem::is_directory(std::filesystem::path(path), ignored);
+  return std::filesystem::is_directory(PathFromUtf8(path), ignored);
 }
 
 }  // namespace

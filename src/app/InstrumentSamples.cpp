@@ -9,6 +9,7 @@
 #include "audio_io/FileNameFit.h"
 #include "audio_io/WaveFile.h"
 #include "common/Constants.h"
+#include "common/Utf8Path.h"
 
 namespace tonefield {
 
@@ -46,7 +47,7 @@ void Instrument::OpenFile(const std::string& path) {
   // loader, whose messages say what the file is not.
   std::string head(kScoreMagic.size(), '\0');
   {
-    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    std::ifstream file(PathFromUtf8(path), std::ios::binary);
     if (file) file.read(head.data(), static_cast<std::streamsize>(head.size()));
     head.resize(file ? head.size() : static_cast<std::size_t>(file.gcount()));
   }

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "audio_io/FileNameFit.h"
+#include "common/Utf8Path.h"
 
 namespace tonefield {
 
@@ -18,7 +19,7 @@ std::string RecordingFolder(Host& host) {
   folder.push_back(kNativeSeparators.folder);
 
   std::error_code ignored;  // a folder that cannot be made fails the file's creation
-  std::filesystem::create_directories(std::filesystem::path(folder), ignored);
+  std::filesystem::create_directories(PathFromUtf8(folder), ignored);
   return folder;
 }
 

@@ -27,6 +27,7 @@ MmResult WasapiWaveOut::Open(const WaveFormat& format, std::uint32_t bufferSampl
   block_.assign(stream_.layout == SampleLayout::Int16Mono ? 0 : blockFrames_, 0);
   source_ = &source;
   lost_ = false;
+  if (deviceName_.empty()) defaultWatch_.Start();
   return kMmSuccess;
 }
 
@@ -56,6 +57,7 @@ MmResult WasapiWaveOut::Stop() {
 MmResult WasapiWaveOut::Close() {
   if (stream_.client == nullptr) return errors_.Fail(kMmInvalidHandle);
   Stop();
+  defaultWatch_.Stop();
   stream_.client->Reset();
   if (render_ != nullptr) render_->Release();
   render_ = nullptr;
@@ -66,6 +68,7 @@ MmResult WasapiWaveOut::Close() {
 }
 
 bool WasapiWaveOut::Lost() {
+  if (defaultWatch_.TakeChanged()) lost_ = true;
   if (!lost_) return false;
   deviceName_.clear();  // from now on the default endpoint plays
   return true;

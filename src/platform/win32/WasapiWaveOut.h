@@ -6,7 +6,8 @@
 // the engine wants its own format): no lock, allocation or system call on
 // that path beyond the wait and the buffer calls. A device that goes away
 // (AUDCLNT_E_DEVICE_INVALIDATED) is reported by Lost(); the next Open takes
-// the default endpoint.
+// the default endpoint. Opened as the default, a change of the system's
+// default is reported by Lost() in the same way, so it follows the default.
 #pragma once
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "engine/WaveOutDevice.h"
+#include "platform/win32/DefaultDeviceWatch.h"
 #include "platform/win32/SoundDeviceErrors.h"
 #include "platform/win32/WasapiEndpoint.h"
 
@@ -53,6 +55,7 @@ class WasapiWaveOut final : public WaveOutDevice {
   std::thread thread_;
   std::atomic<bool> quit_{false};
   std::atomic<bool> lost_{false};
+  DefaultDeviceWatch defaultWatch_{eRender};
 };
 
 }  // namespace tonefield

@@ -51,6 +51,7 @@ void Win32Program::OnDeviceNews(void* context) {
 bool Win32Program::Start() {
   if (!window_.Create()) return false;
   window_.SetOnDeviceNews(&Win32Program::OnDeviceNews, this);
+  window_.SetOnOpenFile([this](const std::string& path) { OpenFile(path); });
   auto wake = [this] { Wake(); };
   if (DiskAudioRequested()) {
     waveOut_ = std::make_unique<DiskWaveOut>();
@@ -90,6 +91,10 @@ bool Win32Program::Start() {
   }
   ReportMidi(true);
   return true;
+}
+
+void Win32Program::OpenFile(const std::string& path) {
+  if (core_ != nullptr) core_->OpenFile(path);
 }
 
 void CALLBACK Win32Program::OnMidiPoll(HWND, UINT, UINT_PTR, DWORD) {

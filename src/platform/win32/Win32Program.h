@@ -30,6 +30,9 @@ class Win32Program {
   int Run();
 
   Win32Window& window() { return window_; }
+  // A file given on the command line or handed over by a second start:
+  // a score by its content, else a sample.
+  void OpenFile(const std::string& path);
 
  private:
   static void OnDeviceNews(void* self);

@@ -552,6 +552,22 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kDeviceNewsMessage:
       if (onNews_ != nullptr) onNews_(newsContext_);
       return 0;
+    case WM_COPYDATA: {
+      const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      if (copy == nullptr || copy->dwData != kOpenFileCopyTag || copy->cbData == 0 || copy->cbData > 65536) return FALSE;
+      // Opened after the sender has its answer: a message box of the loader
+      // must not keep the second start waiting.
+      handedFiles_.emplace_back(static_cast<const char*>(copy->lpData), copy->cbData);
+      PostMessageW(hwnd_, kOpenHandedFileMessage, 0, 0);
+      return TRUE;
+    }
+    case kOpenHandedFileMessage:
+      if (!handedFiles_.empty()) {
+        const std::string path = std::move(handedFiles_.front());
+        handedFiles_.pop_front();
+        if (onOpenFile_ && Live()) onOpenFile_(path);
+      }
+      return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) heldByEvents_.reset();
       else RelabelKeys();  // the layout may have changed meanwhile

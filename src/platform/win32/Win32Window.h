@@ -10,6 +10,8 @@
 
 #include <array>
 #include <bitset>
+#include <deque>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -26,6 +28,11 @@ inline constexpr wchar_t kMainWindowClass[] = L"TonefieldMainWindow";
 inline constexpr wchar_t kRaiseMessageName[] = L"Tonefield.RaiseWindow";
 // Posted to the window when a sound device has news for the GUI thread.
 inline constexpr UINT kDeviceNewsMessage = WM_APP + 1;
+// Posted to itself when a second start has handed over a file to open.
+inline constexpr UINT kOpenHandedFileMessage = WM_APP + 2;
+// The WM_COPYDATA tag of a file handed over by a second start: its full
+// path in UTF-8, without a terminating zero.
+inline constexpr ULONG_PTR kOpenFileCopyTag = 0x546F4F46;  // "ToOF"
 // Child ids: 100 + Control for the core's controls, these for the MIDI
 // controls, 1000 + key for the piano keys.
 inline constexpr int kPanicButtonId = 150;
@@ -47,6 +54,8 @@ class Win32Window final : public View, public Host {
     onNews_ = onNews;
     newsContext_ = context;
   }
+  // Runs on the GUI thread for each file a second start hands over.
+  void SetOnOpenFile(std::function<void(const std::string&)> onOpenFile) { onOpenFile_ = std::move(onOpenFile); }
   void StartTimer();
   void StopTimer();
   void ShowCentred();
@@ -167,6 +176,8 @@ class Win32Window final : public View, public Host {
   HWND splash_ = nullptr;
   WindowHandlers* handlers_ = nullptr;
   void (*onNews_)(void*) = nullptr;
+  std::function<void(const std::string&)> onOpenFile_;
+  std::deque<std::string> handedFiles_;  // handed over, opened once the sender has been answered
   void* newsContext_ = nullptr;
   std::map<Control, ControlInfo> controls_;
   std::array<KeyInfo, kKeyCount> keys_{};

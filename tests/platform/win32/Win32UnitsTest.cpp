@@ -1,6 +1,7 @@
 // The Windows front-end's pieces that work without a window: key
 // translation, text at the seam, MIDI message framing, sample conversion
-// for the engine's format, and the disk output device's file.
+// for the engine's format, the disk output device's file, and when the
+// program starts itself again under wine.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,10 +14,12 @@
 #include <vector>
 
 #include "common/WaveFormat.h"
+#include "platform/win32/DefaultDeviceWatch.h"
 #include "platform/win32/DiskSoundDevices.h"
 #include "platform/win32/SoundDeviceErrors.h"
 #include "platform/win32/WasapiEndpoint.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/WineSound.h"
 #include "platform/win32/WinMmMidiInput.h"
 #include "platform/win32/Win32Window.h"
 
@@ -154,6 +157,65 @@ TEST(Win32Sound, TheDiskDeviceWritesWhatWasRenderedWhileStartedAndNothingAfterSt
   in.close();
   std::filesystem::remove(file);
   SetEnvironmentVariableW(L"SDL_DISKAUDIODELAY", nullptr);
+}
+
+TEST(Win32WineSound, OnlyAFirstStartUnderWineThatPlaysWithoutTheUsersSettingStartsAgain) {
+  struct Case {
+    bool underWine, diskAudio, latencySet, wanted;
+  };
+  const Case cases[] = {
+      {true, false, false, true},   // wine, the sound system, nothing set: start again with the setting
+      {true, false, true, false},   // the user's own setting (or the one of the first start) stays
+      {true, true, false, false},   // the disk device needs no sound server
+      {false, false, false, false},  // Windows
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(NeedsWineSoundRestart(c.underWine, c.diskAudio, c.latencySet), c.wanted)
+        << c.underWine << c.diskAudio << c.latencySet;
+  }
+  // The tests themselves run under wine.
+  EXPECT_TRUE(RunningUnderWine());
+}
+
+TEST(Win32WineSound, TheArgumentsAreHandedOnAsTheyWereGiven) {
+  struct Case {
+    const wchar_t* commandLine;
+    const wchar_t* wanted;
+  };
+  const Case cases[] = {
+      {L"tonefield.exe", L""},
+      {L"tonefield.exe --buffer 128", L"--buffer 128"},
+      {L"\"C:\\Program Files\\Tonefield\\tonefield.exe\" \"音色 テスト.wav\"", L"\"音色 テスト.wav\""},
+      {L"\"C:\\a b\\tonefield.exe\"--buffer 64", L"--buffer 64"},
+      {L"C:\\tonefield.exe  \t --output-device \"Speakers (2)\"", L"--output-device \"Speakers (2)\""},
+      {L"\"unclosed", L""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ArgumentsAfterProgram(c.commandLine), std::wstring_view(c.wanted)) << Utf8(c.commandLine);
+}
+
+TEST(Win32Sound, OnlyAChangeOfTheConsoleDefaultForPlaybackCountsAndOnlyOnce) {
+  DefaultDeviceWatch watch(eRender);
+  struct Case {
+    EDataFlow flow;
+    ERole role;
+    bool counts;
+  };
+  const Case cases[] = {
+      {eRender, eConsole, true},
+      {eRender, eMultimedia, false},    // reported beside the console role's own call
+      {eRender, eCommunications, false},  // the voice chat device
+      {eCapture, eConsole, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(watch.OnDefaultDeviceChanged(c.flow, c.role, L"{0.0.0.00000000}.{x}"), S_OK);
+    EXPECT_EQ(watch.TakeChanged(), c.counts) << c.flow << " " << c.role;
+    EXPECT_FALSE(watch.TakeChanged()) << "told once";
+  }
+  // The system takes the watch (wine's sound system too) and lets it go.
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  EXPECT_TRUE(watch.Start());
+  watch.Stop();
+  CoUninitialize();
 }
 
 }  // namespace

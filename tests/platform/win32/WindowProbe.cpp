@@ -5,8 +5,14 @@
 //   window_probe layout            each key and panel control with its client rectangle and text
 //   window_probe check-layout      compares them with the core's key geometry and the panel's table
 //   window_probe shot FILE.bmp     the client area as a 24-bit BMP, read from the screen
+//   window_probe name ID           the accessible name (MSAA) of the child with this control id
+//   window_probe type TITLE TEXT   puts TEXT into the edit field that has the keyboard focus in the
+//                                  window titled TITLE (a file dialog's name field), as typed text
+//                                  in a script xdotool cannot type
 // Output is UTF-8, one item per line.
 #include <windows.h>
+#include <oleacc.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -195,6 +201,74 @@ int Shot(const char* file) {
   return 0;
 }
 
+int Name(int id) {
+  HWND main = FindMain();
+  HWND child = main != nullptr ? GetDlgItem(main, id) : nullptr;
+  if (child == nullptr) return 1;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IAccessible* accessible = nullptr;
+  int status = 1;
+  if (SUCCEEDED(AccessibleObjectFromWindow(child, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                           reinterpret_cast<void**>(&accessible)))) {
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    if (SUCCEEDED(accessible->get_accName(self, &name)) && name != nullptr) {
+      std::printf("name\t%s\n", Utf8(std::wstring_view(name, SysStringLen(name))).c_str());
+      SysFreeString(name);
+      status = 0;
+    }
+    accessible->Release();
+  }
+  if (status != 0) std::printf("no name\n");
+  CoUninitialize();
+  return status;
+}
+
+// The edit field of a top-level window (a file dialog) that has the focus, or its first visible one.
+HWND FocusedEdit(HWND top) {
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &gui) && gui.hwndFocus != nullptr &&
+      ClassOf(gui.hwndFocus) == "Edit" && IsChild(top, gui.hwndFocus)) {
+    return gui.hwndFocus;
+  }
+  HWND found = nullptr;
+  EnumChildWindows(
+      top,
+      [](HWND child, LPARAM out) -> BOOL {
+        if (ClassOf(child) != "Edit" || !IsWindowVisible(child)) return TRUE;
+        *reinterpret_cast<HWND*>(out) = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+int Type() {
+  // The arguments as given (UTF-16): the narrow ones are in the ANSI code page.
+  int count = 0;
+  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (args == nullptr || count < 4) return 2;
+  const std::wstring title = args[2];
+  const std::wstring text = args[3];
+  LocalFree(args);
+  for (int i = 0; i < 100; ++i) {
+    HWND top = FindWindowW(nullptr, title.c_str());
+    HWND edit = top != nullptr ? FocusedEdit(top) : nullptr;
+    if (edit != nullptr) {
+      SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+      std::printf("typed\n");
+      return 0;
+    }
+    Sleep(100);
+  }
+  std::printf("no field\n");
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -203,6 +277,8 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "layout") == 0) return Layout();
   if (argc >= 2 && std::strcmp(argv[1], "check-layout") == 0) return CheckLayout();
   if (argc >= 3 && std::strcmp(argv[1], "shot") == 0) return Shot(argv[2]);
-  std::fprintf(stderr, "usage: window_probe wait SECONDS | count | layout | check-layout | shot FILE.bmp\n");
+  if (argc >= 3 && std::strcmp(argv[1], "name") == 0) return Name(std::atoi(argv[2]));
+  if (argc >= 4 && std::strcmp(argv[1], "type") == 0) return Type();
+  std::fprintf(stderr, "usage: window_probe wait SECONDS | count | layout | check-layout | shot FILE.bmp | name ID | type TITLE TEXT\n");
   return 2;
 }

@@ -15,8 +15,11 @@ looks at it with window_probe and checks what it played:
     click on the lowest white key plays key 0;
   - song 1 played in the window is tonefield-render.exe --song 1 sample for
     sample;
+  - the default tone saved through the save dialog under a Japanese name
+    (音色テスト.wav) loads back through the open dialog after another sample;
   - tonefield.exe runs alone in a folder (no DLL beside it); a second
-    start brings the first window to the front and exits.
+    start with a sample's (Japanese) name brings the first window to the
+    front, hands the file over and exits; the first window opens it.
 
 Exit 77 (skip) when wine, xdotool or the Japanese locale is missing.
 """
@@ -45,7 +48,7 @@ def windows_path(path):
 
 
 class Wine:
-    def __init__(self, prefix, work):
+    def __init__(self, prefix, work, sound=False):
         self.env = dict(os.environ)
         self.env.update({
             "WINEPREFIX": os.path.abspath(prefix),
@@ -54,6 +57,9 @@ class Wine:
             "LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8",
             "TONEFIELD_AUDIO_DRIVER": "disk",
         })
+        if sound:  # the real sound system: wine's driver for the sound server of the environment
+            del self.env["TONEFIELD_AUDIO_DRIVER"]
+            self.env.pop("SDL_AUDIODRIVER", None)
         self.work = work
         os.makedirs(prefix, exist_ok=True)
         if not os.path.exists(os.path.join(prefix, "system.reg")):
@@ -105,6 +111,17 @@ def wave_data(path):
     return []
 
 
+def write_tone_wave(path, frequency, seconds):
+    """A 16-bit mono WAV file of a sine tone at the default tone's rate."""
+    import math
+    count = int(RATE * seconds)
+    data = struct.pack("<%dh" % count, *(int(12000 * math.sin(2 * math.pi * frequency * i / RATE)) for i in range(count)))
+    header = struct.pack("<4sI4s4sIHHIIHH4sI", b"RIFF", 36 + len(data), b"WAVE", b"fmt ", 16, 1, 1, RATE, RATE * 2, 2, 16,
+                         b"data", len(data))
+    with open(path, "wb") as f:
+        f.write(header + data)
+
+
 class Bitmap:
     def __init__(self, path):
         with open(path, "rb") as f:
@@ -141,16 +158,20 @@ def write_png(bitmap, path):
 class Window:
     """One run of tonefield.exe with its own output file."""
 
-    def __init__(self, wine, opts, name, extra_env=None, exe=None):
+    def __init__(self, wine, opts, name, extra_env=None, exe=None, args=()):
         self.wine, self.opts = wine, opts
         self.played = os.path.join(opts.work, name + ".raw")
         if os.path.exists(self.played):
             os.remove(self.played)
         env = {"SDL_DISKAUDIOFILE": windows_path(self.played)}
         env.update(extra_env or {})
-        self.process = wine.start(exe or opts.window, env=env)
+        self.process = wine.start(exe or opts.window, *args, env=env)
         self.info = {}
-        result = self.probe("wait", "60", timeout=90)
+        self.refresh(60)
+
+    def refresh(self, seconds=5):
+        """Caption, client size and origin as they are now (a window restored may sit elsewhere)."""
+        result = self.probe("wait", str(seconds), timeout=seconds + 30)
         for line in result.splitlines():
             parts = line.split("\t")
             self.info[parts[0]] = parts[1:]
@@ -196,6 +217,7 @@ class Window:
     def close(self):
         subprocess.run(["xdotool", "search", "--sync", "--name", "^Tonefield $", "windowactivate"],
                        timeout=10, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.refresh()
         self.click(600, 52)  # 終了
         try:
             self.process.wait(timeout=30)
@@ -241,6 +263,16 @@ def case_layout_and_keys(wine, opts):
     check(dark > 20, "読込 is drawn (%d dark pixels)" % dark)
     check(last[0] == last[1], "読込 looks the same on both buttons")
     check(first[0] != first[1], "音声 and 楽譜 look different: Japanese glyphs, not boxes")
+
+    # What a screen reader is told (MSAA): a button's caption. The names
+    # given to the status line and the owner-drawn keys through
+    # IAccPropServices are not applied by wine's oleacc (it answers their
+    # window text): printed, not judged.
+    told = w.probe("name", "101").strip()
+    check(told == "name\t音声読込", "a button is named by its caption for assistive technology (%r)" % told)
+    for control_id, given in ((100, "状態表示"), (1000, "ド 3")):
+        print("      control %d, named %s on Windows, is told under wine as %r" % (
+            control_id, given, w.probe("name", str(control_id)).strip()))
 
     w.focus()
     xdotool("keydown", "z")
@@ -298,6 +330,60 @@ def case_song(wine, opts):
         check(all(s == 0 for s in played[start + len(rendered):]), "nothing sounds after the song's end")
 
 
+def choose_in_dialog(w, title, path):
+    """The file dialog titled so gets the file's name in its name field, then Return."""
+    typed = w.probe("type", title, windows_path(path))
+    check("typed" in typed, "the dialog %s is up with its name field (%r)" % (title, typed.strip()))
+    time.sleep(0.5)
+    xdotool("key", "Return")
+
+
+def wait_for_status(w, text, seconds):
+    deadline = time.time() + seconds
+    status = w.control_text(100) or ""
+    while time.time() < deadline and text not in status:
+        time.sleep(0.5)
+        status = w.control_text(100) or ""
+    return status
+
+
+def case_japanese_sample_name(wine, opts):
+    """The default tone saved through the save dialog as 音色テスト.wav, another
+    sample loaded, then the saved one loaded back: Z plays the default tone again."""
+    saved = os.path.join(opts.work, "音色テスト.wav")
+    other = os.path.join(opts.work, "other.wav")
+    for path in (saved, other):
+        if os.path.exists(path):
+            os.remove(path)
+    write_tone_wave(other, 440, 1.0)
+    w = Window(wine, opts, "japanese")
+    w.click(356, 20)  # 音声保存
+    choose_in_dialog(w, "Waveファイルの保存", saved)
+    status = wait_for_status(w, "音色テスト.wav", 20)
+    check(os.path.exists(saved) and len(wave_data(saved)) > RATE // 2,
+          "the sample is saved as 音色テスト.wav (%r)" % status)
+    w.click(284, 20)  # 音声読込
+    choose_in_dialog(w, "Waveファイルの読み込み", other)
+    check("other.wav" in wait_for_status(w, "other.wav", 20), "another sample is loaded")
+    time.sleep(1)
+    w.click(284, 20)
+    choose_in_dialog(w, "Waveファイルの読み込み", saved)
+    status = wait_for_status(w, "音色テスト.wav", 20)
+    check("音色テスト.wav" in status, "音色テスト.wav loads back (%r)" % status)
+    time.sleep(1)
+    w.focus()
+    xdotool("keydown", "z")
+    time.sleep(0.8)
+    xdotool("keyup", "z")
+    time.sleep(1)
+    w.close()
+    runs = stretches(read_samples(w.played))
+    if check(len(runs) >= 1, "Z sounds after the sample loaded back"):
+        first_i, last_i, _ = runs[-1]
+        rate = zero_crossings_per_second(read_samples(w.played)[first_i:last_i])
+        check(abs(rate - 524) < 52, "Z plays the default tone saved and loaded back (%.0f crossings/s, 524 wanted)" % rate)
+
+
 def case_second_start(wine, opts):
     # The first one runs from a folder of its own, with nothing beside it.
     alone = os.path.join(opts.work, "alone")
@@ -308,7 +394,11 @@ def case_second_start(wine, opts):
     check(w.info.get("caption") == ["Tonefield "], "tonefield.exe runs alone in its folder")
     subprocess.run(["xdotool", "search", "--name", "^Tonefield $", "windowminimize"], timeout=10)
     time.sleep(1)
-    second = wine.start(opts.window, env={"SDL_DISKAUDIOFILE": windows_path(os.path.join(opts.work, "second.raw"))})
+    # The second start names a sample under a Japanese name, relative to its own folder.
+    sample = os.path.join(opts.work, "音色テスト.wav")
+    write_tone_wave(sample, 440, 0.5)
+    second = wine.start(opts.window, os.path.basename(sample),
+                        env={"SDL_DISKAUDIOFILE": windows_path(os.path.join(opts.work, "second.raw"))})
     try:
         code = second.wait(timeout=60)
     except subprocess.TimeoutExpired:
@@ -319,6 +409,12 @@ def case_second_start(wine, opts):
     count = w.probe("count")
     check("windows\t1" in count, "one window only\n" + count)
     check("front\tyes" in count, "the first window is in front again\n" + count)
+    deadline = time.time() + 20
+    status = w.control_text(100)
+    while time.time() < deadline and "音色テスト.wav" not in (status or ""):
+        time.sleep(0.5)
+        status = w.control_text(100)
+    check("音色テスト.wav" in (status or ""), "the first window opened the sample handed over (%r)" % status)
     w.close()
 
 
@@ -355,7 +451,8 @@ def main():
     os.makedirs(opts.work, exist_ok=True)
     wine = Wine(opts.prefix, opts.work)
     started = time.time()
-    cases = (take_screenshot,) if opts.screenshot else (case_layout_and_keys, case_song, case_second_start)
+    cases = (take_screenshot,) if opts.screenshot else (case_layout_and_keys, case_song, case_japanese_sample_name,
+                                                        case_second_start)
     try:
         for case in cases:
             print("== " + case.__name__, flush=True)
