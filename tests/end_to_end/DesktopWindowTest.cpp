@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include <atomic>
+#include <string>
 #include <thread>
 
 #include "end_to_end/EndToEndSupport.h"
@@ -101,6 +102,7 @@ TEST_F(DesktopWindow, AKeyHeldWithAutoRepeatPlaysItsWaveOnceUntilReleased) {
   // key's wave (a late block may leave a gap of silence inside it).
   const std::vector<std::int16_t> played = Played();
   struct Stretch {
+    std::size_t first = 0;
     std::size_t last = 0;
     long sounding = 0;
   };
@@ -108,12 +110,17 @@ TEST_F(DesktopWindow, AKeyHeldWithAutoRepeatPlaysItsWaveOnceUntilReleased) {
   constexpr std::size_t kGap = kRate / 4;
   for (std::size_t i = 0; i < played.size(); ++i) {
     if (played[i] == 0) continue;
-    if (stretches.empty() || i - stretches.back().last > kGap) stretches.push_back({});
+    if (stretches.empty() || i - stretches.back().last > kGap) stretches.push_back({i});
     stretches.back().last = i;
     ++stretches.back().sounding;
   }
   ASSERT_FALSE(stretches.empty()) << "the keys sounded";
-  EXPECT_EQ(stretches.size(), 3u) << "one stretch of sound per stroke";
+  std::string where;  // says whether a stroke was cut or restarted
+  for (const Stretch& stretch : stretches) {
+    where += " [" + std::to_string(stretch.first * 1000 / kRate) + "-" + std::to_string(stretch.last * 1000 / kRate) +
+             " ms, " + std::to_string(stretch.sounding * 1000 / kRate) + " ms sounding]";
+  }
+  EXPECT_EQ(stretches.size(), 3u) << "one stretch of sound per stroke:" << where;
   for (const Stretch& stretch : stretches) {
     EXPECT_LE(stretch.sounding, kRate) << "a note started again: " << (stretch.sounding - kRate) * 1000 / kRate
                                        << " ms more sound than its wave";

@@ -189,6 +189,9 @@ class MainWindow final : public QWidget, public View, public Host {
   // Per virtual-key code: the time stamp of a key-up held back because the
   // key was still down when it arrived.
   std::array<std::optional<quint64>, 256> heldBackRelease_{};
+  // The time stamp of each key's last release passed on as a key-up: the
+  // press of a repeat pair that arrives after it is not a new stroke.
+  std::array<std::optional<quint64>, 256> deliveredRelease_{};
   bool closed_ = false;
   QLabel* midiLight_ = nullptr;
   QToolButton* panicButton_ = nullptr;

@@ -133,7 +133,21 @@ bool MainWindow::PreviewKey(QKeyEvent& event) {
   const int vk = translator_.VirtualKey(event);
   if (vk <= 0 || vk >= static_cast<int>(heldBackRelease_.size()) || !Live()) return false;
   std::optional<quint64>& heldBack = heldBackRelease_[static_cast<std::size_t>(vk)];
+  std::optional<quint64>& delivered = deliveredRelease_[static_cast<std::size_t>(vk)];
   if (event.type() == QEvent::KeyPress) {
+    // On a busy machine the key may already be up when a repeat's release
+    // is handled, so that release went on as the key-up; its press, with
+    // the same time stamp, must not start the note again.
+    const bool lateRepeat = delivered == event.timestamp();
+    delivered.reset();
+    if (lateRepeat) return false;
+    // A repeat handled only after the key came up (the window's own watch
+    // may have ended the note by then) belongs to a finished stroke.
+    const bool repeat = event.isAutoRepeat() || (heldBack.has_value() && *heldBack == event.timestamp());
+    if (repeat && keyHeld_.AsksServer() && !keyHeld_.IsHeld(vk)) {
+      heldBack.reset();
+      return false;
+    }
     if (heldBack.has_value()) {
       // The server sends a repeat's release and press with one time stamp.
       // A press at another time is a new stroke: the key did come up in
@@ -161,6 +175,9 @@ bool MainWindow::PreviewKey(QKeyEvent& event) {
     return false;
   }
   heldBack.reset();
+  // Only where the server's time stamps tell strokes apart (synthetic
+  // events all carry 0).
+  if (keyHeld_.AsksServer() && event.timestamp() != 0) delivered = event.timestamp();
   int key = vk;
   handlers_->OnKeyUp(key);
   return key == 0;

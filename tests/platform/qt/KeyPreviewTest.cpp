@@ -179,6 +179,39 @@ TEST_F(KeyPreview, AReleaseWhileTheKeyIsStillDownIsNoKeyUpUnlessANewStrokeFollow
   EXPECT_EQ(handlers_.keyUps.size(), 2u);
 }
 
+// On a busy machine the window may handle a repeat pair only after the key
+// came up: whether Qt paired them (both flagged) or not (the release looks
+// real and goes on as the key-up), the pair's press must not start the
+// note again; the real release that follows changes nothing.
+TEST_F(KeyPreview, ARepeatHandledAfterTheKeyCameUpStartsNoNote) {
+  std::set<int> down;
+  window_.keyHeld().AnswerAsServer([&](int vk) { return down.count(vk) != 0; });
+  handlers_.consumeKeyDown = [](int) { return false; };
+  auto send = [&](QEvent::Type type, quint64 time, bool autoRepeat) {
+    QKeyEvent event = KeyEvent(type, Qt::Key_Z, kEvdevZ + kXcbOffset, autoRepeat);
+    event.setTimestamp(time);
+    QApplication::sendEvent(QApplication::focusWidget(), &event);
+  };
+  for (const bool paired : {true, false}) {
+    handlers_.keyDowns.clear();
+    handlers_.keyUps.clear();
+    down.insert('Z');
+    send(QEvent::KeyPress, 100, false);
+    down.clear();  // the key comes up before the window reads the repeat
+    send(QEvent::KeyRelease, 760, paired);
+    send(QEvent::KeyPress, 760, paired);
+    send(QEvent::KeyRelease, 790, false);
+    EXPECT_EQ(handlers_.keyDowns, (std::vector<int>{'Z'})) << (paired ? "paired" : "unpaired");
+    EXPECT_FALSE(handlers_.keyUps.empty()) << (paired ? "paired" : "unpaired");
+    // A later stroke plays as ever.
+    down.insert('Z');
+    send(QEvent::KeyPress, 2000, false);
+    EXPECT_EQ(handlers_.keyDowns.size(), 2u);
+    down.clear();
+    send(QEvent::KeyRelease, 2100, false);
+  }
+}
+
 TEST_F(KeyPreview, KeysTheCoreDoesNotConsumeReachTheFocusedControl) {
   handlers_.consumeKeyDown = [](int) { return false; };
   handlers_.consumeKeyUp = false;
