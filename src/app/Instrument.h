@@ -274,6 +274,7 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   int lastClockBlocks_ = 0;
 
   std::ofstream latencyLog_;
+  std::string latencyNoteWritten_;  // the device's note last written to the log
   std::int64_t pendingInputTime_ = 0;
 
   DialogFolders dialogFolders_{host_};

@@ -105,6 +105,7 @@ void Instrument::CheckDevicesLost() {
 
 bool Instrument::SetLatencyLog(const std::string& path) {
   latencyLog_.close();
+  latencyNoteWritten_.clear();
   latencyLog_.open(path, std::ios::out | std::ios::app);
   return latencyLog_.is_open();
 }
@@ -119,6 +120,11 @@ void Instrument::LatencyMeasured(const LatencyRecord& record) {
                 "%skey %d: input to callback %.3f ms, buffer %u samples at %u Hz (%.3f ms), total %.3f ms\n",
                 record.owner == kMidiOwner ? "MIDI " : "", record.key, toCallbackMs, record.bufferSamples, rate,
                 bufferMs, toCallbackMs + bufferMs);
+  // Said once (and again when it changes, e.g. after a reopen), not per key.
+  if (std::string note = waveOut_.AfterCallbackNote(); !note.empty() && note != latencyNoteWritten_) {
+    latencyLog_ << "(" << note << ")\n";
+    latencyNoteWritten_ = std::move(note);
+  }
   latencyLog_ << line;
   latencyLog_.flush();
 }

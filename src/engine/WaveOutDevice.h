@@ -45,6 +45,10 @@ class WaveOutDevice {
   // falls back to the system's default device.
   virtual bool Lost() = 0;
   virtual std::string ErrorText(MmResult code) = 0;
+  // What the device knows of the sound's way after its callback returns
+  // (buffers it or the server hold), for the latency log; empty when it
+  // knows nothing.
+  virtual std::string AfterCallbackNote() const { return {}; }
 };
 
 // The buffer asked for when none is given: the power of two nearest 5 ms

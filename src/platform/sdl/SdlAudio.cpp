@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/sdl/PulseServer.h"
 #include "platform/sdl/SdlServerCalls.h"
@@ -74,6 +75,46 @@ std::uint16_t SdlBufferSamplesFor(std::uint32_t rate) {
   return static_cast<std::uint16_t>(best);
 }
 
+std::uint32_t PulseServerLatencyMs(std::uint32_t bufferSamples, std::uint32_t rate) {
+  if (rate == 0) return 2;
+  const std::uint64_t thirdMs = (static_cast<std::uint64_t>(bufferSamples) * 1000 + 3ull * rate / 2) / (3ull * rate);
+  return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(thirdMs, 2, 2000));
+}
+
+namespace {
+
+// Sets libpulse's latency variable around one SDL open on the server-call
+// helper (libpulse reads it while connecting the stream, on this thread),
+// and puts back what was there. A value the user exported is left alone.
+class PulseLatencyRequest {
+ public:
+  explicit PulseLatencyRequest(std::uint32_t ms) {
+    if (ms == 0 || UserSetIt()) return;
+    set_ = ::setenv(kPulseLatencyVariable, std::to_string(ms).c_str(), 1) == 0;
+    if (set_) ms_ = ms;
+  }
+  ~PulseLatencyRequest() {
+    if (set_) ::unsetenv(kPulseLatencyVariable);
+  }
+  PulseLatencyRequest(const PulseLatencyRequest&) = delete;
+  PulseLatencyRequest& operator=(const PulseLatencyRequest&) = delete;
+  std::uint32_t ms() const { return ms_; }
+
+ private:
+  static bool UserSetIt() {
+    // Read once, before this class ever set it.
+    static const bool user = [] {
+      const char* value = std::getenv(kPulseLatencyVariable);
+      return value != nullptr && *value != '\0';
+    }();
+    return user;
+  }
+  bool set_ = false;
+  std::uint32_t ms_ = 0;
+};
+
+}  // namespace
+
 bool IsSdlPlayableFormat(const WaveFormat& format) {
   return format.formatTag == kWaveFormatPcm && format.channels == 1 && format.bitsPerSample == 16 &&
          format.blockAlign == 2 && format.samplesPerSec >= kMinDeviceRate &&
@@ -83,7 +124,8 @@ bool IsSdlPlayableFormat(const WaveFormat& format) {
 MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlErrorTexts& errors,
                            const WaveFormat& format, bool capture, SdlCallback callback,
                            void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples,
-                           const std::string& deviceName, std::uint32_t requestSamples) {
+                           const std::string& deviceName, std::uint32_t requestSamples,
+                           std::uint32_t* serverLatencyMs) {
   static_assert(sizeof(SdlDeviceId) == sizeof(SDL_AudioDeviceID));
   device = 0;
   if (!IsSdlPlayableFormat(format)) return errors.Fail(kWaveBadFormat);
@@ -92,6 +134,7 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
     SDL_AudioSpec have{};
     std::string name;
     bool capture = false;
+    std::uint32_t serverMs = 0;  // asked of a pulse server, 0: nothing asked
     SDL_AudioDeviceID device = 0;
     MmResult code = kMmSuccess;
     std::string error;
@@ -107,6 +150,7 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
   open->want.userdata = userdata;
   open->name = deviceName;
   open->capture = capture;
+  if (!capture && SdlWouldUsePulse()) open->serverMs = PulseServerLatencyMs(open->want.samples, format.samplesPerSec);
   const ServerCall call = RunServerCall(
       [open, audio] {
         std::unique_ptr<SdlAudioSubsystem>& subsystem = audio->subsystem;
@@ -119,6 +163,8 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
             return;
           }
         }
+        const PulseLatencyRequest request(open->serverMs);
+        open->serverMs = request.ms();
         // No allowed changes: SDL converts our format to whatever the hardware takes.
         open->device = SDL_OpenAudioDevice(open->name.empty() ? nullptr : open->name.c_str(),
                                            open->capture ? 1 : 0, &open->want, &open->have, 0);
@@ -136,6 +182,7 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
   if (open->code != kMmSuccess) return errors.FailWith(open->code, open->error);
   device = open->device;
   bufferSamples = open->have.samples;
+  if (serverLatencyMs != nullptr) *serverLatencyMs = open->serverMs;
   return kMmSuccess;
 }
 

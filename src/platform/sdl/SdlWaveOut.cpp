@@ -27,7 +27,7 @@ MmResult SdlWaveOut::Open(const WaveFormat& format, std::uint32_t bufferSamples,
   source_ = &source;
   const MmResult opened = OpenSdlMonoDevice(audio_, errors_, format, /*capture=*/false,
                                             &SdlWaveOut::AudioCallback, this, device, granted,
-                                            deviceName_, bufferSamples);
+                                            deviceName_, bufferSamples, &serverLatencyMs_);
   if (opened != kMmSuccess) {
     source_ = nullptr;
     return opened;
@@ -74,6 +74,17 @@ bool SdlWaveOut::Lost() {
 }
 
 std::string SdlWaveOut::ErrorText(MmResult code) { return errors_.Text(code); }
+
+std::string SdlWaveOut::AfterCallbackNote() const {
+  // SDL reports nothing of the server's delay: say what is not counted.
+  std::string note = "the figure stops at the callback; after it SDL holds up to one more buffer";
+  if (serverLatencyMs_ != 0) {
+    note += " and the pulse server was asked to hold " + std::to_string(serverLatencyMs_) + " ms";
+  } else {
+    note += " and the server holds what it chooses";
+  }
+  return note + ", then the server's own mixing";
+}
 
 void SdlWaveOut::AudioCallback(void* self, std::uint8_t* stream, int length) {
   auto* out = static_cast<SdlWaveOut*>(self);

@@ -33,6 +33,9 @@ class SdlWaveOut final : public WaveOutDevice {
   std::uint32_t BufferSamples() const override { return bufferSamples_; }
   bool Lost() override;
   std::string ErrorText(MmResult code) override;
+  std::string AfterCallbackNote() const override;
+  // What the pulse server was asked to hold, 0 when nothing was asked.
+  std::uint32_t ServerLatencyMs() const { return serverLatencyMs_; }
 
   bool IsOpen() const { return device_ != 0; }
   const std::string& deviceName() const { return deviceName_; }
@@ -47,6 +50,7 @@ class SdlWaveOut final : public WaveOutDevice {
   std::uint32_t device_ = 0;  // SDL_AudioDeviceID
   std::uint32_t bufferSamples_ = 0;
   std::uint32_t rate_ = 0;
+  std::uint32_t serverLatencyMs_ = 0;
   AudioSource* source_ = nullptr;
 };
 
