@@ -80,8 +80,10 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   // The audio thread has news (key paints, the score's end, returned banks,
   // latency stamps); also run by every timer tick.
   void OnAudioNews();
-  // Called before the device starts: wakes the GUI thread from any thread.
-  void SetAudioWake(std::function<void()> wake);
+  // Called before the device starts: wake brings the GUI thread from any
+  // thread; post (empty: wake) is what the audio callback calls, and must
+  // make no system call.
+  void SetAudioWake(std::function<void()> wake, std::function<void()> post = {});
   // The device buffer to ask for (0: about 5 ms at the rate).
   void SetBufferRequest(std::uint32_t samples) { bufferRequest_ = samples; }
   // Latency probe: the time of the input event about to be handled, and the

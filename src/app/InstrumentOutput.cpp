@@ -7,8 +7,9 @@
 
 namespace tonefield {
 
-void Instrument::SetAudioWake(std::function<void()> wake) {
+void Instrument::SetAudioWake(std::function<void()> wake, std::function<void()> post) {
   audioWake_ = wake;
+  live_.channels().post = post ? std::move(post) : wake;
   live_.channels().wake = std::move(wake);
 }
 

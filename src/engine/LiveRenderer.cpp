@@ -197,7 +197,7 @@ void LiveRenderer::Publish() {
   }
   if (news_) {
     news_ = false;
-    if (channels_.wake) channels_.wake();
+    if (channels_.post) channels_.post();
   }
 }
 

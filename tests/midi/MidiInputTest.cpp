@@ -29,6 +29,7 @@ class MidiThroughTheEngine : public ::testing::Test {
     lent = testing::RampBank();
     live.UseBank(lent);
     live.channels().wake = [this] { wakes.fetch_add(1); };
+    live.channels().post = [this] { wakes.fetch_add(1); };  // the renderer's publish
   }
   void Send(std::initializer_list<int> bytes, std::int64_t at = 0) {
     std::vector<std::uint8_t> message;
