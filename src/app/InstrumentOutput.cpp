@@ -37,7 +37,7 @@ bool Instrument::OpenOutputDevice(bool report) {
     if (report) ReportDeviceError("WAVE_FORMAT_QUERYエラー", q);
   } else {
     live_.SetOutputRate(rate);
-    const std::uint32_t buffer = bufferRequest_ != 0 ? bufferRequest_ : DefaultBufferSamples(rate);
+    const std::uint32_t buffer = bufferRequest_ != 0 ? bufferRequest_ : DefaultBufferSamples(rate) * bufferStep_;
     if (const MmResult o = waveOut_.Open(keyWaves_.outputFormat, buffer, live_.renderer()); o != kMmSuccess) {
       if (report) ReportDeviceError("waveOutOpenエラー", o);
     } else {
@@ -51,6 +51,7 @@ bool Instrument::OpenOutputDevice(bool report) {
         outputOpen_ = true;
         outputLost_ = false;
         opened = true;
+        bufferStepUp_.Opened(waveOut_.LateCallbacks());
       }
     }
   }
@@ -76,6 +77,34 @@ void Instrument::OnAudioNews() {
     ResetPlayButton();
   }
   HandleRecordingSelfStop();
+}
+
+std::string BufferSteppedUpText(std::uint32_t from, std::uint32_t to) {
+  return "音が途切れるため、出力バッファを " + std::to_string(from) + " から " + std::to_string(to) +
+         " サンプルに増やしました。";
+}
+
+void Instrument::CheckLateCallbacks() {
+  // An explicit --buffer is the user's to keep; the default grows once.
+  if (!outputOpen_ || bufferRequest_ != 0 || !bufferStepUp_.Tick(waveOut_.LateCallbacks())) return;
+  const std::uint32_t from = waveOut_.BufferSamples();
+  std::lock_guard lock(engineLock_);
+  bufferStep_ = 2;
+  CloseOutput();
+  if (!OpenOutputDevice(false)) {
+    outputLost_ = true;  // reopened (the default device) on the next ticks
+    view_.SetStatusText(std::string(kOutputLostText));
+    return;
+  }
+  const std::string text = BufferSteppedUpText(from, waveOut_.BufferSamples());
+  view_.SetStatusText(text);
+  std::fprintf(stderr, "tonefield: the sound device's callbacks came late; buffer stepped up from %u to %u samples\n",
+               from, waveOut_.BufferSamples());
+  if (latencyLog_.is_open()) {
+    latencyLog_ << "late callbacks: buffer stepped up from " << from << " to " << waveOut_.BufferSamples()
+                << " samples\n";
+    latencyLog_.flush();
+  }
 }
 
 void Instrument::CheckDevicesLost() {

@@ -49,6 +49,9 @@ class WaveOutDevice {
   // (buffers it or the server hold), for the latency log; empty when it
   // knows nothing.
   virtual std::string AfterCallbackNote() const { return {}; }
+  // Callbacks that came late (the server may have run dry) since the device
+  // object was made; 0 where the device cannot tell.
+  virtual std::uint64_t LateCallbacks() const { return 0; }
 };
 
 // The buffer asked for when none is given: the power of two nearest 5 ms

@@ -18,6 +18,12 @@ SdlAudioSubsystem::SdlAudioSubsystem() {
   SDL_SetHint(SDL_HINT_APP_NAME, kSdlAppName);
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, kSdlAppName);
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, kSdlAppName);
+  // SDL's playback thread asks for its "time critical" priority once, as it
+  // starts (never in the callback): with this it asks for real-time
+  // scheduling, through rtkit where the process may not set it itself, so
+  // a busy desktop does not make it late. Where neither is allowed it runs
+  // on as before.
+  SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
   // SDL 2.26's pulse driver reads the server's default device names without
   // a check and crashes when the server has no output or input at all.
   if (SdlWouldUsePulse()) {
@@ -125,7 +131,7 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
                            const WaveFormat& format, bool capture, SdlCallback callback,
                            void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples,
                            const std::string& deviceName, std::uint32_t requestSamples,
-                           std::uint32_t* serverLatencyMs) {
+                           std::uint32_t* serverLatencyMs, std::string* driverName) {
   static_assert(sizeof(SdlDeviceId) == sizeof(SDL_AudioDeviceID));
   device = 0;
   if (!IsSdlPlayableFormat(format)) return errors.Fail(kWaveBadFormat);
@@ -135,6 +141,7 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
     std::string name;
     bool capture = false;
     std::uint32_t serverMs = 0;  // asked of a pulse server, 0: nothing asked
+    std::string driver;
     SDL_AudioDeviceID device = 0;
     MmResult code = kMmSuccess;
     std::string error;
@@ -171,6 +178,8 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
         if (open->device == 0) {
           open->code = kMmBadDeviceId;
           open->error = SDL_GetError();
+        } else if (const char* driver = SDL_GetCurrentAudioDriver()) {
+          open->driver = driver;
         }
       },
       [open] {
@@ -183,6 +192,7 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
   device = open->device;
   bufferSamples = open->have.samples;
   if (serverLatencyMs != nullptr) *serverLatencyMs = open->serverMs;
+  if (driverName != nullptr) *driverName = open->driver;
   return kMmSuccess;
 }
 

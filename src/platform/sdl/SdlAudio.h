@@ -105,7 +105,7 @@ struct SdlAudioReference {
 // (0: SdlBufferSamplesFor the rate; a playback stream on a pulse server is
 // asked to hold PulseServerLatencyMs of it, unless the user's environment
 // says otherwise; serverLatencyMs gives what was asked, 0 when nothing
-// was), bringing the audio subsystem up first
+// was; driverName gets SDL's driver), bringing the audio subsystem up first
 // when it is not. The device starts paused. Runs on the server-call helper
 // and waits at most kServerOpenLimit: a server that does not answer fails
 // the open (what opens later is closed there). Returns 0 with the device id
@@ -114,7 +114,7 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
                            const WaveFormat& format, bool capture, SdlCallback callback,
                            void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples,
                            const std::string& deviceName = {}, std::uint32_t requestSamples = 0,
-                           std::uint32_t* serverLatencyMs = nullptr);
+                           std::uint32_t* serverLatencyMs = nullptr, std::string* driverName = nullptr);
 
 // Pauses the device (its callback does not run again once this returns;
 // SDL's device lock is held only around the callback, never while SDL waits
