@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QTest>
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <sstream>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -30,6 +33,18 @@ using Clock = std::chrono::steady_clock;
 
 // What a loaded CI machine holds; the goal on a quiet one is 15 ms.
 constexpr double kLatencyBoundMs = 40.0;
+
+// Presses z through the X server; the time just before it was sent.
+Clock::time_point PressZ(Display* display, int holdMs) {
+  const KeyCode z = XKeysymToKeycode(display, XK_z);
+  const auto pressed = Clock::now();
+  XTestFakeKeyEvent(display, z, True, CurrentTime);
+  XFlush(display);
+  QTest::qWait(holdMs);
+  XTestFakeKeyEvent(display, z, False, CurrentTime);
+  XFlush(display);
+  return pressed;
+}
 
 int Presses() {
   const char* count = std::getenv("TONEFIELD_LATENCY_PRESSES");
@@ -54,7 +69,6 @@ TEST(RealServerLatency, AKeyPressReachesTheMonitorWithinTheGoal) {
   ASSERT_EQ(monitor.error(), "");
   Display* display = XOpenDisplay(nullptr);
   ASSERT_NE(display, nullptr);
-  const KeyCode z = XKeysymToKeycode(display, XK_z);
 
   std::vector<double> latencies;
   {
@@ -69,12 +83,7 @@ TEST(RealServerLatency, AKeyPressReachesTheMonitorWithinTheGoal) {
     program.window().songList()->setFocus();
     QTest::qWait(3500);  // past the stream's start
     for (int i = 0; i < Presses(); ++i) {
-      const auto pressed = Clock::now();
-      XTestFakeKeyEvent(display, z, True, CurrentTime);
-      XFlush(display);
-      QTest::qWait(150);
-      XTestFakeKeyEvent(display, z, False, CurrentTime);
-      XFlush(display);
+      const auto pressed = PressZ(display, 150);
       QTest::qWait(1100);  // the key's one-second wave has ended
       const auto onset = monitor.Onset(pressed, pressed + std::chrono::milliseconds(400), Threshold(),
                                        std::chrono::milliseconds(30));
@@ -93,6 +102,87 @@ TEST(RealServerLatency, AKeyPressReachesTheMonitorWithinTheGoal) {
               latencies.front(), latencies.back(), latencies.size());
   EXPECT_GT(latencies.front(), 0.0) << "no sound before its key";
   EXPECT_LE(median, kLatencyBoundMs);
+}
+
+// The PipeWire session (pipewire, wireplumber, pipewire-pulse) killed and
+// started again while the window plays, with either SDL driver: the loss is
+// reported, the window reopens the default device once the new session has
+// one, and a key sounds at the new server's monitor. Last of the real-server
+// tests: the session it leaves is its own, stopped when it ends.
+class RestartedSession {
+ public:
+  ~RestartedSession() {
+    for (int pid : pids_) ::kill(pid, SIGTERM);
+  }
+  // Kills the session the script started; false when there is none.
+  static bool KillStarted() {
+    std::istringstream in(std::getenv("TONEFIELD_SERVER_PIDS") != nullptr ? std::getenv("TONEFIELD_SERVER_PIDS") : "");
+    bool any = false;
+    for (int pid = 0; in >> pid;) any = ::kill(pid, SIGKILL) == 0 || any;
+    return any;
+  }
+  // As scripts/with-sound-server starts it, null sink included.
+  bool Start() {
+    for (const char* daemon : {"pipewire", "wireplumber", "pipewire-pulse"}) {
+      FILE* started = ::popen((std::string(daemon) + " >/dev/null 2>&1 & echo $!").c_str(), "r");
+      int pid = 0;
+      if (started != nullptr && std::fscanf(started, "%d", &pid) == 1) pids_.push_back(pid);
+      if (started != nullptr) ::pclose(started);
+      QTest::qWait(300);
+    }
+    return QTest::qWaitFor([] { return std::system("pactl info >/dev/null 2>&1") == 0; }, 10000) &&
+           std::system("pactl load-module module-null-sink sink_name=tonefield_null "
+                       "sink_properties=device.description=Tonefield_Null >/dev/null && "
+                       "pactl set-default-sink tonefield_null") == 0;
+  }
+
+ private:
+  std::vector<int> pids_;
+};
+
+TEST(RealServerRestart, ARestartedPipeWireIsReportedAndPlayingResumes) {
+  const char* server = std::getenv("TONEFIELD_SERVER");
+  if (server == nullptr || std::string(server) != "pipewire") GTEST_SKIP() << "only for a PipeWire session";
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  const auto status = [](Program& program) {
+    return static_cast<QLabel*>(program.window().control(Control::StatusLine))->text().toStdString();
+  };
+  RestartedSession session;
+  {
+    Program program;
+    program.Start();
+    ASSERT_TRUE(program.waveOut().IsOpen());
+    program.window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&program.window()));
+    program.window().songList()->setFocus();
+    QTest::qWait(3500);
+    const auto killed = Clock::now();
+    ASSERT_TRUE(RestartedSession::KillStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status(program) == kOutputLostText; }, 5000));
+    std::printf("%s%s: killed session reported after %.2f s\n", server,
+                std::getenv("SDL_AUDIODRIVER") != nullptr && *std::getenv("SDL_AUDIODRIVER") != '\0' ? " (SDL pipewire)" : "",
+                std::chrono::duration<double>(Clock::now() - killed).count());
+    ASSERT_TRUE(session.Start());
+    const auto restarted = Clock::now();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status(program) == kOutputBackText; }, 15000));
+    std::printf("%s: playing again %.2f s after the new session answered\n", server,
+                std::chrono::duration<double>(Clock::now() - restarted).count());
+    QTest::qWait(3500);  // past the new stream's start
+    testing::MonitorClock monitor("tonefield_null.monitor", 48000);
+    ASSERT_EQ(monitor.error(), "");
+    QTest::qWait(300);
+    bool heard = false;
+    for (int i = 0; i < 3 && !heard; ++i) {
+      const auto pressed = PressZ(display, 150);
+      QTest::qWait(1100);
+      heard = monitor.Onset(pressed, pressed + std::chrono::milliseconds(500), Threshold(),
+                            std::chrono::milliseconds(0)).has_value();
+    }
+    EXPECT_TRUE(heard) << "a key sounds through the new session";
+    program.window().close();
+  }
+  XCloseDisplay(display);
 }
 
 }  // namespace
