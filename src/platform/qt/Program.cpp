@@ -32,7 +32,10 @@ Program::Program(const LaunchOptions& options)
   core_.SetMidiPanic([this] { midiPorts_.Panic(); });
   // The light flashes for at least 100 ms per burst of notes.
   midiLight_.setInterval(50);
-  QObject::connect(&midiLight_, &QTimer::timeout, [this] { UpdateMidiLight(); });
+  QObject::connect(&midiLight_, &QTimer::timeout, [this] {
+    UpdateMidiLight();
+    midiPorts_.SendWaiting();
+  });
 }
 
 void Program::UpdateMidiLight() {
