@@ -82,9 +82,9 @@ std::uint16_t SdlBufferSamplesFor(std::uint32_t rate) {
 }
 
 std::uint32_t PulseServerLatencyMs(std::uint32_t bufferSamples, std::uint32_t rate) {
-  if (rate == 0) return 2;
+  if (rate == 0) return kMinPulseServerLatencyMs;
   const std::uint64_t thirdMs = (static_cast<std::uint64_t>(bufferSamples) * 1000 + 3ull * rate / 2) / (3ull * rate);
-  return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(thirdMs, 2, 2000));
+  return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(thirdMs, kMinPulseServerLatencyMs, 2000));
 }
 
 namespace {

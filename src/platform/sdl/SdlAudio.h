@@ -73,9 +73,11 @@ std::uint16_t SdlBufferSamplesFor(std::uint32_t rate);
 
 // How much sound SDL's pulse driver should let the server hold for a
 // playback stream with buffers of bufferSamples at rate: a third of one
-// buffer, at least 2 ms (whole milliseconds, as libpulse takes it). SDL
-// itself renders one whole buffer ahead of the server, so the server's
-// part can be small; left to SDL it asks for a whole buffer more.
+// buffer, at least kMinPulseServerLatencyMs (whole milliseconds, as
+// libpulse takes it). SDL itself renders one whole buffer ahead of the
+// server, so the server's part can be small; left to SDL it asks for a
+// whole buffer more. Less than 4 ms gave dropouts at moderate load.
+inline constexpr std::uint32_t kMinPulseServerLatencyMs = 4;
 std::uint32_t PulseServerLatencyMs(std::uint32_t bufferSamples, std::uint32_t rate);
 // The variable libpulse reads it from; a value the user set wins.
 inline constexpr const char* kPulseLatencyVariable = "PULSE_LATENCY_MSEC";

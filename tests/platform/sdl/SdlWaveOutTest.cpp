@@ -95,17 +95,18 @@ TEST(SdlWaveOutFormat, CaptureBufferIsThePowerOfTwoNearestTenMilliseconds) {
 }
 
 // The pulse server holds a third of a buffer (SDL holds a whole one ahead
-// of it), never less than 2 ms, in whole milliseconds rounded to nearest.
-TEST(SdlWaveOutFormat, APulseServerIsAskedToHoldAThirdOfABufferAndAtLeastTwoMilliseconds) {
+// of it), never less than 4 ms, in whole milliseconds rounded to nearest.
+TEST(SdlWaveOutFormat, APulseServerIsAskedToHoldAThirdOfABufferAndAtLeastFourMilliseconds) {
   struct Case {
     std::uint32_t samples, rate, ms;
   };
-  const std::array<Case, 6> cases{{{64, 11025, 2},      // 5.8 ms buffer: the floor
+  const std::array<Case, 7> cases{{{64, 11025, 4},      // 5.8 ms buffer: the floor
+                                   {512, 44100, 4},     // 11.6 ms: 3.9 rounds to the floor
                                    {256, 11025, 8},     // 23.2 ms: 7.7
                                    {1024, 44100, 8},    // 23.2 ms
                                    {32768, 8000, 1365}, // long buffers are not cut short
-                                   {16, 48000, 2},
-                                   {64, 0, 2}}};        // no rate: the floor, no division
+                                   {16, 48000, 4},
+                                   {64, 0, 4}}};        // no rate: the floor, no division
   for (const Case& c : cases) EXPECT_EQ(PulseServerLatencyMs(c.samples, c.rate), c.ms) << c.samples << "@" << c.rate;
 }
 
