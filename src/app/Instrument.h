@@ -28,6 +28,7 @@
 #include "dsp/KeyWaveBuilder.h"
 #include "dsp/FirLowPass.h"
 #include "engine/EngineState.h"
+#include "engine/LateCallbackWatch.h"
 #include "engine/LiveEngine.h"
 #include "engine/VoiceTable.h"
 #include "engine/WaveOutDevice.h"
@@ -44,6 +45,8 @@ inline constexpr std::string_view kWelcomeText = "*** Welcome to Tonefield ! ***
 inline constexpr std::string_view kShuttingDownText = "終了処理中です。";
 inline constexpr std::string_view kOutputLostText = "出力デバイスが切断されました。";
 inline constexpr std::string_view kOutputBackText = "出力デバイスに再接続しました。";
+// Said (with the sizes) when late callbacks made the default buffer grow.
+std::string BufferSteppedUpText(std::uint32_t from, std::uint32_t to);
 inline constexpr std::string_view kCaptureLostText = "録音デバイスが切断されました。";
 inline constexpr std::string_view kCaptureSilentText = "録音デバイスから音声が届きません。";
 inline constexpr std::string_view kCaptureCancelledText = "録音を中止しました。";
@@ -82,8 +85,10 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   // The audio thread has news (key paints, the score's end, returned banks,
   // latency stamps); also run by every timer tick.
   void OnAudioNews();
-  // Called before the device starts: wakes the GUI thread from any thread.
-  void SetAudioWake(std::function<void()> wake);
+  // Called before the device starts: wake brings the GUI thread from any
+  // thread; post (empty: wake) is what the audio callback calls, and must
+  // make no system call.
+  void SetAudioWake(std::function<void()> wake, std::function<void()> post = {});
   // The device buffer to ask for (0: about 5 ms at the rate).
   void SetBufferRequest(std::uint32_t samples) { bufferRequest_ = samples; }
   // Another device or buffer was chosen while the window runs: an open
@@ -211,6 +216,7 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   // Opens the output; report false keeps failures quiet (reopening a lost device).
   bool OpenOutputDevice(bool report);
   void CheckDevicesLost();
+  void CheckLateCallbacks();
   void HandleRecordingSelfStop();
   // Rebuilds the key waves of the current sample (progress in the status
   // line); voices whose position lies beyond their new wave become finished.
@@ -269,7 +275,9 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   StuckNoteWatchdog watchdog_;
   bool outputOpen_ = false;
   bool outputLost_ = false;  // reopen the default device at the next ticks
-  std::uint32_t bufferRequest_ = 0;
+  std::uint32_t bufferRequest_ = 0;  // --buffer; 0: the default, which may step up once
+  std::uint32_t bufferStep_ = 1;     // 2 once late callbacks stepped the default up
+  BufferStepUp bufferStepUp_;
 
   Sequencer idleSequencer_;  // what sequencer() shows before the first score
   std::int32_t scoreTempo_ = kDefaultTempo;
@@ -299,6 +307,7 @@ class Instrument final : public WaveInListener, private LiveEngineClient, privat
   int lastClockBlocks_ = 0;
 
   std::ofstream latencyLog_;
+  std::string latencyNoteWritten_;  // the device's note last written to the log
   std::int64_t pendingInputTime_ = 0;
 
   DialogFolders dialogFolders_{host_};

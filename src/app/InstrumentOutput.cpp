@@ -7,8 +7,9 @@
 
 namespace tonefield {
 
-void Instrument::SetAudioWake(std::function<void()> wake) {
+void Instrument::SetAudioWake(std::function<void()> wake, std::function<void()> post) {
   audioWake_ = wake;
+  live_.channels().post = post ? std::move(post) : wake;
   live_.channels().wake = std::move(wake);
 }
 
@@ -36,7 +37,7 @@ bool Instrument::OpenOutputDevice(bool report) {
     if (report) ReportDeviceError("WAVE_FORMAT_QUERYエラー", q);
   } else {
     live_.SetOutputRate(rate);
-    const std::uint32_t buffer = bufferRequest_ != 0 ? bufferRequest_ : DefaultBufferSamples(rate);
+    const std::uint32_t buffer = bufferRequest_ != 0 ? bufferRequest_ : DefaultBufferSamples(rate) * bufferStep_;
     if (const MmResult o = waveOut_.Open(keyWaves_.outputFormat, buffer, live_.renderer()); o != kMmSuccess) {
       if (report) ReportDeviceError("waveOutOpenエラー", o);
     } else {
@@ -50,6 +51,7 @@ bool Instrument::OpenOutputDevice(bool report) {
         outputOpen_ = true;
         outputLost_ = false;
         opened = true;
+        bufferStepUp_.Opened(waveOut_.LateCallbacks());
       }
     }
   }
@@ -88,6 +90,34 @@ void Instrument::OnAudioNews() {
   HandleRecordingSelfStop();
 }
 
+std::string BufferSteppedUpText(std::uint32_t from, std::uint32_t to) {
+  return "音が途切れるため、出力バッファを " + std::to_string(from) + " から " + std::to_string(to) +
+         " サンプルに増やしました。";
+}
+
+void Instrument::CheckLateCallbacks() {
+  // An explicit --buffer is the user's to keep; the default grows once.
+  if (!outputOpen_ || bufferRequest_ != 0 || !bufferStepUp_.Tick(waveOut_.LateCallbacks())) return;
+  const std::uint32_t from = waveOut_.BufferSamples();
+  std::lock_guard lock(engineLock_);
+  bufferStep_ = 2;
+  CloseOutput();
+  if (!OpenOutputDevice(false)) {
+    outputLost_ = true;  // reopened (the default device) on the next ticks
+    view_.SetStatusText(std::string(kOutputLostText));
+    return;
+  }
+  const std::string text = BufferSteppedUpText(from, waveOut_.BufferSamples());
+  view_.SetStatusText(text);
+  std::fprintf(stderr, "tonefield: the sound device's callbacks came late; buffer stepped up from %u to %u samples\n",
+               from, waveOut_.BufferSamples());
+  if (latencyLog_.is_open()) {
+    latencyLog_ << "late callbacks: buffer stepped up from " << from << " to " << waveOut_.BufferSamples()
+                << " samples\n";
+    latencyLog_.flush();
+  }
+}
+
 void Instrument::CheckDevicesLost() {
   // A device lost at the last tick is reopened (the default one) from this
   // tick on, so the loss shows for a moment and a failed try is quiet.
@@ -116,6 +146,7 @@ void Instrument::CheckDevicesLost() {
 
 bool Instrument::SetLatencyLog(const std::string& path) {
   latencyLog_.close();
+  latencyNoteWritten_.clear();
   latencyLog_.open(path, std::ios::out | std::ios::app);
   return latencyLog_.is_open();
 }
@@ -130,6 +161,11 @@ void Instrument::LatencyMeasured(const LatencyRecord& record) {
                 "%skey %d: input to callback %.3f ms, buffer %u samples at %u Hz (%.3f ms), total %.3f ms\n",
                 record.owner == kMidiOwner ? "MIDI " : "", record.key, toCallbackMs, record.bufferSamples, rate,
                 bufferMs, toCallbackMs + bufferMs);
+  // Said once (and again when it changes, e.g. after a reopen), not per key.
+  if (std::string note = waveOut_.AfterCallbackNote(); !note.empty() && note != latencyNoteWritten_) {
+    latencyLog_ << "(" << note << ")\n";
+    latencyNoteWritten_ = std::move(note);
+  }
   latencyLog_ << line;
   latencyLog_.flush();
 }

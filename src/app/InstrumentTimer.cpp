@@ -9,6 +9,7 @@ void Instrument::OnTimerTick() {
   if (!timerRunning_ || closed_) return;
   OnAudioNews();
   CheckDevicesLost();
+  CheckLateCallbacks();
   if (engineState_ != kStatePlayingScore) RunStuckNoteWatchdog();
 
   switch (engineState_) {

@@ -119,9 +119,12 @@ struct LiveChannels {
   // thread then wakes the GUI after each buffer so they follow at once.
   std::atomic<bool> commandsWaiting{false};
 
-  // Called from the audio thread when results are waiting, and from the MIDI
-  // input's thread while no device runs; must not block.
+  // Called from the MIDI input's thread while no device runs (and by other
+  // helpers of the GUI); must not block.
   std::function<void()> wake;
+  // Called from the audio thread when results are waiting; must make no
+  // system call (the GUI looks for it on its own).
+  std::function<void()> post;
 };
 
 }  // namespace tonefield

@@ -215,7 +215,7 @@ void LiveRenderer::Publish() {
   }
   if (news_) {
     news_ = false;
-    if (channels_.wake) channels_.wake();
+    if (channels_.post) channels_.post();
   }
 }
 

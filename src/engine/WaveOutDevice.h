@@ -45,6 +45,13 @@ class WaveOutDevice {
   // falls back to the system's default device.
   virtual bool Lost() = 0;
   virtual std::string ErrorText(MmResult code) = 0;
+  // What the device knows of the sound's way after its callback returns
+  // (buffers it or the server hold), for the latency log; empty when it
+  // knows nothing.
+  virtual std::string AfterCallbackNote() const { return {}; }
+  // Callbacks that came late (the server may have run dry) since the device
+  // object was made; 0 where the device cannot tell.
+  virtual std::uint64_t LateCallbacks() const { return 0; }
 };
 
 // The buffer asked for when none is given: the power of two nearest 5 ms

@@ -27,6 +27,7 @@ void MidiInput::ReleaseAll() noexcept {
 }
 
 void MidiInput::Service() noexcept {
+  SendWaiting();
   if (!releaseRequested_.load(std::memory_order_relaxed) || !releaseRequested_.exchange(false)) return;
   posted_ = false;
   receivedAt_ = 0;
@@ -43,11 +44,28 @@ void MidiInput::WakeIfIdle() {
 }
 
 void MidiInput::Post(const LiveCommand& command) {
-  if (channels_.midi.try_enqueue(command)) {
+  // Behind a waiting command a new one waits too, so the order holds.
+  if (!waiting_.empty()) SendQueued();
+  if (waiting_.empty() && channels_.midi.try_enqueue(command)) {
     posted_ = true;
-  } else {
-    channels_.droppedMidi.fetch_add(1);
+    return;
   }
+  const std::uint64_t lostBefore = waiting_.lost();
+  waiting_.Hold(command);
+  if (waiting_.lost() != lostBefore) channels_.droppedMidi.fetch_add(waiting_.lost() - lostBefore);
+  hasWaiting_.store(!waiting_.empty(), std::memory_order_relaxed);
+}
+
+void MidiInput::SendQueued() noexcept {
+  if (waiting_.SendWhile([this](const LiveCommand& c) { return channels_.midi.try_enqueue(c); })) posted_ = true;
+  hasWaiting_.store(!waiting_.empty(), std::memory_order_relaxed);
+}
+
+void MidiInput::SendWaiting() noexcept {
+  if (waiting_.empty()) return;
+  posted_ = false;
+  SendQueued();
+  WakeIfIdle();
 }
 
 void MidiInput::StartNote(int key, std::int32_t gain) {

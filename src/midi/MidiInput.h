@@ -4,7 +4,8 @@
 // MIDI queue, of which that thread is the only producer. The audio thread
 // applies them at the start of its next buffer; while no device runs, the
 // GUI thread is woken and applies them itself. Receive never blocks or
-// allocates; a command that finds the queue full is counted and dropped.
+// allocates; a command that finds the queue full waits on this side
+// (MidiWaitingCommands) and follows as soon as there is room.
 #pragma once
 
 #include <atomic>
@@ -13,6 +14,7 @@
 
 #include "engine/LiveChannels.h"
 #include "midi/MidiInterpreter.h"
+#include "midi/MidiWaitingCommands.h"
 
 namespace tonefield {
 
@@ -41,6 +43,15 @@ class MidiInput final : private MidiNoteSink {
   // On the port's thread, for a port that runs even without messages (JACK's cycle).
   void Service() noexcept;
 
+  // On the producing thread (the port's, or one holding its delivery lock):
+  // sends commands that wait for room. The GUI calls it on a timer for a
+  // port that only runs when a message comes.
+  void SendWaiting() noexcept;
+  // Any thread: whether commands wait for room.
+  bool HasWaiting() const { return hasWaiting_.load(std::memory_order_relaxed); }
+  // Producing thread: the waiting store (for tests and counts).
+  const MidiWaitingCommands& waiting() const { return waiting_; }
+
   // Note-ons received that passed the channel filter, ever (any thread).
   std::uint64_t notesReceived() const { return notesReceived_.load(std::memory_order_relaxed); }
 
@@ -49,6 +60,7 @@ class MidiInput final : private MidiNoteSink {
   void EndNote(int key) override;
   void EndAllNotes() override;
   void Post(const LiveCommand& command);
+  void SendQueued() noexcept;
   void WakeIfIdle();
 
   LiveChannels& channels_;
@@ -56,6 +68,8 @@ class MidiInput final : private MidiNoteSink {
   bool stampInputTime_ = false;
   std::int64_t receivedAt_ = 0;
   bool posted_ = false;
+  MidiWaitingCommands waiting_;
+  std::atomic<bool> hasWaiting_{false};
   std::atomic<bool> releaseRequested_{false};
   std::atomic<std::uint64_t> notesReceived_{0};
 };

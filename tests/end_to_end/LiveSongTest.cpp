@@ -97,6 +97,10 @@ TEST(LiveSong, AStalledWindowStillPlaysTheOfflineRenderSampleForSample) {
     ASSERT_EQ(program.core().GetEngineState(), kStatePlayingScore) << "the song is longer than that";
     ASSERT_TRUE(QTest::qWaitFor([&] { return program.core().GetEngineState() == kStateReady; }, 30000));
     EXPECT_EQ(static_cast<QToolButton*>(program.window().control(Control::PlayButton))->text(), QStringLiteral("演奏"));
+    // The key paints and the song's end came from the audio callback, which
+    // only posts: not one write to the GUI's wake pipe (no system call there).
+    EXPECT_GT(program.wake().posts(), 10u);
+    EXPECT_EQ(program.wake().pipeWrites(), 0u);
     program.window().close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !program.window().isVisible(); }, 5000));
   }

@@ -62,6 +62,12 @@ class RealServer : public ::testing::Test {
   std::string StatusText(Program& program) {
     return static_cast<QLabel*>(program.window().control(Control::StatusLine))->text().toStdString();
   }
+  // Past the stream's start; a buffer stepped up meanwhile (a loaded
+  // machine) reopened the device, whose new stream gets its own start.
+  void WaitPastTheStart(Program& program) {
+    QTest::qWait(3500);
+    if (program.waveOut().BufferSamples() != DefaultBufferSamples(kRate)) QTest::qWait(3500);
+  }
 };
 
 std::vector<std::int16_t> Samples(const std::vector<std::uint8_t>& bytes) {
@@ -230,7 +236,7 @@ TEST_F(RealServer, AFrozenServerIsGivenUpWithoutHangingAndPlayingResumesWhenItAn
   Program program;
   program.Start();
   ASSERT_TRUE(program.waveOut().IsOpen());
-  QTest::qWait(3500);  // past the stream's start
+  WaitPastTheStart(program);
   {
     FrozenServer frozen;
     const auto stopped = Clock::now();
@@ -253,7 +259,7 @@ TEST_F(RealServer, ClosingTheWindowWhileTheServerIsFrozenTakesAtMostThreeSeconds
   auto program = std::make_unique<Program>();
   program->Start();
   ASSERT_TRUE(program->waveOut().IsOpen());
-  QTest::qWait(3500);
+  WaitPastTheStart(*program);
   FrozenServer frozen;
   QTest::qWait(200);
   const auto closing = Clock::now();

@@ -135,7 +135,7 @@ TEST(AudioPath, RendersEveryCommandWithoutAllocating) {
   bank = testing::RampBank();
   live.UseBank(bank);
   int wakes = 0;
-  live.channels().wake = [&wakes] { ++wakes; };
+  live.channels().post = [&wakes] { ++wakes; };
   MidiInput midi(live.channels());
   midi.Configure({.transpose = 0, .velocity = true}, true);
   auto send = [&midi](std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {

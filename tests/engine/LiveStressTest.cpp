@@ -26,7 +26,7 @@ TEST(LiveStress, BanksRatesReopensAndMidiFromItsOwnThreadWhileTheRendererRuns) {
   testing::RecordingClient client;
   LiveEngine live(client);
   std::atomic<int> wakes{0};
-  live.channels().wake = [&wakes] { wakes.fetch_add(1, std::memory_order_relaxed); };
+  live.channels().post = [&wakes] { wakes.fetch_add(1, std::memory_order_relaxed); };
   MidiInput midi(live.channels());
   midi.Configure({.transpose = 0, .velocity = true}, true);
 

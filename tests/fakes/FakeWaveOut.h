@@ -26,6 +26,7 @@ class FakeWaveOut : public WaveOutDevice {
   std::uint32_t BufferSamples() const override { return isOpen ? bufferSamples : 0; }
   bool Lost() override { return isOpen && lost; }
   std::string ErrorText(MmResult code) override;
+  std::uint64_t LateCallbacks() const override { return late; }
 
   // Fail the next `times` calls of this kind (-1: until cleared).
   void Fail(WaveOutCall call, MmResult code, int times = -1);
@@ -44,6 +45,7 @@ class FakeWaveOut : public WaveOutDevice {
   bool isOpen = false;
   bool started = false;
   bool lost = false;
+  std::uint64_t late = 0;  // what LateCallbacks() answers
   std::map<MmResult, std::string> errorTexts;
 
  private:

@@ -2,6 +2,7 @@
 // its own owner, the audio thread applies them at the start of its next
 // buffer, and the voices decide who keeps a key.
 #include "midi/MidiInput.h"
+#include "midi/MidiWaitingCommands.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,7 @@ class MidiThroughTheEngine : public ::testing::Test {
     lent = testing::RampBank();
     live.UseBank(lent);
     live.channels().wake = [this] { wakes.fetch_add(1); };
+    live.channels().post = [this] { wakes.fetch_add(1); };  // the renderer's publish
   }
   void Send(std::initializer_list<int> bytes, std::int64_t at = 0) {
     std::vector<std::uint8_t> message;
@@ -205,15 +207,102 @@ TEST_F(MidiThroughTheEngine, NotesCarryTheirReceiveTimeToTheLatencyProbeOnlyWhen
   EXPECT_EQ(client.latencies.size(), 2u);
 }
 
-TEST_F(MidiThroughTheEngine, AFullQueueDropsAndCountsInsteadOfBlocking) {
+// A device that stops calling back while the keyboard keeps playing: the
+// queue fills, the rest waits on the MIDI side without blocking, redundant
+// pairs fold away, and once the device runs again every key that went up
+// is up and the one still held sounds. Nothing is dropped.
+TEST_F(MidiThroughTheEngine, AFullQueueKeepsNoteOffsWaitingAndSendsThemWhenThereIsRoom) {
   live.DeviceStarted();
-  // The queue holds at least its capacity (its blocks round up).
-  for (std::size_t i = 0; i < 4 * LiveChannels::kMidiCapacity; ++i) Send({0x90, 60, 100});
-  EXPECT_GT(live.channels().droppedMidi.load(), 0u);
+  for (std::size_t i = 0; i < 4 * LiveChannels::kMidiCapacity; ++i) {
+    const int note = 48 + static_cast<int>(i % 36);
+    Send({0x90, note, 100});
+    Send({0x80, note, 0});
+  }
+  Send({0xB0, 64, 127});  // the pedal down: keys let go keep sounding ...
+  Send({0x90, 50, 100});
+  Send({0x80, 50, 0});
+  Send({0xB0, 64, 0});    // ... until it comes up
+  Send({0x90, 60, 100});  // held
+  EXPECT_GT(midi.waiting().size(), 0u);
+  EXPECT_TRUE(midi.HasWaiting());
+  for (int i = 0; i < 20 && midi.HasWaiting(); ++i) {
+    Play(1);
+    midi.SendWaiting();  // the GUI's timer, for a port that is quiet now
+  }
   Play(1);
+  EXPECT_FALSE(midi.HasWaiting());
+  EXPECT_EQ(live.channels().droppedMidi.load(), 0u);
+  EXPECT_GT(midi.waiting().redundantDropped(), 0u) << "pairs folded while waiting";
+  EXPECT_EQ(Voices().SoundingCount(), 1);
+  EXPECT_EQ(Voices().KeyInSlot(0), 12);
   Send({0x80, 60, 0});
   Play(1);
   EXPECT_EQ(Voices().SoundingCount(), 0);
+}
+
+// What waits when the store fills: redundant commands go, order holds.
+TEST(MidiWaitingCommands, FoldsRedundantCommandsAndKeepsEveryNoteOff) {
+  const auto on = [](int key) { return LiveCommand{.type = LiveCommandType::NoteOnYielding, .owner = kMidiOwner, .key = key}; };
+  const auto off = [](int key) { return LiveCommand{.type = LiveCommandType::NoteOff, .owner = kMidiOwner, .key = key}; };
+  const LiveCommand release{.type = LiveCommandType::ReleaseOwner, .owner = kMidiOwner};
+  struct Case {
+    const char* name;
+    std::vector<LiveCommand> sent;  // after a store filled with on(5)/off(5) pairs
+    std::vector<std::pair<LiveCommandType, int>> left;
+  };
+  const std::vector<Case> cases{
+      {"an off supersedes older ons and offs of its key", {off(7)},
+       {{LiveCommandType::NoteOff, 5}, {LiveCommandType::NoteOff, 7}}},
+      {"a held key stays after its last off", {on(5)},
+       {{LiveCommandType::NoteOff, 5}, {LiveCommandType::NoteOnYielding, 5}}},
+      {"a release keeps its place behind what waits", {release, on(9)},
+       {{LiveCommandType::NoteOff, 5}, {LiveCommandType::ReleaseOwner, -1}, {LiveCommandType::NoteOnYielding, 9}}},
+  };
+  // A release supersedes everything older when the store folds.
+  {
+    MidiWaitingCommands store;
+    for (int key = 0; key < 100; ++key) store.Hold(off(key));
+    store.Hold(release);
+    for (std::size_t i = store.size(); i <= MidiWaitingCommands::kCapacity; ++i) store.Hold(release);
+    EXPECT_LE(store.size(), 2u);
+    EXPECT_EQ(store.lost(), 0u);
+  }
+  for (const Case& c : cases) {
+    MidiWaitingCommands store;
+    for (std::size_t i = 0; i < MidiWaitingCommands::kCapacity / 2; ++i) {
+      store.Hold(on(5));
+      store.Hold(off(5));
+    }
+    for (const LiveCommand& command : c.sent) store.Hold(command);
+    std::vector<std::pair<LiveCommandType, int>> left;
+    store.SendWhile([&left](const LiveCommand& command) {
+      left.emplace_back(command.type, command.type == LiveCommandType::ReleaseOwner ? -1 : command.key);
+      return true;
+    });
+    EXPECT_EQ(left, c.left) << c.name;
+    EXPECT_EQ(store.lost(), 0u) << c.name;
+  }
+  // A release and every key waiting (off, then on; the last key only
+  // off): nothing is redundant, yet a note-off still finds room, at the
+  // cost of the oldest waiting note-on.
+  MidiWaitingCommands full;
+  full.Hold(release);
+  for (int key = 0; key + 1 < MidiWaitingCommands::kKeys; ++key) {
+    full.Hold(off(key));
+    full.Hold(on(key));
+  }
+  full.Hold(off(MidiWaitingCommands::kKeys - 1));
+  ASSERT_EQ(full.size(), MidiWaitingCommands::kCapacity);
+  full.Hold(off(3));
+  std::vector<LiveCommand> left;
+  full.SendWhile([&left](const LiveCommand& command) {
+    left.push_back(command);
+    return true;
+  });
+  ASSERT_FALSE(left.empty());
+  EXPECT_EQ(left.back().type, LiveCommandType::NoteOff);
+  EXPECT_EQ(left.back().key, 3);
+  EXPECT_EQ(full.lost(), 1u) << "one note-on, never an off";
 }
 
 // A MIDI thread and a driver thread at once: every note started is ended,

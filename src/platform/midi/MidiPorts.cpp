@@ -89,6 +89,12 @@ void MidiPorts::Deliver(const std::vector<unsigned char>& message) {
   input_.Receive(std::span<const std::uint8_t>(message.data(), message.size()), now);
 }
 
+void MidiPorts::SendWaiting() {
+  if (jack_ || !input_.HasWaiting()) return;
+  std::lock_guard lock(deliverMutex_);
+  input_.SendWaiting();
+}
+
 std::string MidiPorts::Open(MidiApi api, bool autoConnect) {
   Close();
   autoConnect_ = autoConnect;

@@ -57,6 +57,10 @@ class MidiPorts {
   // thread may produce MIDI commands now (GUI thread).
   void Panic();
   bool IsOpen() const;
+  // GUI timer: MIDI commands that waited for room in the engine's queue are
+  // sent, under the delivery lock (a port's thread only runs when a message
+  // comes). JACK's own cycle does this for its port.
+  void SendWaiting();
   // Whether Poll has anything to do.
   bool Watching() const;
   // The port as other programs see it, for example "128:0" or "Tonefield:MIDI In".

@@ -36,6 +36,11 @@ class ChosenWaveOut final : public WaveOutDevice {
   std::uint32_t BufferSamples() const override { return device_->BufferSamples(); }
   bool Lost() override { return device_->Lost(); }
   std::string ErrorText(MmResult code) override { return device_->ErrorText(code); }
+  std::string AfterCallbackNote() const override { return device_->AfterCallbackNote(); }
+  // Counted per device object; the core takes its base at each Open, when a
+  // newly chosen device has just taken over.
+  std::uint64_t LateCallbacks() const override { return device_->LateCallbacks(); }
+  bool IsOpen() const { return device_->IsOpen(); }
 
  private:
   std::unique_ptr<SdlWaveOut> device_;
@@ -60,6 +65,7 @@ class ChosenWaveIn final : public WaveInDevice {
   MmResult Close() override { return device_->Close(); }
   std::string ErrorText(MmResult code) override { return device_->ErrorText(code); }
   bool Lost() override { return device_->Lost(); }
+  bool IsOpen() const { return device_->IsOpen(); }
 
  private:
   std::function<void()> wakeGui_;

@@ -7,7 +7,12 @@
 
 namespace tonefield {
 
-GuiWake::GuiWake(std::function<void()> onWake, QObject* parent) : QObject(parent), onWake_(std::move(onWake)) {
+GuiWake::GuiWake(std::function<void()> onWake, std::function<bool()> audioRunning, QObject* parent)
+    : QObject(parent), onWake_(std::move(onWake)), audioRunning_(std::move(audioRunning)) {
+  postedPoll_.setTimerType(Qt::PreciseTimer);
+  postedPoll_.setInterval(audioRunning_ ? kIdlePollMilliseconds : kAudioPollMilliseconds);
+  connect(&postedPoll_, &QTimer::timeout, this, [this] { PollPosted(); });
+  postedPoll_.start();
   poll_.setSingleShot(true);
   poll_.setInterval(GuiNewsLatch::kPollMilliseconds);
   poll_.setTimerType(Qt::PreciseTimer);
@@ -33,6 +38,20 @@ void GuiWake::Wake() {
   const char byte = 1;
   // A full pipe already holds a pending wake-up, so a failed write loses nothing.
   [[maybe_unused]] const ssize_t written = ::write(fds_[1], &byte, 1);
+}
+
+void GuiWake::Post() noexcept {
+  wakeCalls_.fetch_add(1, std::memory_order_relaxed);
+  posts_.fetch_add(1, std::memory_order_relaxed);
+  // Whether it found the latch clear or not, the GUI's own poll finds it.
+  (void)latch_.Raise();
+}
+
+void GuiWake::PollPosted() {
+  const int interval = !audioRunning_ || audioRunning_() ? kAudioPollMilliseconds : kIdlePollMilliseconds;
+  if (postedPoll_.interval() != interval) postedPoll_.setInterval(interval);
+  // A raised latch with the busy poll running is that poll's to drain.
+  if (latch_.raised() && !poll_.isActive()) Drain();
 }
 
 void GuiWake::Drain() {

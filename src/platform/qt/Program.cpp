@@ -10,9 +10,10 @@ namespace tonefield {
 
 Program::Program(const LaunchOptions& options)
     : options_(options),
-      wake_([this] { DeliverDeviceNews(); }),
+      // The audio callbacks only post; the GUI looks for it while a device runs.
+      wake_([this] { DeliverDeviceNews(); }, [this] { return waveOut_.IsOpen() || waveIn_.IsOpen(); }),
       waveOut_(options.outputDevice),
-      waveIn_(wake_.Waker(), options.inputDevice),
+      waveIn_(wake_.Poster(), options.inputDevice),
       core_(window_, window_, waveOut_, waveIn_),
       handlers_(core_),
       midiPorts_(core_.midiInput()) {
@@ -20,7 +21,7 @@ Program::Program(const LaunchOptions& options)
   window_.setWindowIcon(QApplication::windowIcon());
   window_.SetHandlers(&handlers_);
   core_.SetBufferRequest(options.bufferSamples);
-  core_.SetAudioWake(wake_.Waker());
+  core_.SetAudioWake(wake_.Waker(), wake_.Poster());
   ConnectMenuBar();
   midiPoll_.setInterval(1000);
   QObject::connect(&midiPoll_, &QTimer::timeout, [this] {
@@ -31,7 +32,10 @@ Program::Program(const LaunchOptions& options)
       {.dropOutOfRange = options_.midiFileDropOutOfRange, .channels = options_.midiFileChannels});
   // The light flashes for at least 100 ms per burst of notes.
   midiLight_.setInterval(50);
-  QObject::connect(&midiLight_, &QTimer::timeout, [this] { UpdateMidiLight(); });
+  QObject::connect(&midiLight_, &QTimer::timeout, [this] {
+    UpdateMidiLight();
+    midiPorts_.SendWaiting();
+  });
 }
 
 void Program::UpdateMidiLight() {

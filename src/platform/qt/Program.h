@@ -41,6 +41,7 @@ class Program {
   Instrument& core() { return core_; }
   SdlWaveOut& waveOut() { return waveOut_.device(); }
   SdlWaveIn& waveIn() { return waveIn_.device(); }
+  const GuiWake& wake() const { return wake_; }
   MidiPorts& midiPorts() { return midiPorts_; }
   // Why there is no MIDI input, or empty.
   const std::string& midiOff() const { return midiOff_; }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/sdl/PulseServer.h"
 #include "platform/sdl/SdlServerCalls.h"
@@ -17,6 +18,12 @@ SdlAudioSubsystem::SdlAudioSubsystem() {
   SDL_SetHint(SDL_HINT_APP_NAME, kSdlAppName);
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, kSdlAppName);
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, kSdlAppName);
+  // SDL's playback thread asks for its "time critical" priority once, as it
+  // starts (never in the callback): with this it asks for real-time
+  // scheduling, through rtkit where the process may not set it itself, so
+  // a busy desktop does not make it late. Where neither is allowed it runs
+  // on as before.
+  SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
   // SDL 2.26's pulse driver reads the server's default device names without
   // a check and crashes when the server has no output or input at all.
   if (SdlWouldUsePulse()) {
@@ -74,6 +81,46 @@ std::uint16_t SdlBufferSamplesFor(std::uint32_t rate) {
   return static_cast<std::uint16_t>(best);
 }
 
+std::uint32_t PulseServerLatencyMs(std::uint32_t bufferSamples, std::uint32_t rate) {
+  if (rate == 0) return kMinPulseServerLatencyMs;
+  const std::uint64_t thirdMs = (static_cast<std::uint64_t>(bufferSamples) * 1000 + 3ull * rate / 2) / (3ull * rate);
+  return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(thirdMs, kMinPulseServerLatencyMs, 2000));
+}
+
+namespace {
+
+// Sets libpulse's latency variable around one SDL open on the server-call
+// helper (libpulse reads it while connecting the stream, on this thread),
+// and puts back what was there. A value the user exported is left alone.
+class PulseLatencyRequest {
+ public:
+  explicit PulseLatencyRequest(std::uint32_t ms) {
+    if (ms == 0 || UserSetIt()) return;
+    set_ = ::setenv(kPulseLatencyVariable, std::to_string(ms).c_str(), 1) == 0;
+    if (set_) ms_ = ms;
+  }
+  ~PulseLatencyRequest() {
+    if (set_) ::unsetenv(kPulseLatencyVariable);
+  }
+  PulseLatencyRequest(const PulseLatencyRequest&) = delete;
+  PulseLatencyRequest& operator=(const PulseLatencyRequest&) = delete;
+  std::uint32_t ms() const { return ms_; }
+
+ private:
+  static bool UserSetIt() {
+    // Read once, before this class ever set it.
+    static const bool user = [] {
+      const char* value = std::getenv(kPulseLatencyVariable);
+      return value != nullptr && *value != '\0';
+    }();
+    return user;
+  }
+  bool set_ = false;
+  std::uint32_t ms_ = 0;
+};
+
+}  // namespace
+
 bool IsSdlPlayableFormat(const WaveFormat& format) {
   return format.formatTag == kWaveFormatPcm && format.channels == 1 && format.bitsPerSample == 16 &&
          format.blockAlign == 2 && format.samplesPerSec >= kMinDeviceRate &&
@@ -83,7 +130,8 @@ bool IsSdlPlayableFormat(const WaveFormat& format) {
 MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlErrorTexts& errors,
                            const WaveFormat& format, bool capture, SdlCallback callback,
                            void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples,
-                           const std::string& deviceName, std::uint32_t requestSamples) {
+                           const std::string& deviceName, std::uint32_t requestSamples,
+                           std::uint32_t* serverLatencyMs, std::string* driverName) {
   static_assert(sizeof(SdlDeviceId) == sizeof(SDL_AudioDeviceID));
   device = 0;
   if (!IsSdlPlayableFormat(format)) return errors.Fail(kWaveBadFormat);
@@ -92,6 +140,8 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
     SDL_AudioSpec have{};
     std::string name;
     bool capture = false;
+    std::uint32_t serverMs = 0;  // asked of a pulse server, 0: nothing asked
+    std::string driver;
     SDL_AudioDeviceID device = 0;
     MmResult code = kMmSuccess;
     std::string error;
@@ -107,6 +157,7 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
   open->want.userdata = userdata;
   open->name = deviceName;
   open->capture = capture;
+  if (!capture && SdlWouldUsePulse()) open->serverMs = PulseServerLatencyMs(open->want.samples, format.samplesPerSec);
   const ServerCall call = RunServerCall(
       [open, audio] {
         std::unique_ptr<SdlAudioSubsystem>& subsystem = audio->subsystem;
@@ -119,12 +170,16 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
             return;
           }
         }
+        const PulseLatencyRequest request(open->serverMs);
+        open->serverMs = request.ms();
         // No allowed changes: SDL converts our format to whatever the hardware takes.
         open->device = SDL_OpenAudioDevice(open->name.empty() ? nullptr : open->name.c_str(),
                                            open->capture ? 1 : 0, &open->want, &open->have, 0);
         if (open->device == 0) {
           open->code = kMmBadDeviceId;
           open->error = SDL_GetError();
+        } else if (const char* driver = SDL_GetCurrentAudioDriver()) {
+          open->driver = driver;
         }
       },
       [open] {
@@ -136,6 +191,8 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
   if (open->code != kMmSuccess) return errors.FailWith(open->code, open->error);
   device = open->device;
   bufferSamples = open->have.samples;
+  if (serverLatencyMs != nullptr) *serverLatencyMs = open->serverMs;
+  if (driverName != nullptr) *driverName = open->driver;
   return kMmSuccess;
 }
 

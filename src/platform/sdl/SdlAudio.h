@@ -71,6 +71,17 @@ class SdlErrorTexts {
 // 10 ms of sound, at least 16.
 std::uint16_t SdlBufferSamplesFor(std::uint32_t rate);
 
+// How much sound SDL's pulse driver should let the server hold for a
+// playback stream with buffers of bufferSamples at rate: a third of one
+// buffer, at least kMinPulseServerLatencyMs (whole milliseconds, as
+// libpulse takes it). SDL itself renders one whole buffer ahead of the
+// server, so the server's part can be small; left to SDL it asks for a
+// whole buffer more. Less than 4 ms gave dropouts at moderate load.
+inline constexpr std::uint32_t kMinPulseServerLatencyMs = 4;
+std::uint32_t PulseServerLatencyMs(std::uint32_t bufferSamples, std::uint32_t rate);
+// The variable libpulse reads it from; a value the user set wins.
+inline constexpr const char* kPulseLatencyVariable = "PULSE_LATENCY_MSEC";
+
 // Whether SDL can play or record this format: 16-bit PCM mono at a rate
 // between kMinDeviceRate and kMaxDeviceRate.
 bool IsSdlPlayableFormat(const WaveFormat& format);
@@ -93,7 +104,10 @@ struct SdlAudioReference {
 
 // Opens a playback or capture device (by SDL's name; empty for the system
 // default) for S16 mono at the format's rate with buffers of bufferSamples
-// (0: SdlBufferSamplesFor the rate), bringing the audio subsystem up first
+// (0: SdlBufferSamplesFor the rate; a playback stream on a pulse server is
+// asked to hold PulseServerLatencyMs of it, unless the user's environment
+// says otherwise; serverLatencyMs gives what was asked, 0 when nothing
+// was; driverName gets SDL's driver), bringing the audio subsystem up first
 // when it is not. The device starts paused. Runs on the server-call helper
 // and waits at most kServerOpenLimit: a server that does not answer fails
 // the open (what opens later is closed there). Returns 0 with the device id
@@ -101,7 +115,8 @@ struct SdlAudioReference {
 MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlErrorTexts& errors,
                            const WaveFormat& format, bool capture, SdlCallback callback,
                            void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples,
-                           const std::string& deviceName = {}, std::uint32_t requestSamples = 0);
+                           const std::string& deviceName = {}, std::uint32_t requestSamples = 0,
+                           std::uint32_t* serverLatencyMs = nullptr, std::string* driverName = nullptr);
 
 // Pauses the device (its callback does not run again once this returns;
 // SDL's device lock is held only around the callback, never while SDL waits

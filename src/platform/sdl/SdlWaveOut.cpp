@@ -5,6 +5,8 @@
 #include <cstring>
 #include <span>
 
+#include "common/SteadyClock.h"
+
 namespace tonefield {
 
 SdlWaveOut::SdlWaveOut(std::string deviceName) : deviceName_(std::move(deviceName)) {}
@@ -24,16 +26,19 @@ MmResult SdlWaveOut::Open(const WaveFormat& format, std::uint32_t bufferSamples,
   if (device_ != 0) return errors_.FailWith(kMmError, "The sound device is already open.");
   SdlDeviceId device = 0;
   std::uint16_t granted = 0;
+  std::string driver;
   source_ = &source;
   const MmResult opened = OpenSdlMonoDevice(audio_, errors_, format, /*capture=*/false,
                                             &SdlWaveOut::AudioCallback, this, device, granted,
-                                            deviceName_, bufferSamples);
+                                            deviceName_, bufferSamples, &serverLatencyMs_, &driver);
   if (opened != kMmSuccess) {
     source_ = nullptr;
     return opened;
   }
   bufferSamples_ = granted;
   rate_ = format.samplesPerSec;
+  const bool paced = driver != "disk" && driver != "dummy";
+  periodNs_ = paced && rate_ != 0 ? static_cast<std::int64_t>(granted) * 1'000'000'000 / rate_ : 0;
   device_ = device;  // paused until Start
   return kMmSuccess;
 }
@@ -41,6 +46,7 @@ MmResult SdlWaveOut::Open(const WaveFormat& format, std::uint32_t bufferSamples,
 MmResult SdlWaveOut::Start() {
   if (device_ == 0) return errors_.Fail(kMmInvalidHandle);
   stall_.Running(true, rate_ != 0 ? bufferSamples_ * 1000 / rate_ : 0);
+  late_.Restart();
   SDL_PauseAudioDevice(device_, 0);
   return kMmSuccess;
 }
@@ -75,9 +81,21 @@ bool SdlWaveOut::Lost() {
 
 std::string SdlWaveOut::ErrorText(MmResult code) { return errors_.Text(code); }
 
+std::string SdlWaveOut::AfterCallbackNote() const {
+  // SDL reports nothing of the server's delay: say what is not counted.
+  std::string note = "the figure stops at the callback; after it SDL holds up to one more buffer";
+  if (serverLatencyMs_ != 0) {
+    note += " and the pulse server was asked to hold " + std::to_string(serverLatencyMs_) + " ms";
+  } else {
+    note += " and the server holds what it chooses";
+  }
+  return note + ", then the server's own mixing";
+}
+
 void SdlWaveOut::AudioCallback(void* self, std::uint8_t* stream, int length) {
   auto* out = static_cast<SdlWaveOut*>(self);
   out->stall_.Called();
+  if (out->periodNs_ != 0) out->late_.Called(SteadyNanoseconds(), out->periodNs_);
   const std::size_t samples = length > 0 ? static_cast<std::size_t>(length) / 2 : 0;
   // SDL hands a buffer of our own format (S16 mono), suitably aligned.
   out->source_->Render({reinterpret_cast<std::int16_t*>(stream), samples});

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/LateCallbackWatch.h"
 #include "engine/WaveOutDevice.h"
 #include "platform/sdl/SdlAudio.h"
 
@@ -33,6 +34,12 @@ class SdlWaveOut final : public WaveOutDevice {
   std::uint32_t BufferSamples() const override { return bufferSamples_; }
   bool Lost() override;
   std::string ErrorText(MmResult code) override;
+  std::string AfterCallbackNote() const override;
+  // What the pulse server was asked to hold, 0 when nothing was asked.
+  std::uint32_t ServerLatencyMs() const { return serverLatencyMs_; }
+  // Counted only on a real server's driver (not SDL's disk or dummy one,
+  // whose pace is a test's).
+  std::uint64_t LateCallbacks() const override { return late_.late(); }
 
   bool IsOpen() const { return device_ != 0; }
   const std::string& deviceName() const { return deviceName_; }
@@ -44,9 +51,12 @@ class SdlWaveOut final : public WaveOutDevice {
   std::shared_ptr<SdlAudioReference> audio_ = std::make_shared<SdlAudioReference>();
   SdlErrorTexts errors_;
   SdlStallWatch stall_;
+  LateCallbackWatch late_;
+  std::int64_t periodNs_ = 0;  // one buffer; 0: lateness not counted
   std::uint32_t device_ = 0;  // SDL_AudioDeviceID
   std::uint32_t bufferSamples_ = 0;
   std::uint32_t rate_ = 0;
+  std::uint32_t serverLatencyMs_ = 0;
   AudioSource* source_ = nullptr;
 };
 

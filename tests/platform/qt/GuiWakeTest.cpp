@@ -73,5 +73,53 @@ TEST(GuiWake, NewsOnEveryBufferWakesTheGuiOnceAndNothingIsLeftBehind) {
   EXPECT_EQ(taken.back(), -1);
 }
 
+// The audio callbacks post: no pipe write at all (so no system call on
+// their thread), yet the GUI takes every piece of news in order, on its own
+// poll, both while news comes on every buffer and after a quiet spell.
+TEST(GuiWake, PostedNewsReachesTheGuiWithoutAnyPipeWrite) {
+  moodycamel::ReaderWriterQueue<int> news(4096);
+  std::vector<int> taken;
+  bool running = true;
+  GuiWake wake(
+      [&] {
+        int item = 0;
+        while (news.try_dequeue(item)) taken.push_back(item);
+      },
+      [&running] { return running; });
+  constexpr int kBuffers = 300;
+  std::atomic<bool> done{false};
+  std::thread device([&] {
+    auto next = std::chrono::steady_clock::now();
+    for (int i = 0; i < kBuffers; ++i) {
+      while (!news.try_enqueue(i)) std::this_thread::yield();
+      wake.Post();
+      // Every tenth buffer brings nothing for a while: the latch clears.
+      next += std::chrono::milliseconds(i % 10 == 9 ? 60 : 2);
+      std::this_thread::sleep_until(next);
+    }
+    done.store(true);
+  });
+  QElapsedTimer timer;
+  timer.start();
+  while ((!done.load() || static_cast<int>(taken.size()) < kBuffers) && timer.elapsed() < 30000) {
+    RunEventsFor(5);
+  }
+  device.join();
+  ASSERT_EQ(static_cast<int>(taken.size()), kBuffers) << "news was left behind";
+  for (int i = 0; i < kBuffers; ++i) ASSERT_EQ(taken[static_cast<std::size_t>(i)], i);
+  EXPECT_EQ(wake.posts(), static_cast<std::uint64_t>(kBuffers));
+  EXPECT_EQ(wake.pipeWrites(), 0u) << "a post wrote to the pipe";
+
+  // With no device running the GUI looks less often, but still finds it.
+  running = false;
+  RunEventsFor(2 * GuiWake::kIdlePollMilliseconds);
+  ASSERT_TRUE(news.try_enqueue(-1));
+  wake.Post();
+  timer.restart();
+  while (taken.back() != -1 && timer.elapsed() < 5000) RunEventsFor(5);
+  EXPECT_EQ(taken.back(), -1);
+  EXPECT_EQ(wake.pipeWrites(), 0u);
+}
+
 }  // namespace
 }  // namespace tonefield

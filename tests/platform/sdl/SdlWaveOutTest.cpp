@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -91,6 +92,37 @@ TEST(SdlWaveOutFormat, CaptureBufferIsThePowerOfTwoNearestTenMilliseconds) {
   const std::array<std::pair<std::uint32_t, int>, 5> cases{
       {{11025, 128}, {22050, 256}, {44100, 512}, {48000, 512}, {8000, 64}}};
   for (const auto& [rate, samples] : cases) EXPECT_EQ(SdlBufferSamplesFor(rate), samples) << rate;
+}
+
+// The pulse server holds a third of a buffer (SDL holds a whole one ahead
+// of it), never less than 4 ms, in whole milliseconds rounded to nearest.
+TEST(SdlWaveOutFormat, APulseServerIsAskedToHoldAThirdOfABufferAndAtLeastFourMilliseconds) {
+  struct Case {
+    std::uint32_t samples, rate, ms;
+  };
+  const std::array<Case, 7> cases{{{64, 11025, 4},      // 5.8 ms buffer: the floor
+                                   {512, 44100, 4},     // 11.6 ms: 3.9 rounds to the floor
+                                   {256, 11025, 8},     // 23.2 ms: 7.7
+                                   {1024, 44100, 8},    // 23.2 ms
+                                   {32768, 8000, 1365}, // long buffers are not cut short
+                                   {16, 48000, 4},
+                                   {64, 0, 4}}};        // no rate: the floor, no division
+  for (const Case& c : cases) EXPECT_EQ(PulseServerLatencyMs(c.samples, c.rate), c.ms) << c.samples << "@" << c.rate;
+}
+
+// SDL's disk driver is no pulse server: nothing is asked of one, the
+// variable is not left behind, and the latency log says where it stops.
+TEST(SdlWaveOutFormat, NoServerLatencyIsAskedOfAServerThatIsNotPulse) {
+  TempPath file("tonefield-out");
+  ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+  ScopedEnv path("SDL_DISKAUDIOFILE", file.str());
+  SdlWaveOut out;
+  CountingSource source;
+  ASSERT_EQ(out.Open(Mono16(11025), 64, source), kMmSuccess);
+  EXPECT_EQ(out.ServerLatencyMs(), 0u);
+  EXPECT_EQ(std::getenv(kPulseLatencyVariable), nullptr);
+  EXPECT_NE(out.AfterCallbackNote().find("stops at the callback"), std::string::npos);
+  out.Close();
 }
 
 class SdlWaveOutOnDisk : public ::testing::Test {
