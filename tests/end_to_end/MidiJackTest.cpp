@@ -166,6 +166,7 @@ TEST_F(MidiOverJack, NotesSoundAtTheirVelocityThePedalHoldsAndEachNoteIsTimed) {
   std::string lines;
   for (std::string line; std::getline(in, line);) {
     lines += line + "\n";
+    if (line.rfind('(', 0) == 0) continue;  // what the figures leave out, said once
     ASSERT_EQ(line.rfind("MIDI key ", 0), 0u) << line;
     const auto at = line.find("total ");
     ASSERT_NE(at, std::string::npos) << line;
