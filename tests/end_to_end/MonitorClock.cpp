@@ -14,10 +14,10 @@ double Seconds(MonitorClock::Clock::time_point t) { return std::chrono::duration
 }  // namespace
 
 MonitorClock::MonitorClock(const std::string& source, std::uint32_t rate) : rate_(rate), source_(source) {
-  pa_sample_spec spec{};
-  spec.format = PA_SAMPLE_S16LE;
-  spec.rate = rate;
-  spec.channels = 1;
+  pa_sample_spec sampleFormat{};
+  sampleFormat.format = PA_SAMPLE_S16LE;
+  sampleFormat.rate = rate;
+  sampleFormat.channels = 1;
   // Chunks of 1 ms: the server hands each as soon as it has it.
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
@@ -25,7 +25,7 @@ MonitorClock::MonitorClock(const std::string& source, std::uint32_t rate) : rate
   attr.fragsize = rate / 1000 * 2;
   int error = 0;
   pa_simple* stream = pa_simple_new(nullptr, "Tonefield latency probe", PA_STREAM_RECORD, source.c_str(),
-                                    "monitor clock", &spec, nullptr, &attr, &error);
+                                    "monitor clock", &sampleFormat, nullptr, &attr, &error);
   if (stream == nullptr) {
     error_ = std::string("cannot record ") + source + ": " + pa_strerror(error);
     return;
