@@ -5,11 +5,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/sdl/SdlServerCalls.h"
 #include "platform/sdl/SdlTestSupport.h"
 
 namespace tonefield::testing {
@@ -46,5 +48,12 @@ class BoxWatcher {
  private:
   QTimer timer_;
 };
+
+// A test's close or open left behind while its server was frozen may still
+// be finishing on SDL's helper; a window opened before it ends would fail
+// at once ("does not answer"). True once it has ended.
+inline bool WaitTillServerCallsEnd() {
+  return QTest::qWaitFor([] { return !ServerCallsStuck(); }, 15000);
+}
 
 }  // namespace tonefield::testing

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "end_to_end/EndToEndSupport.h"
 #include "end_to_end/MonitorClock.h"
 #include "platform/qt/Program.h"
 
@@ -80,9 +81,11 @@ TEST(RealServerLatency, AKeyPressReachesTheMonitorWithinTheGoal) {
     // The bench may ask for another buffer (as --buffer would).
     LaunchOptions options;
     if (const char* asked = std::getenv("TONEFIELD_LATENCY_BUFFER")) options.bufferSamples = std::atoi(asked);
+    ASSERT_TRUE(testing::WaitTillServerCallsEnd());
+    testing::BoxWatcher boxes;  // an error box fails the test instead of waiting for a click
     Program program(options);
     program.Start();
-    ASSERT_TRUE(program.waveOut().IsOpen());
+    ASSERT_TRUE(program.waveOut().IsOpen()) << (boxes.seen.empty() ? "" : boxes.seen.front().text.toStdString());
     program.window().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&program.window()));
     program.window().songList()->setFocus();
@@ -156,9 +159,11 @@ TEST(RealServerRestart, ARestartedPipeWireIsReportedAndPlayingResumes) {
   };
   RestartedSession session;
   {
+    ASSERT_TRUE(testing::WaitTillServerCallsEnd());
+    testing::BoxWatcher boxes;
     Program program;
     program.Start();
-    ASSERT_TRUE(program.waveOut().IsOpen());
+    ASSERT_TRUE(program.waveOut().IsOpen()) << (boxes.seen.empty() ? "" : boxes.seen.front().text.toStdString());
     program.window().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&program.window()));
     program.window().songList()->setFocus();
