@@ -4,6 +4,7 @@
 #include <smf.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 namespace tonefield {
@@ -12,6 +13,7 @@ namespace {
 
 constexpr std::size_t kHeaderBytes = 14;
 constexpr std::int64_t kMaxPulses = std::int64_t{1} << 40;
+constexpr const char* kTooLong = "MIDI ファイルの曲が長すぎます（2 時間まで）。";
 
 std::uint32_t Big32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
@@ -46,9 +48,14 @@ std::string CheckTrack(std::span<const std::uint8_t> track) {
   const std::string broken = "MIDI ファイルが壊れています。";
   std::size_t at = 0;
   std::uint8_t running = 0;
+  std::int64_t pulses = 0;
   while (at < track.size()) {
     std::uint32_t delta = 0;
     if (!ReadVarLen(track, at, delta) || at >= track.size()) return broken;
+    // libsmf counts a track's time in an int and stops the program when it
+    // overflows; a song that long is far past what is played anyway.
+    pulses += delta;
+    if (pulses > std::numeric_limits<std::int32_t>::max()) return kTooLong;
     std::uint8_t status = track[at];
     if (status < 0x80) {
       if (running == 0) return broken;
@@ -189,7 +196,7 @@ MidiFileResult ReadMidiFile(std::span<const std::uint8_t> bytes) {
       const smf_event_t* event = smf_track_get_event_by_number(track, i);
       if (event == nullptr || event->delta_time_pulses < 0) return Refuse("MIDI ファイルが壊れています。");
       pulse += event->delta_time_pulses;
-      if (pulse > kMaxPulses) return Refuse("MIDI ファイルの曲が長すぎます（2 時間まで）。");
+      if (pulse > kMaxPulses) return Refuse(kTooLong);
       if (event->midi_buffer == nullptr || event->midi_buffer_length < 1) continue;
       const std::uint8_t status = event->midi_buffer[0];
       if (status == 0xFF && event->midi_buffer_length >= 2) {
@@ -227,7 +234,7 @@ MidiFileResult ReadMidiFile(std::span<const std::uint8_t> bytes) {
     tempo = change.microsecondsPerQuarter;
   }
   seconds += static_cast<double>(data.endPulse - from) * tempo / data.pulsesPerQuarter / 1e6;
-  if (seconds > static_cast<double>(kMidiFileMaxSeconds)) return Refuse("MIDI ファイルの曲が長すぎます（2 時間まで）。");
+  if (seconds > static_cast<double>(kMidiFileMaxSeconds)) return Refuse(kTooLong);
   result.ok = true;
   return result;
 }

@@ -152,6 +152,16 @@ TEST(MidiFile, BrokenAndHostileFilesAreRefusedWithAMessage) {
        "MIDI ファイルが壊れています。"},
       {"days long", File(0, 1, {Track({{0x0FFFFFFF, {0x90, 60, 1}}, {0x0FFFFFFF, {0x80, 60, 0}}})}),
        "MIDI ファイルの曲が長すぎます（2 時間まで）。"},
+      {"more pulses in a track than an int holds", File(0, 96, {Track({{0x0FFFFFFF, {0x90, 60, 1}},
+                                                                       {0x0FFFFFFF, {0x80, 60, 0}},
+                                                                       {0x0FFFFFFF, {0x90, 60, 1}},
+                                                                       {0x0FFFFFFF, {0x80, 60, 0}},
+                                                                       {0x0FFFFFFF, {0x90, 60, 1}},
+                                                                       {0x0FFFFFFF, {0x80, 60, 0}},
+                                                                       {0x0FFFFFFF, {0x90, 60, 1}},
+                                                                       {0x0FFFFFFF, {0x80, 60, 0}},
+                                                                       {0x0FFFFFFF, {0x90, 60, 1}}})}),
+       "MIDI ファイルの曲が長すぎます（2 時間まで）。"},
   };
   for (const auto& c : cases) {
     const MidiFileResult result = ReadMidiFile(c.bytes);
