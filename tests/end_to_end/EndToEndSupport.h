@@ -7,10 +7,14 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/WaveFormat.h"
 #include "platform/sdl/SdlServerCalls.h"
 #include "platform/sdl/SdlTestSupport.h"
 
@@ -48,6 +52,26 @@ class BoxWatcher {
  private:
   QTimer timer_;
 };
+
+// Little-endian 16-bit samples from `from` on.
+inline std::vector<std::int16_t> Samples(const std::vector<std::uint8_t>& bytes, std::size_t from = 0) {
+  std::vector<std::int16_t> samples((bytes.size() - std::min(from, bytes.size())) / 2);
+  if (!samples.empty()) std::memcpy(samples.data(), bytes.data() + from, samples.size() * 2);
+  return samples;
+}
+
+// The samples of a WAV file's data chunk; empty when it has none.
+inline std::vector<std::int16_t> WaveData(const std::vector<std::uint8_t>& file) {
+  for (std::size_t at = 12; at + 8 <= file.size();) {
+    const std::uint32_t size = ReadLe32(file.data() + at + 4);
+    if (std::memcmp(file.data() + at, "data", 4) == 0) {
+      return Samples({file.begin() + static_cast<std::ptrdiff_t>(at + 8),
+                      file.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(at + 8 + size, file.size()))});
+    }
+    at += 8 + size + (size & 1);
+  }
+  return {};
+}
 
 // A test's close or open left behind while its server was frozen may still
 // be finishing on SDL's helper; a window opened before it ends would fail

@@ -33,26 +33,6 @@ namespace {
 constexpr int kSong = 4;           // the shortest built-in song
 constexpr int kTempoPosition = 10;  // double speed
 
-std::vector<std::int16_t> Samples(const std::vector<std::uint8_t>& bytes, std::size_t from) {
-  std::vector<std::int16_t> samples((bytes.size() - std::min(from, bytes.size())) / 2);
-  if (!samples.empty()) std::memcpy(samples.data(), bytes.data() + from, samples.size() * 2);
-  return samples;
-}
-
-// The samples of a WAV file's data chunk.
-std::vector<std::int16_t> WaveData(const std::vector<std::uint8_t>& file) {
-  for (std::size_t at = 12; at + 8 <= file.size();) {
-    const std::uint32_t size = ReadLe32(file.data() + at + 4);
-    if (std::memcmp(file.data() + at, "data", 4) == 0) {
-      return Samples({file.begin() + static_cast<std::ptrdiff_t>(at + 8),
-                      file.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(at + 8 + size, file.size()))},
-                     0);
-    }
-    at += 8 + size + (size & 1);
-  }
-  return {};
-}
-
 std::size_t FirstSound(const std::vector<std::int16_t>& samples) {
   return static_cast<std::size_t>(
       std::find_if(samples.begin(), samples.end(), [](std::int16_t s) { return s != 0; }) - samples.begin());
@@ -108,8 +88,8 @@ TEST(LiveSong, AStalledWindowStillPlaysTheOfflineRenderSampleForSample) {
   const std::string command = std::string(TONEFIELD_RENDER) + " --song " + std::to_string(kSong) + " --tempo " +
                               std::to_string(kTempoPosition) + " --out " + reference.str() + " > /dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  const std::vector<std::int16_t> rendered = WaveData(testing::ReadAll(reference.str()));
-  const std::vector<std::int16_t> played = Samples(testing::ReadAll(audio.played.str()), 0);
+  const std::vector<std::int16_t> rendered = testing::WaveData(testing::ReadAll(reference.str()));
+  const std::vector<std::int16_t> played = testing::Samples(testing::ReadAll(audio.played.str()), 0);
   ASSERT_GT(rendered.size(), 11025u);
 
   // Both begin with the opening rest's silence: align them on the first sound.
@@ -199,8 +179,8 @@ TEST(LiveSong, AMidiFileOpenedWithTheScoreButtonPlaysTheRenderToolsSamples) {
   const std::string command = std::string(TONEFIELD_RENDER) + " --midi-file " + song.str() + " --tempo " +
                               std::to_string(kMidiTempoPosition) + " --out " + reference.str() + " > /dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  const std::vector<std::int16_t> rendered = WaveData(testing::ReadAll(reference.str()));
-  const std::vector<std::int16_t> played = Samples(testing::ReadAll(audio.played.str()), 0);
+  const std::vector<std::int16_t> rendered = testing::WaveData(testing::ReadAll(reference.str()));
+  const std::vector<std::int16_t> played = testing::Samples(testing::ReadAll(audio.played.str()), 0);
   ASSERT_GT(rendered.size(), 11025u * 2);
   ExpectSameSamples(played, rendered);
 }

@@ -72,24 +72,6 @@ class RealServer : public ::testing::Test {
   }
 };
 
-std::vector<std::int16_t> Samples(const std::vector<std::uint8_t>& bytes) {
-  std::vector<std::int16_t> samples(bytes.size() / 2);
-  if (!samples.empty()) std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-  return samples;
-}
-
-std::vector<std::int16_t> WaveData(const std::vector<std::uint8_t>& file) {
-  for (std::size_t at = 12; at + 8 <= file.size();) {
-    const std::uint32_t size = ReadLe32(file.data() + at + 4);
-    if (std::memcmp(file.data() + at, "data", 4) == 0) {
-      return Samples({file.begin() + static_cast<std::ptrdiff_t>(at + 8),
-                      file.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(at + 8 + size, file.size()))});
-    }
-    at += 8 + size + (size & 1);
-  }
-  return {};
-}
-
 // Runs of at least 2 ms of exact zeros between the first and the last sound.
 int GapsInside(const std::vector<std::int16_t>& s, std::size_t from, std::size_t to) {
   int gaps = 0;
@@ -183,7 +165,7 @@ TEST_F(RealServer, ASongReachesTheMonitorAsTheRenderWithNoMoreGapsThanAPlainClie
   const std::string command = std::string(TONEFIELD_RENDER) + " --song " + std::to_string(kSong) + " --tempo " +
                               std::to_string(kTempoPosition) + " --out " + reference.str() + " > /dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  std::vector<std::int16_t> song = WaveData(testing::ReadAll(reference.str()));
+  std::vector<std::int16_t> song = testing::WaveData(testing::ReadAll(reference.str()));
   const auto first = std::find_if(song.begin(), song.end(), [](std::int16_t s) { return s != 0; });
   const auto last = std::find_if(song.rbegin(), song.rend(), [](std::int16_t s) { return s != 0; }).base();
   ASSERT_LT(first, last);
@@ -220,8 +202,8 @@ TEST_F(RealServer, ASongReachesTheMonitorAsTheRenderWithNoMoreGapsThanAPlainClie
     std::system(("cp " + windowMonitor.str() + " " + keep + " && cp " + controlMonitor.str() + " " + keep + ".control").c_str());
   }
 
-  const Heard window = Compare(Samples(testing::ReadAll(windowMonitor.str())), song);
-  const Heard plain = Compare(Samples(testing::ReadAll(controlMonitor.str())), song);
+  const Heard window = Compare(testing::Samples(testing::ReadAll(windowMonitor.str())), song);
+  const Heard plain = Compare(testing::Samples(testing::ReadAll(controlMonitor.str())), song);
   std::printf("%s%s: window %d gaps, correlation median %.4f worst %.4f; plain client %d gaps, median %.4f worst %.4f\n",
               std::getenv("TONEFIELD_SERVER"),
               std::getenv("SDL_AUDIODRIVER") != nullptr && *std::getenv("SDL_AUDIODRIVER") != '\0'
