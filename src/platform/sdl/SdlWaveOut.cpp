@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstring>
 #include <span>
 
@@ -39,6 +40,7 @@ MmResult SdlWaveOut::Open(const WaveFormat& format, std::uint32_t bufferSamples,
   rate_ = format.samplesPerSec;
   const bool paced = driver != "disk" && driver != "dummy";
   periodNs_ = paced && rate_ != 0 ? static_cast<std::int64_t>(granted) * 1'000'000'000 / rate_ : 0;
+  priority_.Restart();
   device_ = device;  // paused until Start
   return kMmSuccess;
 }
@@ -73,6 +75,12 @@ MmResult SdlWaveOut::Close() {
 }
 
 bool SdlWaveOut::Lost() {
+  // Only while open: the callback's thread is alive, or ended and not yet joined.
+  if (device_ != 0 && periodNs_ != 0 &&
+      priority_.Raise() == CallbackThreadPriority::Outcome::Refused) {
+    std::fprintf(stderr, "tonefield: the sound thread runs without real-time priority (%s)\n",
+                 priority_.why().c_str());
+  }
   if (!IsSdlDeviceLost(device_) && !stall_.Stalled()) return false;
   // The named device is gone: from now on the default device plays.
   deviceName_.clear();
@@ -95,7 +103,10 @@ std::string SdlWaveOut::AfterCallbackNote() const {
 void SdlWaveOut::AudioCallback(void* self, std::uint8_t* stream, int length) {
   auto* out = static_cast<SdlWaveOut*>(self);
   out->stall_.Called();
-  if (out->periodNs_ != 0) out->late_.Called(SteadyNanoseconds(), out->periodNs_);
+  if (out->periodNs_ != 0) {
+    out->late_.Called(SteadyNanoseconds(), out->periodNs_);
+    out->priority_.Called();
+  }
   const std::size_t samples = length > 0 ? static_cast<std::size_t>(length) / 2 : 0;
   // SDL hands a buffer of our own format (S16 mono), suitably aligned.
   out->source_->Render({reinterpret_cast<std::int16_t*>(stream), samples});

@@ -14,6 +14,7 @@
 
 #include "engine/LateCallbackWatch.h"
 #include "engine/WaveOutDevice.h"
+#include "platform/sdl/CallbackThreadPriority.h"
 #include "platform/sdl/SdlAudio.h"
 
 namespace tonefield {
@@ -37,6 +38,8 @@ class SdlWaveOut final : public WaveOutDevice {
   std::string AfterCallbackNote() const override;
   // What the pulse server was asked to hold, 0 when nothing was asked.
   std::uint32_t ServerLatencyMs() const { return serverLatencyMs_; }
+  // Lost() is asked on the window's timer; it also raises the callback's
+  // thread to real-time once per stream (see CallbackThreadPriority).
   // Counted only on a real server's driver (not SDL's disk or dummy one,
   // whose pace is a test's).
   std::uint64_t LateCallbacks() const override { return late_.late(); }
@@ -52,6 +55,7 @@ class SdlWaveOut final : public WaveOutDevice {
   SdlErrorTexts errors_;
   SdlStallWatch stall_;
   LateCallbackWatch late_;
+  CallbackThreadPriority priority_;
   std::int64_t periodNs_ = 0;  // one buffer; 0: lateness not counted
   std::uint32_t device_ = 0;  // SDL_AudioDeviceID
   std::uint32_t bufferSamples_ = 0;
