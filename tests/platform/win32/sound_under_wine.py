@@ -112,14 +112,18 @@ def compare(heard, song):
     last = len(heard) - next(i for i, s in enumerate(reversed(heard)) if s != 0)
     gaps = gaps_inside(heard, first, len(song))
     # A tenth of a second every two seconds, each looked for near where the
-    # previous one was found, so a gap (which shifts the rest) costs only its own stretch.
+    # previous one was found, so a gap (which shifts the rest later) or a
+    # stretch lost (which shifts it earlier) costs only its own stretch. The
+    # first is looked for from half a second before the first sound to two
+    # seconds after it: a click before the song must not misplace the rest.
     stretch = RATE // 10
     offset = first
     scores = []
     for at in range(0, len(song) - stretch + 1, RATE * 2):
         part = song[at:at + stretch]
         best, best_offset = -1.0, offset
-        for step, around in ((4, range(-40, 600, 4)), (1, None)):
+        around_first = range(-RATE // 2, RATE * 2, 4) if at == 0 else range(-600, 600, 4)
+        for step, around in ((4, around_first), (1, None)):
             for d in around if around is not None else range(best_offset - offset - 3, best_offset - offset + 4):
                 where = offset + d + at
                 if where >= 0:
