@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -246,6 +247,49 @@ TEST(Win32Capture, TheCallsOutOfTurnAreRefusedAndLoseNothing) {
   EXPECT_EQ(slot.Unprepare(header, errors), kMmSuccess);
   EXPECT_EQ(header.flags, 0u);
   EXPECT_EQ(slot.Add(second, errors), kMmSuccess) << "the slot is free again";
+}
+
+TEST(Win32Capture, TheDiskDeviceRecordsItsFileThenSilenceAndGivesBackAnUnfilledBufferOnClose) {
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / L"tonefield-disk-録音.raw";
+  std::vector<std::uint8_t> recorded(3001);
+  for (std::size_t i = 0; i < recorded.size(); ++i) recorded[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(recorded.data()), std::ssize(recorded));
+  SetEnvironmentVariableW(L"SDL_DISKAUDIOFILEIN", file.wstring().c_str());
+  SetEnvironmentVariableW(L"SDL_DISKAUDIODELAY", L"1");
+  std::atomic<int> wakes{0};
+  DiskWaveIn device([&wakes] { wakes.fetch_add(1); });
+  HeldBuffers listener;
+  std::vector<std::uint8_t> memory(4000, 0xEE);
+  WaveHeader header{memory.data(), static_cast<std::uint32_t>(memory.size()), 0, 0};
+
+  EXPECT_EQ(device.Prepare(header), kMmInvalidHandle) << "not open";
+  ASSERT_EQ(device.Open(Pcm16Mono(11025), listener), kMmSuccess);
+  ASSERT_EQ(device.Prepare(header), kMmSuccess);
+  ASSERT_EQ(device.AddBuffer(header), kMmSuccess);
+  ASSERT_EQ(device.Start(), kMmSuccess);
+  for (int waited = 0; listener.handed.empty() && waited < 20000; ++waited) {
+    device.DeliverFull();
+    Sleep(1);
+  }
+  ASSERT_EQ(listener.handed, std::vector<WaveHeader*>{&header});
+  EXPECT_EQ(wakes.load(), 1);
+  EXPECT_EQ(header.bytesRecorded, memory.size());
+  EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), memory.begin())) << "the file, in order";
+  EXPECT_TRUE(std::all_of(memory.begin() + std::ssize(recorded), memory.end(), [](std::uint8_t b) { return b == 0; }))
+      << "silence past its end";
+  ASSERT_EQ(device.Unprepare(header), kMmSuccess);
+  ASSERT_EQ(device.Close(), kMmSuccess);
+
+  // Closed before it is full: the buffer comes back, no longer queued, without a call.
+  ASSERT_EQ(device.Open(Pcm16Mono(11025), listener), kMmSuccess);
+  ASSERT_EQ(device.Prepare(header), kMmSuccess);
+  ASSERT_EQ(device.AddBuffer(header), kMmSuccess);
+  ASSERT_EQ(device.Close(), kMmSuccess);
+  EXPECT_EQ(header.flags & kWaveHeaderInQueue, 0u);
+  EXPECT_EQ(listener.handed.size(), 1u);
+  std::filesystem::remove(file);
+  SetEnvironmentVariableW(L"SDL_DISKAUDIOFILEIN", nullptr);
+  SetEnvironmentVariableW(L"SDL_DISKAUDIODELAY", nullptr);
 }
 
 TEST(Win32WineSound, OnlyAFirstStartUnderWineThatPlaysWithoutTheUsersSettingStartsAgain) {
