@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/win32/WideText.h"
 
@@ -144,28 +143,19 @@ MmResult DiskWaveIn::Open(const WaveFormat& format, WaveInListener& listener) {
   file_ = OpenFile(name, L"rb");  // a missing file records silence
   rate_ = format.samplesPerSec;
   listener_ = &listener;
-  buffer_ = nullptr;
-  full_ = false;
+  slot_.Clear();
   open_ = true;
   return kMmSuccess;
 }
 
 MmResult DiskWaveIn::Prepare(WaveHeader& header) {
   if (!open_) return errors_.Fail(kMmInvalidHandle);
-  if (header.data == nullptr || header.bufferLength == 0) return errors_.FailWith(kMmError, "The capture buffer is empty.");
-  header.flags |= kWaveHeaderPrepared;
-  return kMmSuccess;
+  return slot_.Prepare(header, errors_);
 }
 
 MmResult DiskWaveIn::AddBuffer(WaveHeader& header) {
   if (!open_) return errors_.Fail(kMmInvalidHandle);
-  if ((header.flags & kWaveHeaderPrepared) == 0) return errors_.Fail(kWaveUnprepared);
-  if (buffer_.load() != nullptr) return errors_.FailWith(kMmNoMemory, "The capture device already has a buffer.");
-  header.flags = (header.flags & ~kWaveHeaderDone) | kWaveHeaderInQueue;
-  header.bytesRecorded = 0;
-  filled_ = 0;
-  buffer_ = &header;
-  return kMmSuccess;
+  return slot_.Add(header, errors_);
 }
 
 MmResult DiskWaveIn::Start() {
@@ -179,9 +169,7 @@ MmResult DiskWaveIn::Start() {
 
 MmResult DiskWaveIn::Unprepare(WaveHeader& header) {
   if (!open_) return errors_.Fail(kMmInvalidHandle);
-  if ((header.flags & kWaveHeaderInQueue) != 0) return errors_.Fail(kWaveStillPlaying);
-  header.flags &= ~kWaveHeaderPrepared;
-  return kMmSuccess;
+  return slot_.Unprepare(header, errors_);
 }
 
 MmResult DiskWaveIn::Close() {
@@ -192,19 +180,13 @@ MmResult DiskWaveIn::Close() {
   }
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
-  if (WaveHeader* header = buffer_.exchange(nullptr)) header->flags &= ~kWaveHeaderInQueue;
-  full_ = false;
+  slot_.GiveBackUnfinished();
   open_ = false;
   return kMmSuccess;
 }
 
 void DiskWaveIn::DeliverFull() {
-  if (!open_ || !full_.exchange(false)) return;
-  WaveHeader* header = buffer_.exchange(nullptr);
-  if (header == nullptr) return;
-  header->bytesRecorded = filled_;
-  header->flags = (header->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
-  if (listener_ != nullptr) listener_->OnWaveInData(header);
+  if (open_) slot_.DeliverFull(listener_);
 }
 
 void DiskWaveIn::Run() {
@@ -216,16 +198,7 @@ void DiskWaveIn::Run() {
   while (!quit_) {
     std::size_t got = file_ != nullptr ? std::fread(block.data(), 1, block.size(), file_) : 0;
     std::fill(block.begin() + static_cast<std::ptrdiff_t>(got), block.end(), std::uint8_t{0});
-    WaveHeader* header = buffer_.load();
-    if (header != nullptr && !full_ && filled_ < header->bufferLength) {
-      const std::uint32_t take = std::min<std::uint32_t>(static_cast<std::uint32_t>(block.size()), header->bufferLength - filled_);
-      std::memcpy(header->data + filled_, block.data(), take);
-      filled_ += take;
-      if (filled_ >= header->bufferLength) {
-        full_ = true;
-        if (wakeGui_) wakeGui_();
-      }
-    }
+    if (slot_.Fill(block.data(), static_cast<std::uint32_t>(block.size())) && wakeGui_) wakeGui_();
     deadline += step;
     pace.WaitUntil(deadline);
   }

@@ -17,6 +17,7 @@
 
 #include "audio_io/WaveInDevice.h"
 #include "engine/WaveOutDevice.h"
+#include "platform/win32/CaptureBufferSlot.h"
 #include "platform/win32/SoundDeviceErrors.h"
 
 namespace tonefield {
@@ -79,9 +80,7 @@ class DiskWaveIn final : public WaveInDevice {
   bool open_ = false;
   WaveInListener* listener_ = nullptr;
   std::uint32_t rate_ = 0;
-  std::atomic<WaveHeader*> buffer_{nullptr};
-  std::uint32_t filled_ = 0;
-  std::atomic<bool> full_{false};
+  CaptureBufferSlot slot_;
   std::thread thread_;
   std::atomic<bool> quit_{false};
 };

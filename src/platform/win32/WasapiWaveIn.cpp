@@ -1,7 +1,6 @@
 #include "platform/win32/WasapiWaveIn.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace tonefield {
 
@@ -25,28 +24,19 @@ MmResult WasapiWaveIn::Open(const WaveFormat& format, WaveInListener& listener) 
   }
   mono_.assign(stream_.bufferFrames, 0);
   listener_ = &listener;
-  buffer_ = nullptr;
-  full_ = false;
+  slot_.Clear();
   lost_ = false;
   return kMmSuccess;
 }
 
 MmResult WasapiWaveIn::Prepare(WaveHeader& header) {
   if (stream_.client == nullptr) return errors_.Fail(kMmInvalidHandle);
-  if (header.data == nullptr || header.bufferLength == 0) return errors_.FailWith(kMmError, "The capture buffer is empty.");
-  header.flags |= kWaveHeaderPrepared;
-  return kMmSuccess;
+  return slot_.Prepare(header, errors_);
 }
 
 MmResult WasapiWaveIn::AddBuffer(WaveHeader& header) {
   if (stream_.client == nullptr) return errors_.Fail(kMmInvalidHandle);
-  if ((header.flags & kWaveHeaderPrepared) == 0) return errors_.Fail(kWaveUnprepared);
-  if (buffer_.load() != nullptr) return errors_.FailWith(kMmNoMemory, "The capture device already has a buffer.");
-  header.flags = (header.flags & ~kWaveHeaderDone) | kWaveHeaderInQueue;
-  header.bytesRecorded = 0;
-  filled_ = 0;
-  buffer_ = &header;
-  return kMmSuccess;
+  return slot_.Add(header, errors_);
 }
 
 MmResult WasapiWaveIn::Start() {
@@ -61,9 +51,7 @@ MmResult WasapiWaveIn::Start() {
 
 MmResult WasapiWaveIn::Unprepare(WaveHeader& header) {
   if (stream_.client == nullptr) return errors_.Fail(kMmInvalidHandle);
-  if ((header.flags & kWaveHeaderInQueue) != 0) return errors_.Fail(kWaveStillPlaying);
-  header.flags &= ~kWaveHeaderPrepared;
-  return kMmSuccess;
+  return slot_.Unprepare(header, errors_);
 }
 
 MmResult WasapiWaveIn::Close() {
@@ -77,9 +65,7 @@ MmResult WasapiWaveIn::Close() {
   if (capture_ != nullptr) capture_->Release();
   capture_ = nullptr;
   stream_.Release();
-  // A buffer still being filled comes back as it is, without a call.
-  if (WaveHeader* header = buffer_.exchange(nullptr)) header->flags &= ~kWaveHeaderInQueue;
-  full_ = false;
+  slot_.GiveBackUnfinished();
   return kMmSuccess;
 }
 
@@ -90,12 +76,7 @@ bool WasapiWaveIn::Lost() {
 }
 
 void WasapiWaveIn::DeliverFull() {
-  if (stream_.client == nullptr || !full_.exchange(false)) return;
-  WaveHeader* header = buffer_.exchange(nullptr);
-  if (header == nullptr) return;
-  header->bytesRecorded = filled_;
-  header->flags = (header->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
-  if (listener_ != nullptr) listener_->OnWaveInData(header);
+  if (stream_.client != nullptr) slot_.DeliverFull(listener_);
 }
 
 bool WasapiWaveIn::TakePackets() {
@@ -114,16 +95,7 @@ bool WasapiWaveIn::TakePackets() {
       ConvertToMono(data, usable, mono_.data(), stream_);
     }
     capture_->ReleaseBuffer(frames);
-    WaveHeader* header = buffer_.load();
-    if (header != nullptr && !full_ && filled_ < header->bufferLength) {
-      const std::uint32_t take = std::min(usable * 2, header->bufferLength - filled_);
-      std::memcpy(header->data + filled_, mono_.data(), take);
-      filled_ += take;
-      if (filled_ >= header->bufferLength) {
-        full_ = true;
-        if (wakeGui_) wakeGui_();
-      }
-    }
+    if (slot_.Fill(mono_.data(), usable * 2) && wakeGui_) wakeGui_();
     result = capture_->GetNextPacketSize(&packet);
   }
   if (result == AUDCLNT_E_DEVICE_INVALIDATED || result == AUDCLNT_E_SERVICE_NOT_RUNNING) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio_io/WaveInDevice.h"
+#include "platform/win32/CaptureBufferSlot.h"
 #include "platform/win32/SoundDeviceErrors.h"
 #include "platform/win32/WasapiEndpoint.h"
 
@@ -46,9 +47,7 @@ class WasapiWaveIn final : public WaveInDevice {
   IAudioCaptureClient* capture_ = nullptr;
   WaveInListener* listener_ = nullptr;
   std::vector<std::int16_t> mono_;  // one engine buffer, converted
-  std::atomic<WaveHeader*> buffer_{nullptr};
-  std::uint32_t filled_ = 0;
-  std::atomic<bool> full_{false};
+  CaptureBufferSlot slot_;
   std::thread thread_;
   std::atomic<bool> quit_{false};
   std::atomic<bool> lost_{false};

@@ -1,11 +1,12 @@
 // The Windows front-end's pieces that work without a window: key
 // translation, text at the seam, MIDI message framing, sample conversion
-// for the engine's format, the disk output device's file, and when the
-// program starts itself again under wine.
+// for the engine's format, the disk output device's file, the capture
+// devices' buffer, and when the program starts itself again under wine.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "common/WaveFormat.h"
+#include "platform/win32/CaptureBufferSlot.h"
 #include "platform/win32/DefaultDeviceWatch.h"
 #include "platform/win32/DiskSoundDevices.h"
 #include "platform/win32/SoundDeviceErrors.h"
@@ -156,6 +158,137 @@ TEST(Win32Sound, TheDiskDeviceWritesWhatWasRenderedWhileStartedAndNothingAfterSt
   for (std::size_t i = 0; i < bytes.size() / 2; ++i) ASSERT_EQ(samples[i], static_cast<std::int16_t>(i + 1)) << i;
   in.close();
   std::filesystem::remove(file);
+  SetEnvironmentVariableW(L"SDL_DISKAUDIODELAY", nullptr);
+}
+
+struct HeldBuffers final : WaveInListener {
+  std::vector<WaveHeader*> handed;
+  void OnWaveInData(WaveHeader* header) override { handed.push_back(header); }
+};
+
+TEST(Win32Capture, TheBufferComesBackFullInOrderOnceAndNothingPastItsEndIsWritten) {
+  struct Case {
+    const char* what;
+    std::uint32_t length;
+    std::vector<std::uint32_t> pieces;  // bytes the device's thread offers, in turn
+    int fullAfter;                      // the piece that fills it (-1: never full)
+  };
+  const Case cases[] = {
+      {"whole pieces", 8, {4, 4, 4}, 1},
+      {"the last piece is cut to what fits", 10, {4, 4, 4, 4}, 2},
+      {"one piece larger than the buffer", 6, {16}, 0},
+      {"empty pieces change nothing", 4, {0, 2, 0, 2}, 3},
+      {"never full: nothing is handed back", 8, {2, 2}, -1},
+  };
+  for (const Case& c : cases) {
+    DeviceErrorTexts errors;
+    CaptureBufferSlot slot;
+    HeldBuffers listener;
+    std::vector<std::uint8_t> memory(c.length + 4, 0xEE);  // 4 guard bytes
+    WaveHeader header{memory.data(), c.length, 0, 0};
+    slot.Clear();
+    ASSERT_EQ(slot.Prepare(header, errors), kMmSuccess) << c.what;
+    ASSERT_EQ(slot.Add(header, errors), kMmSuccess) << c.what;
+    std::vector<std::uint8_t> offered;
+    offered.reserve(64);  // never moves while pieces of it are offered
+    int fullAt = -1;
+    for (std::size_t i = 0; i < c.pieces.size(); ++i) {
+      const std::size_t start = offered.size();
+      for (std::uint32_t b = 0; b < c.pieces[i]; ++b) offered.push_back(static_cast<std::uint8_t>(offered.size() + 1));
+      if (slot.Fill(offered.data() + start, c.pieces[i])) {
+        EXPECT_EQ(fullAt, -1) << c.what << ": full told once";
+        fullAt = static_cast<int>(i);
+      }
+    }
+    EXPECT_EQ(fullAt, c.fullAfter) << c.what;
+    slot.DeliverFull(&listener);
+    slot.DeliverFull(&listener);
+    if (c.fullAfter < 0) {
+      EXPECT_TRUE(listener.handed.empty()) << c.what;
+      slot.GiveBackUnfinished();
+      EXPECT_EQ(header.flags, kWaveHeaderPrepared) << c.what << ": back without a call, no longer queued";
+      EXPECT_TRUE(listener.handed.empty()) << c.what;
+      continue;
+    }
+    ASSERT_EQ(listener.handed, std::vector<WaveHeader*>{&header}) << c.what;
+    EXPECT_EQ(header.bytesRecorded, c.length) << c.what;
+    EXPECT_EQ(header.flags, kWaveHeaderPrepared | kWaveHeaderDone) << c.what;
+    for (std::uint32_t i = 0; i < c.length; ++i) ASSERT_EQ(memory[i], offered[i]) << c.what << " byte " << i;
+    for (std::uint32_t i = c.length; i < memory.size(); ++i) ASSERT_EQ(memory[i], 0xEE) << c.what << " guard " << i;
+    EXPECT_FALSE(slot.Fill(offered.data(), 4)) << c.what << ": no buffer, nothing taken";
+    EXPECT_EQ(slot.Unprepare(header, errors), kMmSuccess) << c.what;
+    // Added again, it fills again from its start.
+    ASSERT_EQ(slot.Prepare(header, errors), kMmSuccess) << c.what;
+    ASSERT_EQ(slot.Add(header, errors), kMmSuccess) << c.what;
+    EXPECT_TRUE(slot.Fill(offered.data(), c.length)) << c.what;
+    slot.DeliverFull(&listener);
+    EXPECT_EQ(listener.handed.size(), 2u) << c.what;
+  }
+}
+
+TEST(Win32Capture, TheCallsOutOfTurnAreRefusedAndLoseNothing) {
+  DeviceErrorTexts errors;
+  CaptureBufferSlot slot;
+  std::uint8_t memory[4] = {};
+  WaveHeader empty{nullptr, 4, 0, 0};
+  WaveHeader header{memory, sizeof memory, 0, 0};
+  WaveHeader second{memory, sizeof memory, 0, 0};
+  EXPECT_EQ(slot.Prepare(empty, errors), kMmError);
+  EXPECT_EQ(errors.Text(kMmError), "The capture buffer is empty.");
+  EXPECT_EQ(slot.Add(header, errors), kWaveUnprepared);
+  ASSERT_EQ(slot.Prepare(header, errors), kMmSuccess);
+  ASSERT_EQ(slot.Prepare(second, errors), kMmSuccess);
+  ASSERT_EQ(slot.Add(header, errors), kMmSuccess);
+  EXPECT_EQ(header.flags, kWaveHeaderPrepared | kWaveHeaderInQueue);
+  EXPECT_EQ(slot.Add(second, errors), kMmNoMemory) << "one buffer at a time";
+  EXPECT_EQ(second.flags, kWaveHeaderPrepared);
+  EXPECT_EQ(slot.Unprepare(header, errors), kWaveStillPlaying);
+  slot.GiveBackUnfinished();
+  EXPECT_EQ(slot.Unprepare(header, errors), kMmSuccess);
+  EXPECT_EQ(header.flags, 0u);
+  EXPECT_EQ(slot.Add(second, errors), kMmSuccess) << "the slot is free again";
+}
+
+TEST(Win32Capture, TheDiskDeviceRecordsItsFileThenSilenceAndGivesBackAnUnfilledBufferOnClose) {
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / L"tonefield-disk-録音.raw";
+  std::vector<std::uint8_t> recorded(3001);
+  for (std::size_t i = 0; i < recorded.size(); ++i) recorded[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(recorded.data()), std::ssize(recorded));
+  SetEnvironmentVariableW(L"SDL_DISKAUDIOFILEIN", file.wstring().c_str());
+  SetEnvironmentVariableW(L"SDL_DISKAUDIODELAY", L"1");
+  std::atomic<int> wakes{0};
+  DiskWaveIn device([&wakes] { wakes.fetch_add(1); });
+  HeldBuffers listener;
+  std::vector<std::uint8_t> memory(4000, 0xEE);
+  WaveHeader header{memory.data(), static_cast<std::uint32_t>(memory.size()), 0, 0};
+
+  EXPECT_EQ(device.Prepare(header), kMmInvalidHandle) << "not open";
+  ASSERT_EQ(device.Open(Pcm16Mono(11025), listener), kMmSuccess);
+  ASSERT_EQ(device.Prepare(header), kMmSuccess);
+  ASSERT_EQ(device.AddBuffer(header), kMmSuccess);
+  ASSERT_EQ(device.Start(), kMmSuccess);
+  for (int waited = 0; listener.handed.empty() && waited < 20000; ++waited) {
+    device.DeliverFull();
+    Sleep(1);
+  }
+  ASSERT_EQ(listener.handed, std::vector<WaveHeader*>{&header});
+  EXPECT_EQ(wakes.load(), 1);
+  EXPECT_EQ(header.bytesRecorded, memory.size());
+  EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), memory.begin())) << "the file, in order";
+  EXPECT_TRUE(std::all_of(memory.begin() + std::ssize(recorded), memory.end(), [](std::uint8_t b) { return b == 0; }))
+      << "silence past its end";
+  ASSERT_EQ(device.Unprepare(header), kMmSuccess);
+  ASSERT_EQ(device.Close(), kMmSuccess);
+
+  // Closed before it is full: the buffer comes back, no longer queued, without a call.
+  ASSERT_EQ(device.Open(Pcm16Mono(11025), listener), kMmSuccess);
+  ASSERT_EQ(device.Prepare(header), kMmSuccess);
+  ASSERT_EQ(device.AddBuffer(header), kMmSuccess);
+  ASSERT_EQ(device.Close(), kMmSuccess);
+  EXPECT_EQ(header.flags & kWaveHeaderInQueue, 0u);
+  EXPECT_EQ(listener.handed.size(), 1u);
+  std::filesystem::remove(file);
+  SetEnvironmentVariableW(L"SDL_DISKAUDIOFILEIN", nullptr);
   SetEnvironmentVariableW(L"SDL_DISKAUDIODELAY", nullptr);
 }
 
