@@ -225,7 +225,9 @@ TEST_F(RealServer, ASongReachesTheMonitorAsTheRenderWithNoMoreGapsThanAPlainClie
 #else
   EXPECT_GE(window.medianCorrelation, std::min(0.99, plain.medianCorrelation - 0.02))
       << "the song at the monitor is the render";
-  if (!steppedUp) EXPECT_LE(window.gaps, std::max(2 * plain.gaps, plain.gaps + 3));
+  if (!steppedUp) {
+    EXPECT_LE(window.gaps, std::max(2 * plain.gaps, plain.gaps + 3));
+  }
 #endif
 }
 
