@@ -131,7 +131,8 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
                            const WaveFormat& format, bool capture, SdlCallback callback,
                            void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples,
                            const std::string& deviceName, std::uint32_t requestSamples,
-                           std::uint32_t* serverLatencyMs, std::string* driverName) {
+                           std::uint32_t* serverLatencyMs, std::string* driverName,
+                           std::chrono::milliseconds limit) {
   static_assert(sizeof(SdlDeviceId) == sizeof(SDL_AudioDeviceID));
   device = 0;
   if (!IsSdlPlayableFormat(format)) return errors.Fail(kWaveBadFormat);
@@ -186,7 +187,7 @@ MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlE
         // Opened after the caller gave up: nobody will start or close it.
         if (open->device != 0) SDL_CloseAudioDevice(open->device);
       },
-      kServerOpenLimit);
+      limit);
   if (call != ServerCall::Done) return errors.FailWith(kMmBadDeviceId, kServerSilentText);
   if (open->code != kMmSuccess) return errors.FailWith(open->code, open->error);
   device = open->device;

@@ -109,14 +109,15 @@ struct SdlAudioReference {
 // says otherwise; serverLatencyMs gives what was asked, 0 when nothing
 // was; driverName gets SDL's driver), bringing the audio subsystem up first
 // when it is not. The device starts paused. Runs on the server-call helper
-// and waits at most kServerOpenLimit: a server that does not answer fails
+// and waits at most limit: a server that does not answer fails
 // the open (what opens later is closed there). Returns 0 with the device id
 // and the buffer size SDL granted, or the failing code with its text stored.
 MmResult OpenSdlMonoDevice(const std::shared_ptr<SdlAudioReference>& audio, SdlErrorTexts& errors,
                            const WaveFormat& format, bool capture, SdlCallback callback,
                            void* userdata, SdlDeviceId& device, std::uint16_t& bufferSamples,
                            const std::string& deviceName = {}, std::uint32_t requestSamples = 0,
-                           std::uint32_t* serverLatencyMs = nullptr, std::string* driverName = nullptr);
+                           std::uint32_t* serverLatencyMs = nullptr, std::string* driverName = nullptr,
+                           std::chrono::milliseconds limit = kServerOpenLimit);
 
 // Pauses the device (its callback does not run again once this returns;
 // SDL's device lock is held only around the callback, never while SDL waits

@@ -33,6 +33,9 @@ bool ServerCallsStuck();
 
 // How long opens and closes may keep the caller waiting.
 inline constexpr std::chrono::milliseconds kServerOpenLimit{1500};
+// An open right after a stream stalled (a frozen server) gets only this
+// long, so the reopen tries on the window's timer never hold it for long.
+inline constexpr std::chrono::milliseconds kSuspectOpenLimit{250};
 inline constexpr std::chrono::milliseconds kServerCloseLimit{1000};
 inline constexpr std::chrono::milliseconds kServerListLimit{5000};
 

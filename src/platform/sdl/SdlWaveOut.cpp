@@ -31,11 +31,13 @@ MmResult SdlWaveOut::Open(const WaveFormat& format, std::uint32_t bufferSamples,
   source_ = &source;
   const MmResult opened = OpenSdlMonoDevice(audio_, errors_, format, /*capture=*/false,
                                             &SdlWaveOut::AudioCallback, this, device, granted,
-                                            deviceName_, bufferSamples, &serverLatencyMs_, &driver);
+                                            deviceName_, bufferSamples, &serverLatencyMs_, &driver,
+                                            suspect_ ? kSuspectOpenLimit : kServerOpenLimit);
   if (opened != kMmSuccess) {
     source_ = nullptr;
     return opened;
   }
+  suspect_ = false;
   bufferSamples_ = granted;
   rate_ = format.samplesPerSec;
   const bool paced = driver != "disk" && driver != "dummy";
@@ -64,6 +66,7 @@ MmResult SdlWaveOut::Stop() {
 MmResult SdlWaveOut::Close() {
   if (device_ == 0) return errors_.Fail(kMmInvalidHandle);
   const bool stalled = stall_.stalled();
+  if (stalled) suspect_ = true;
   stall_.Running(false);
   // Paused first, so no callback runs after this even when the close itself
   // is left to finish on the helper.

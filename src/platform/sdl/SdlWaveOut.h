@@ -61,6 +61,7 @@ class SdlWaveOut final : public WaveOutDevice {
   std::uint32_t bufferSamples_ = 0;
   std::uint32_t rate_ = 0;
   std::uint32_t serverLatencyMs_ = 0;
+  bool suspect_ = false;  // the last stream stalled: the next open waits less
   AudioSource* source_ = nullptr;
 };
 
