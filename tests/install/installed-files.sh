@@ -50,6 +50,7 @@ linked_library_name() {
     libsmf.so.*) echo "libsmf" ;;
     libglib-2.0.so.*) echo "GLib" ;;
     libpulse.so.*) echo "PulseAudio client library" ;;
+    libpipewire-0.3.so.*) echo "PipeWire client library" ;;
     libX11.so.*) echo "Xlib" ;;
     libxkbcommon.so.*) echo "xkbcommon" ;;
     libc.so.* | libm.so.* | ld-linux*.so.*) echo "GNU C library" ;;

@@ -19,14 +19,17 @@ namespace tonefield {
 
 class ChosenWaveOut final : public WaveOutDevice {
  public:
-  explicit ChosenWaveOut(std::string deviceName) : device_(std::make_unique<SdlWaveOut>(std::move(deviceName))) {}
+  explicit ChosenWaveOut(std::string deviceName) : device_(Make(std::move(deviceName))) {}
 
   // Plays on deviceName (empty: the system default) from the next Open.
   void Choose(std::string deviceName) { chosen_ = std::move(deviceName); }
   // True when the last chosen device could not be opened and the system
   // default plays instead.
   bool FellBack() const { return fellBack_; }
-  SdlWaveOut& device() { return *device_; }
+  // SDL's name of the device in use; empty for the default.
+  const std::string& deviceName() const { return deviceName_; }
+  // Which way the sound goes: "PipeWire" or "SDL".
+  const char* backend() const { return pipeWire_ ? "PipeWire" : "SDL"; }
 
   MmResult Query(const WaveFormat& format) override { return device_->Query(format); }
   MmResult Open(const WaveFormat& format, std::uint32_t bufferSamples, AudioSource& source) override;
@@ -34,16 +37,23 @@ class ChosenWaveOut final : public WaveOutDevice {
   MmResult Stop() override { return device_->Stop(); }
   MmResult Close() override { return device_->Close(); }
   std::uint32_t BufferSamples() const override { return device_->BufferSamples(); }
-  bool Lost() override { return device_->Lost(); }
+  bool Lost() override;
   std::string ErrorText(MmResult code) override { return device_->ErrorText(code); }
   std::string AfterCallbackNote() const override { return device_->AfterCallbackNote(); }
   // Counted per device object; the core takes its base at each Open, when a
   // newly chosen device has just taken over.
   std::uint64_t LateCallbacks() const override { return device_->LateCallbacks(); }
-  bool IsOpen() const { return device_->IsOpen(); }
+  // A device is open while it has a granted buffer.
+  bool IsOpen() const { return device_->BufferSamples() != 0; }
 
  private:
-  std::unique_ptr<SdlWaveOut> device_;
+  // The default output plays straight into PipeWire where it runs and SDL
+  // was not told which driver to use; SDL plays everything else.
+  std::unique_ptr<WaveOutDevice> Make(std::string deviceName);
+
+  std::string deviceName_;  // before device_: Make sets them
+  bool pipeWire_ = false;
+  std::unique_ptr<WaveOutDevice> device_;
   std::optional<std::string> chosen_;
   bool fellBack_ = false;
 };

@@ -39,7 +39,7 @@ class Program {
 
   MainWindow& window() { return window_; }
   Instrument& core() { return core_; }
-  SdlWaveOut& waveOut() { return waveOut_.device(); }
+  ChosenWaveOut& waveOut() { return waveOut_; }
   SdlWaveIn& waveIn() { return waveIn_.device(); }
   const GuiWake& wake() const { return wake_; }
   MidiPorts& midiPorts() { return midiPorts_; }
