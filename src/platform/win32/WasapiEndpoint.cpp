@@ -102,7 +102,8 @@ std::vector<std::string> ListWasapiDevices(bool capture, std::string& error) {
 }
 
 MmResult OpenWasapiStream(bool capture, const std::string& deviceName, const WaveFormat& format,
-                          std::uint32_t requestFrames, WasapiStream& stream, DeviceErrorTexts& errors) {
+                          std::uint32_t requestFrames, WasapiStream& stream, DeviceErrorTexts& errors,
+                          std::uint32_t bufferFrames) {
   stream.Release();
   if (!IsDevicePlayableFormat(format)) return errors.Fail(kWaveBadFormat);
   Released<IMMDeviceEnumerator> enumerator;
@@ -117,8 +118,8 @@ MmResult OpenWasapiStream(bool capture, const std::string& deviceName, const Wav
   result = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, reinterpret_cast<void**>(&stream.client));
   if (FAILED(result)) return errors.FailHresult(kMmBadDeviceId, "The sound device cannot be activated", result);
 
-  // Twice the block the core renders in, so one block is always queued.
-  const auto duration = static_cast<REFERENCE_TIME>(10'000'000.0 * 2 * requestFrames / format.samplesPerSec);
+  const std::uint32_t asked = bufferFrames != 0 ? bufferFrames : 2 * requestFrames;
+  const auto duration = static_cast<REFERENCE_TIME>(10'000'000.0 * asked / format.samplesPerSec);
   WAVEFORMATEX own{};
   own.wFormatTag = WAVE_FORMAT_PCM;
   own.nChannels = 1;

@@ -38,9 +38,12 @@ struct WasapiStream {
   void Release();
 };
 
-// Opens the stream; on failure returns the code with its text stored.
+// Opens the stream with an engine buffer of bufferFrames (0: twice
+// requestFrames, so one block is always queued); on failure returns the
+// code with its text stored.
 MmResult OpenWasapiStream(bool capture, const std::string& deviceName, const WaveFormat& format,
-                          std::uint32_t requestFrames, WasapiStream& stream, DeviceErrorTexts& errors);
+                          std::uint32_t requestFrames, WasapiStream& stream, DeviceErrorTexts& errors,
+                          std::uint32_t bufferFrames = 0);
 
 // Converts 16-bit mono samples to the engine's layout, each sample copied to
 // every channel. Runs on the device thread: no allocation, no lock.

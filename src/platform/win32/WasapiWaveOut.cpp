@@ -1,8 +1,13 @@
 #include "platform/win32/WasapiWaveOut.h"
 
+#include <algorithm>
+
+#include "platform/win32/WineSound.h"
+
 namespace tonefield {
 
-WasapiWaveOut::WasapiWaveOut(std::string deviceName) : deviceName_(std::move(deviceName)) {}
+WasapiWaveOut::WasapiWaveOut(std::string deviceName)
+    : deviceName_(std::move(deviceName)), underWine_(RunningUnderWine()) {}
 
 WasapiWaveOut::~WasapiWaveOut() {
   if (stream_.client != nullptr) Close();
@@ -15,7 +20,13 @@ MmResult WasapiWaveOut::Query(const WaveFormat& format) {
 MmResult WasapiWaveOut::Open(const WaveFormat& format, std::uint32_t bufferSamples, AudioSource& source) {
   if (stream_.client != nullptr) return errors_.FailWith(kMmError, "The sound device is already open.");
   const std::uint32_t block = bufferSamples != 0 ? bufferSamples : DefaultBufferSamples(format.samplesPerSec);
-  const MmResult opened = OpenWasapiStream(false, deviceName_, format, block, stream_, errors_);
+  // Under wine the engine's events come in bursts about 10 ms apart, and
+  // wine's PulseAudio driver plays silence whenever the buffer ran dry in
+  // between (gaps of 6-8 ms in a song at light load with two blocks), so
+  // there the buffer holds kWineBufferMs. On Windows two blocks.
+  const std::uint32_t engineFrames =
+      underWine_ ? std::max(2 * block, format.samplesPerSec * kWineBufferMs / 1000) : 0;
+  const MmResult opened = OpenWasapiStream(false, deviceName_, format, block, stream_, errors_, engineFrames);
   if (opened != kMmSuccess) return opened;
   const HRESULT result = stream_.client->GetService(__uuidof(IAudioRenderClient), reinterpret_cast<void**>(&render_));
   if (FAILED(result)) {

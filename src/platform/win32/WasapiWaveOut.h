@@ -24,6 +24,9 @@ namespace tonefield {
 
 class WasapiWaveOut final : public WaveOutDevice {
  public:
+  // The engine buffer asked for under wine (see Open).
+  static constexpr std::uint32_t kWineBufferMs = 40;
+
   explicit WasapiWaveOut(std::string deviceName = {});
   ~WasapiWaveOut() override;
   WasapiWaveOut(const WasapiWaveOut&) = delete;
@@ -46,6 +49,7 @@ class WasapiWaveOut final : public WaveOutDevice {
   bool FillFree(IAudioRenderClient* render);
 
   std::string deviceName_;
+  bool underWine_ = false;
   DeviceErrorTexts errors_;
   WasapiStream stream_;
   IAudioRenderClient* render_ = nullptr;
