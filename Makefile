@@ -71,11 +71,11 @@ test-asan:
 # ThreadSanitizer (clang) over everything that crosses threads: the engine
 # (with its stress test), the SDL devices, the MIDI input and the window's
 # core. tsan_broken_handoff is the negative control: it must fail.
-TSAN_TESTS := engine_test tsan_broken_handoff sdl_test midi_test app_test
+TSAN_TESTS := engine_test tsan_broken_handoff sdl_test midi_test app_test pipewire_test
 tsan: bootstrap
 	CC=clang CXX=clang++ $(CMAKE) -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONEFIELD_TSAN=ON -DTONEFIELD_GUI=OFF $(WERROR)
 	$(CMAKE) --build $(TSAN_BUILD) -j$(JOBS) --target $(TSAN_TESTS)
-	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j$(JOBS) -R '^(engine_test|tsan_broken_handoff|sdl_test|midi_test|app_test)$$'
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j$(JOBS) -R '^(engine_test|tsan_broken_handoff|sdl_test|midi_test|app_test|pipewire_test|pipewire_session_test)$$'
 
 # The Debian package, built apart from the test build: without the tests,
 # with Debian's hardening flags, then checked by lintian (no error, no

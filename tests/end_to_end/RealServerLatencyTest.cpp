@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <csignal>
 #include <sstream>
 #include <cstdio>
@@ -42,6 +43,8 @@ using Clock = std::chrono::steady_clock;
 // bound on PipeWire is looser.
 constexpr double kPulseAudioBoundMs = 50.0;
 constexpr double kPipeWireBoundMs = 90.0;
+// How far the monitor's placing of a sample in time may be off.
+constexpr std::chrono::milliseconds kMonitorClockError{15};
 
 // Runs the event loop as the program's own does, waking at once for an X
 // event. (QTest::qWait sleeps up to 10 ms between its rounds, which would
@@ -85,7 +88,9 @@ TEST(RealServerLatency, AKeyPressReachesTheMonitorWithinTheGoal) {
   const std::uint32_t sinkRate = std::string(server) == "pulseaudio" ? 44100 : 48000;
   testing::MonitorClock monitor("tonefield_null.monitor", sinkRate);
   ASSERT_EQ(monitor.error(), "");
-  Display* display = XOpenDisplay(nullptr);
+  // Closed however the test ends (a failed assertion returns early).
+  const std::unique_ptr<Display, int (*)(Display*)> connection(XOpenDisplay(nullptr), XCloseDisplay);
+  Display* display = connection.get();
   ASSERT_NE(display, nullptr);
 
   std::vector<double> latencies;
@@ -106,14 +111,17 @@ TEST(RealServerLatency, AKeyPressReachesTheMonitorWithinTheGoal) {
     for (int i = 0; i < Presses(); ++i) {
       const auto pressed = PressZ(display, 150);
       QTest::qWait(700);  // released: silent again before the next press
-      const auto onset = monitor.Onset(pressed, pressed + std::chrono::milliseconds(400), Threshold(),
-                                       std::chrono::milliseconds(30));
+      // Looked for from a little before the press: the monitor's clock is
+      // only as good as the latencies the server reports (PipeWire's pulse
+      // layer: some milliseconds off), and a sound 5 ms after the key can
+      // be placed before it.
+      const auto onset = monitor.Onset(pressed - kMonitorClockError, pressed + std::chrono::milliseconds(400),
+                                       Threshold(), std::chrono::milliseconds(30));
       if (onset) latencies.push_back(std::chrono::duration<double, std::milli>(*onset - pressed).count());
     }
     buffer = program.waveOut().BufferSamples();
     program.window().close();
   }
-  XCloseDisplay(display);
 
   ASSERT_GE(latencies.size(), static_cast<std::size_t>(Presses() / 2 + 1)) << "most presses were heard";
   std::sort(latencies.begin(), latencies.end());
@@ -122,7 +130,7 @@ TEST(RealServerLatency, AKeyPressReachesTheMonitorWithinTheGoal) {
   std::printf("%s%s: key to monitor median %.1f ms, min %.1f, max %.1f over %zu presses (buffer %u samples)\n",
               server, driver != nullptr && *driver != '\0' ? (std::string(" (SDL ") + driver + ")").c_str() : "",
               median, latencies.front(), latencies.back(), latencies.size(), buffer);
-  EXPECT_GT(latencies.front(), 0.0) << "no sound before its key";
+  EXPECT_GT(latencies.front(), -static_cast<double>(kMonitorClockError.count())) << "no sound before its key";
   EXPECT_LE(median, std::string(server) == "pulseaudio" ? kPulseAudioBoundMs : kPipeWireBoundMs);
 }
 
@@ -165,7 +173,9 @@ class RestartedSession {
 TEST(RealServerRestart, ARestartedPipeWireIsReportedAndPlayingResumes) {
   const char* server = std::getenv("TONEFIELD_SERVER");
   if (server == nullptr || std::string(server) != "pipewire") GTEST_SKIP() << "only for a PipeWire session";
-  Display* display = XOpenDisplay(nullptr);
+  // Closed however the test ends (a failed assertion returns early).
+  const std::unique_ptr<Display, int (*)(Display*)> connection(XOpenDisplay(nullptr), XCloseDisplay);
+  Display* display = connection.get();
   ASSERT_NE(display, nullptr);
   const auto status = [](Program& program) {
     return static_cast<QLabel*>(program.window().control(Control::StatusLine))->text().toStdString();
@@ -206,7 +216,6 @@ TEST(RealServerRestart, ARestartedPipeWireIsReportedAndPlayingResumes) {
     EXPECT_TRUE(heard) << "a key sounds through the new session";
     program.window().close();
   }
-  XCloseDisplay(display);
 }
 
 }  // namespace

@@ -12,6 +12,14 @@
 
 #include "common/SteadyClock.h"
 
+// PipeWire's and SPA's C macros expand to GNU statement expressions and
+// compound literals, which this file's C++ takes from them.
+#pragma GCC diagnostic ignored "-Wpedantic"
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wgnu-statement-expression"
+#pragma clang diagnostic ignored "-Wc99-extensions"
+#endif
+
 namespace tonefield {
 
 struct PipeWireWaveOut::Connection {
