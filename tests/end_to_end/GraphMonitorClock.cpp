@@ -1,11 +1,12 @@
 #include "end_to_end/GraphMonitorClock.h"
 
 #include <pipewire/pipewire.h>
-#include <spa/param/audio/format-utils.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <thread>
+
+#include "platform/pipewire/PipeWireFormat.h"
 
 // PipeWire's C macros use GNU statement expressions and compound literals.
 #pragma GCC diagnostic ignored "-Wpedantic"
@@ -49,12 +50,7 @@ GraphMonitorClock::GraphMonitorClock(const std::string& sink, std::uint32_t rate
   }
   std::uint8_t podBuffer[512];
   spa_pod_builder builder = SPA_POD_BUILDER_INIT(podBuffer, sizeof podBuffer);
-  spa_audio_info_raw info{};
-  info.format = SPA_AUDIO_FORMAT_S16;
-  info.channels = 1;
-  info.rate = rate;
-  info.position[0] = SPA_AUDIO_CHANNEL_MONO;
-  const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
+  const spa_pod* params[1] = {BuildMono16Format(builder, rate)};
   const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
                                                   PW_STREAM_FLAG_RT_PROCESS);
   if (pw_stream_connect(stream_->stream, PW_DIRECTION_INPUT, PW_ID_ANY, flags, params, 1) < 0 ||

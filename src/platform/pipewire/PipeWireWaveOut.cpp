@@ -1,7 +1,6 @@
 #include "platform/pipewire/PipeWireWaveOut.h"
 
 #include <pipewire/pipewire.h>
-#include <spa/param/audio/format-utils.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +10,7 @@
 #include <thread>
 
 #include "common/SteadyClock.h"
+#include "platform/pipewire/PipeWireFormat.h"
 
 // PipeWire's and SPA's C macros expand to GNU statement expressions and
 // compound literals, which this file's C++ takes from them.
@@ -184,12 +184,7 @@ bool PipeWireWaveOut::StartConnection(std::string& why) {
 
   std::uint8_t podBuffer[512];
   spa_pod_builder builder = SPA_POD_BUILDER_INIT(podBuffer, sizeof podBuffer);
-  spa_audio_info_raw info{};
-  info.format = SPA_AUDIO_FORMAT_S16;
-  info.channels = 1;
-  info.rate = rate_;
-  info.position[0] = SPA_AUDIO_CHANNEL_MONO;
-  const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
+  const spa_pod* params[1] = {BuildMono16Format(builder, rate_)};
   const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
                                                   PW_STREAM_FLAG_RT_PROCESS | PW_STREAM_FLAG_INACTIVE);
   const int connected = pw_stream_connect(connection->stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1);
