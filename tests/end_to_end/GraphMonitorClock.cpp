@@ -22,10 +22,13 @@ struct GraphMonitorClock::Stream {
   pw_stream* stream = nullptr;
   spa_hook listener{};
   pw_stream_events events{};
-  ~Stream() {
+  ~Stream() { Close(); }
+  void Close() {
     if (loop != nullptr) pw_thread_loop_stop(loop);
     if (stream != nullptr) pw_stream_destroy(stream);
+    stream = nullptr;
     if (loop != nullptr) pw_thread_loop_destroy(loop);
+    loop = nullptr;
   }
 };
 
@@ -69,7 +72,9 @@ GraphMonitorClock::GraphMonitorClock(const std::string& sink, std::uint32_t rate
   error_ = "no sound from " + sink + "'s monitor";
 }
 
-GraphMonitorClock::~GraphMonitorClock() { stream_.reset(); }
+// Closed while stream_ still points at the stream: the graph's thread
+// calls Process until pw_stream_destroy returns.
+GraphMonitorClock::~GraphMonitorClock() { stream_->Close(); }
 
 void GraphMonitorClock::Process(void* data) {
   auto* self = static_cast<GraphMonitorClock*>(data);
@@ -79,8 +84,10 @@ void GraphMonitorClock::Process(void* data) {
   pw_time time{};
   if (plane.data != nullptr && plane.chunk != nullptr &&
       pw_stream_get_time_n(self->stream_->stream, &time, sizeof time) == 0 && time.now > 0) {
-    const auto* samples = static_cast<const std::int16_t*>(plane.data) + plane.chunk->offset / 2;
-    const std::size_t count = plane.chunk->size / 2;
+    // Within the buffer, whatever the chunk says.
+    const std::uint32_t offset = std::min(plane.chunk->offset, plane.maxsize);
+    const auto* samples = static_cast<const std::int16_t*>(plane.data) + offset / 2;
+    const std::size_t count = std::min(plane.chunk->size, plane.maxsize - offset) / 2;
     std::lock_guard lock(self->mutex_);
     self->cycles_.push_back({time.now, self->samples_.size()});
     self->samples_.insert(self->samples_.end(), samples, samples + count);
