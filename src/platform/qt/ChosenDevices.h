@@ -28,8 +28,6 @@ class ChosenWaveOut final : public WaveOutDevice {
   bool FellBack() const { return fellBack_; }
   // SDL's name of the device in use; empty for the default.
   const std::string& deviceName() const { return deviceName_; }
-  // Which way the sound goes: "PipeWire" or "SDL".
-  const char* backend() const { return pipeWire_ ? "PipeWire" : "SDL"; }
 
   MmResult Query(const WaveFormat& format) override { return device_->Query(format); }
   MmResult Open(const WaveFormat& format, std::uint32_t bufferSamples, AudioSource& source) override;
@@ -51,8 +49,7 @@ class ChosenWaveOut final : public WaveOutDevice {
   // was not told which driver to use; SDL plays everything else.
   std::unique_ptr<WaveOutDevice> Make(std::string deviceName);
 
-  std::string deviceName_;  // before device_: Make sets them
-  bool pipeWire_ = false;
+  std::string deviceName_;  // before device_: Make sets it
   std::unique_ptr<WaveOutDevice> device_;
   std::optional<std::string> chosen_;
   bool fellBack_ = false;
